@@ -1,0 +1,22 @@
+#include "main_window/start_window.h"
+#include "platform/look.h"
+#include "platform/message_box.h"
+#include "platform/sqlite_stores.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("KR4720"));
+    kr4720::platform::installFontSubstitutions();
+    try {
+        kr4720::main_window::StartWindow window;
+        window.startUp();
+        return QApplication::exec();
+    } catch (const kr4720::platform::StoreOpenError& error) {
+        kr4720::platform::showMessage(
+            nullptr, {QStringLiteral("数据库文件 %1 无法使用：%2").arg(error.file(), error.problem()),
+                      kr4720::platform::dataErrorTitle(), kr4720::platform::MessageIcon::Information});
+        return 1;
+    }
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "channel_data/field_value.h"
+
+
+namespace kr4720 {
+
+// The shared cursor over the 16 rows of the channel table (Adodc1). The grid's
+// selected row and the cursor's current row are one and the same. A changed
+// row is stored when the cursor leaves it. Every operation throws DataError
+// when the store fails or there is no current record (after MoveNext past the
+// last row).
+class ChannelCursor {
+public:
+    virtual ~ChannelCursor() = default;
+
+    virtual void MoveFirst() = 0;
+    virtual void MoveNext() = 0;
+    virtual FieldValue field(int index) const = 0;
+    // Null is stored as Null: a channel file value with no characters clears a field.
+    virtual void setField(int index, const FieldValue& value) = 0;
+};
+
+// The cursor over the one-row emergency table (Data1). Every change follows
+// Edit, field sets, saveRecord. Throws DataError as ChannelCursor does.
+class EmergencyCursor {
+public:
+    virtual ~EmergencyCursor() = default;
+
+    virtual void MoveFirst() = 0;
+    virtual void Edit() = 0;
+    virtual FieldValue field(int index) const = 0;
+    virtual void setField(int index, const FieldValue& value) = 0;
+    virtual void saveRecord() = 0;
+};
+
+} // namespace kr4720

@@ -1,0 +1,171 @@
+#include "main_window/channel_grid.h"
+
+#include "channel_data/channel_layout.h"
+#include "channel_data/data_error.h"
+#include "platform/look.h"
+#include "platform/sqlite_stores.h"
+
+#include <QHeaderView>
+
+#include <array>
+
+namespace kr4720::main_window {
+namespace {
+
+struct Column {
+    const char* caption;
+    int widthTwips;
+};
+
+// Captions keep the blanks that pad the header.
+const std::array<Column, kChannelFieldCount> kColumns = {{
+    {"信道号        ", 855},
+    {"接收频率 (MHz)    ", 1200},
+    {"哑音(Hz)          ", 1020},
+    {"数字哑音          ", 1035},
+    {"发送频率 (MHz)", 1170},
+    {"哑音(Hz)          ", 1035},
+    {"数字哑音          ", 1020},
+    {"扫描     ", 765},
+    {"BCL     ", 720},
+    {"拍频      ", 735},
+}};
+
+bool isTypedColumn(int column) {
+    return column == channel_field::kReceiveFrequency || column == channel_field::kTransmitFrequency;
+}
+
+} // namespace
+
+ChannelGridModel::ChannelGridModel(platform::SqliteChannelTable& table, QObject* parent)
+    : QAbstractTableModel(parent), table_(table) {
+    connect(&table_, &platform::SqliteChannelTable::valueChanged, this, [this](int row, int column) {
+        const QModelIndex changed = index(row, column);
+        emit dataChanged(changed, changed);
+    });
+    connect(&table_, &platform::SqliteChannelTable::currentRowChanged, this, [this](int row) {
+        const int previous = markedRow_;
+        markedRow_ = row;
+        for (int marked : {previous, row}) {
+            if (marked >= 0 && marked < rowCount()) {
+                emit headerDataChanged(Qt::Vertical, marked, marked);
+            }
+        }
+    });
+}
+
+QString ChannelGridModel::caption(int column) {
+    return QString::fromUtf8(kColumns.at(static_cast<std::size_t>(column)).caption);
+}
+
+int ChannelGridModel::widthInTwips(int column) {
+    return kColumns.at(static_cast<std::size_t>(column)).widthTwips;
+}
+
+int ChannelGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : table_.rowCount();
+}
+
+int ChannelGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kChannelFieldCount;
+}
+
+QVariant ChannelGridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) {
+        return {};
+    }
+    const FieldValue value = table_.value(index.row(), index.column());
+    return value ? QVariant(QString::fromStdString(*value)) : QVariant(QString());
+}
+
+QVariant ChannelGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role != Qt::DisplayRole) {
+        return {};
+    }
+    if (orientation == Qt::Horizontal) {
+        return caption(section);
+    }
+    // The record selector marks the current row.
+    return section == table_.currentRow() ? QStringLiteral("▶") : QString();
+}
+
+Qt::ItemFlags ChannelGridModel::flags(const QModelIndex& index) const {
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (isTypedColumn(index.column())) {
+        flags |= Qt::ItemIsEditable;
+    }
+    return flags;
+}
+
+bool ChannelGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || role != Qt::EditRole || !isTypedColumn(index.column())) {
+        return false;
+    }
+    try {
+        table_.moveTo(index.row());
+        table_.setField(index.column(), value.toString().toStdString());
+    } catch (const DataError&) {
+        return false;
+    }
+    emit cellEdited(index.column());
+    return true;
+}
+
+ChannelGrid::ChannelGrid(platform::SqliteChannelTable& table, QWidget* parent)
+    : QTableView(parent), table_(table), model_(new ChannelGridModel(table, this)) {
+    setModel(model_);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                    QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
+    setFont(platform::kaiFont(12));
+    horizontalHeader()->setFont(platform::kaiFont(12));
+    // Captions wider than their column wrap onto a second line instead of
+    // being cut off.
+    horizontalHeader()->setDefaultAlignment(
+        Qt::Alignment::fromInt(Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap));
+    horizontalHeader()->setFixedHeight(fontMetrics().height() * 2 + 6);
+    horizontalHeader()->setHighlightSections(false);
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    verticalHeader()->setMinimumWidth(platform::twips(255));
+    verticalHeader()->setHighlightSections(false);
+    for (int column = 0; column < kChannelFieldCount; ++column) {
+        setColumnWidth(column, platform::twips(ChannelGridModel::widthInTwips(column)));
+    }
+    connect(model_, &ChannelGridModel::cellEdited, this, &ChannelGrid::cellEdited);
+    connect(&table_, &platform::SqliteChannelTable::currentRowChanged, this, &ChannelGrid::followCursor);
+}
+
+void ChannelGrid::followCursor(int row) {
+    if (following_) {
+        return;
+    }
+    following_ = true;
+    if (row >= 0 && row < model_->rowCount()) {
+        const int column = currentIndex().isValid() ? currentIndex().column() : 0;
+        selectionModel()->setCurrentIndex(model_->index(row, column),
+                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        scrollTo(model_->index(row, column));
+    } else {
+        // Past the last row there is no current record and nothing is selected.
+        selectionModel()->clear();
+    }
+    following_ = false;
+}
+
+void ChannelGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QTableView::currentChanged(current, previous);
+    if (following_ || !current.isValid() || current.row() == table_.currentRow()) {
+        return;
+    }
+    try {
+        table_.moveTo(current.row());
+    } catch (const DataError& error) {
+        emit rowChangeFailed(QString::fromStdString(error.what()));
+        followCursor(table_.currentRow());
+    }
+}
+
+} // namespace kr4720::main_window

@@ -1,0 +1,232 @@
+#include "main_window/start_window.h"
+
+#include "channel_data/channel_layout.h"
+#include "channel_data/data_error.h"
+#include "main_window/channel_grid.h"
+#include "main_window/clickable_label.h"
+#include "platform/look.h"
+#include "platform/message_box.h"
+#include "platform/serial_port.h"
+#include "platform/sqlite_stores.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+
+namespace kr4720::main_window {
+namespace {
+
+using platform::twipsRect;
+
+QString databasePath(const QString& folder, std::string_view file) {
+    const QString name = QString::fromUtf8(file.data(), static_cast<qsizetype>(file.size()));
+    return folder.isEmpty() ? name : QDir(folder).filePath(name);
+}
+
+// The pointer shown over "设置紧急信道": a hand whose finger tip (12, 1) is
+// the hot spot.
+QCursor handPointer() {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath hand;
+    hand.moveTo(10, 3);
+    hand.quadTo(12, 0, 14, 3);
+    hand.lineTo(14, 13);
+    hand.lineTo(22, 14);
+    hand.quadTo(26, 15, 26, 19);
+    hand.lineTo(25, 26);
+    hand.quadTo(24, 30, 20, 30);
+    hand.lineTo(12, 30);
+    hand.quadTo(9, 30, 7, 26);
+    hand.lineTo(3, 18);
+    hand.quadTo(3, 15, 6, 16);
+    hand.lineTo(10, 20);
+    hand.closeSubpath();
+    painter.setPen(QPen(Qt::black, 1.2));
+    painter.setBrush(Qt::white);
+    painter.drawPath(hand);
+    return QCursor(pixmap, 12, 1);
+}
+
+QLabel* placeLabel(QWidget* parent, const QString& name, const QString& text, const QRect& rect,
+                   const QColor& color) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(rect);
+    platform::setTextColor(label, color);
+    return label;
+}
+
+} // namespace
+
+StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
+    : QMainWindow(parent), options_(std::move(options)) {
+    setObjectName(QStringLiteral("启动窗体"));
+    channels_ = std::make_unique<platform::SqliteChannelTable>(
+        databasePath(options_.databaseFolder, kChannelDatabaseFile));
+    emergency_ = std::make_unique<platform::SqliteEmergencyTable>(
+        databasePath(options_.databaseFolder, kEmergencyDatabaseFile));
+    port_ = std::make_unique<platform::SerialPort>();
+
+    timer1_.setInterval(100);
+    timer2_.setInterval(60);
+    timer3_.setInterval(100);
+    timer4_.setInterval(500);
+    for (QTimer* timer : {&timer1_, &timer2_, &timer3_, &timer4_}) {
+        timer->setTimerType(Qt::PreciseTimer);
+    }
+
+    setWindowTitle(QStringLiteral("KR-4720"));
+    setFont(platform::kaiFont(14.25));
+    buildControls();
+    buildMenus();
+}
+
+StartWindow::~StartWindow() = default;
+
+void StartWindow::buildControls() {
+    auto* client = new QWidget(this);
+    client->setFixedSize(platform::twips(11880), platform::twips(8220));
+    setCentralWidget(client);
+
+    auto* line1 = new QFrame(client);
+    line1->setObjectName(QStringLiteral("Line1"));
+    line1->setFrameShape(QFrame::HLine);
+    line1->setFrameShadow(QFrame::Sunken);
+    line1->setGeometry(0, platform::twips(120) - 1, platform::twips(11880), 2);
+
+    auto* frame2 = new QGroupBox(QStringLiteral("日期"), client);
+    frame2->setObjectName(QStringLiteral("Frame2"));
+    frame2->setGeometry(twipsRect(600, 480, 2175, 735));
+    frame2->setStyleSheet(QStringLiteral("QGroupBox::title { color: rgb(255, 255, 0); }"));
+    label8_ = placeLabel(frame2, QStringLiteral("Label8"), QString(), twipsRect(240, 240, 1695, 255),
+                         platform::kRed);
+
+    auto* label1 = placeLabel(client, QStringLiteral("Label1"), QStringLiteral("信道设置系统"),
+                              twipsRect(4200, 480, 3735, 855), platform::kBlue);
+    label1->setFont(platform::kaiFont(26.25));
+    auto* label3 = placeLabel(client, QStringLiteral("Label3"), QStringLiteral("(KR-4720)"),
+                              twipsRect(5040, 1080, 1695, 375), platform::kBlue);
+    label3->setFont(platform::songFont(15.75));
+    label2_ = placeLabel(client, QStringLiteral("Label2"), QStringLiteral(" "), twipsRect(8400, 480, 3615, 375),
+                         platform::kBlue);
+    label2_->setFont(platform::kaiFont(15.75));
+
+    progressBar1_ = new QProgressBar(client);
+    progressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
+    progressBar1_->setGeometry(twipsRect(8280, 960, 3015, 255));
+    progressBar1_->setRange(0, 100);
+    progressBar1_->setValue(0);
+    progressBar1_->setTextVisible(false);
+
+    placeLabel(client, QStringLiteral("Label4"), QStringLiteral("静噪级别："), twipsRect(960, 1560, 1575, 255),
+               platform::kRed);
+    combo8_ = new QComboBox(client);
+    combo8_->setObjectName(QStringLiteral("Combo8"));
+    combo8_->setGeometry(twipsRect(2400, 1440, 855, 405));
+    combo8_->setEditable(true);
+    combo8_->setInsertPolicy(QComboBox::NoInsert);
+    for (int level = 0; level <= 9; ++level) {
+        combo8_->addItem(QString::number(level));
+    }
+    combo8_->setEditText(QStringLiteral(" 3"));
+    platform::setTextColor(combo8_, platform::kRed);
+
+    auto* label5 = new ClickableLabel(QStringLiteral("设置紧急信道"), client);
+    label5->setObjectName(QStringLiteral("Label5"));
+    label5->setGeometry(twipsRect(7440, 1560, 2055, 255));
+    platform::setTextColor(label5, platform::kRed);
+    label5->setCursor(handPointer());
+
+    grid_ = new ChannelGrid(*channels_, client);
+    grid_->setObjectName(QStringLiteral("DataGrid1"));
+    grid_->setGeometry(twipsRect(840, 1920, 10215, 6015));
+    connect(grid_, &ChannelGrid::rowChangeFailed, this, [this](const QString& reason) {
+        platform::showMessage(this, {reason, platform::dataErrorTitle(), platform::MessageIcon::Information});
+    });
+}
+
+void StartWindow::buildMenus() {
+    QMenuBar* bar = menuBar();
+    // Menus use the system's font, not the window's large Kai face.
+    bar->setFont(QApplication::font("QMenuBar"));
+    const auto blanks = [](int count) { return QString(count, ' '); };
+    const auto named = [](QAction* action, const char* name) {
+        action->setObjectName(QString::fromUtf8(name));
+        return action;
+    };
+
+    QMenu* file = bar->addMenu(blanks(8) + QStringLiteral("文件(&F)"));
+    file->setObjectName(QStringLiteral("文件"));
+    named(file->addAction(QStringLiteral("打开文件(&O)")), "打开");
+    named(file->addAction(QStringLiteral("保存文件(&V)")), "保存");
+    named(bar->addAction(blanks(8) + QStringLiteral("读信道数据(&R)")), "读信道");
+    named(bar->addAction(blanks(8) + QStringLiteral("写信道数据(&W)")), "写信道");
+    QMenu* system = bar->addMenu(blanks(8) + QStringLiteral("系统设置(&S)"));
+    system->setObjectName(QStringLiteral("系统"));
+    named(system->addAction(QStringLiteral("选择端口(&P)")), "端口");
+    named(system->addAction(QStringLiteral("波特率(&B)")), "波特率");
+    QAction* quit = named(bar->addAction(blanks(7) + QStringLiteral("退出系统(&E)")), "退出");
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    QMenu* help = bar->addMenu(blanks(7) + QStringLiteral("帮助(&H)"));
+    help->setObjectName(QStringLiteral("帮助"));
+    named(help->addAction(QStringLiteral("操作说明(&I)")), "说明");
+    named(help->addAction(QStringLiteral("关于本软件(&A)")), "关于");
+}
+
+QString StartWindow::formatDate(const QDate& date) const {
+    return QStringLiteral("%1年%2月%3日").arg(date.year()).arg(date.month()).arg(date.day());
+}
+
+void StartWindow::startUp() {
+    show();
+    dcsCodes_.fill();
+    label8_->setText(formatDate(options_.today()));
+    channels_->MoveFirst();
+    openSerialPort();
+    timer3_.start();
+    timer1_.stop();
+    timer2_.stop();
+}
+
+void StartWindow::openSerialPort() {
+    timer1_.stop();
+    port_->setPortNumber(1);
+    if (port_->open()) {
+        return;
+    }
+    platform::showMessage(this, {QStringLiteral("串行端口 1已被其它设备使用，已选择 COM2 "),
+                                 platform::portMessageTitle(), platform::MessageIcon::Exclamation});
+    port_->setPortNumber(2);
+    if (!port_->open()) {
+        // The window still comes up; the port dialog can try again later.
+        platform::showMessage(this, {QStringLiteral("串行端口 2 已被使用， "), platform::portMessageTitle(),
+                                     platform::MessageIcon::Exclamation});
+    }
+}
+
+void StartWindow::closeEvent(QCloseEvent* event) {
+    timer1_.stop();
+    timer3_.stop();
+    timer4_.stop();
+    try {
+        channels_->storePending();
+    } catch (const DataError& error) {
+        platform::showMessage(this, {QString::fromStdString(error.what()), platform::dataErrorTitle(),
+                                     platform::MessageIcon::Information});
+    }
+    port_->close();
+    event->accept();
+}
+
+} // namespace kr4720::main_window

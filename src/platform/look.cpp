@@ -1,0 +1,54 @@
+#include "platform/look.h"
+
+#include <QFontDatabase>
+#include <QPalette>
+#include <QWidget>
+
+namespace kr4720::platform {
+namespace {
+
+const QString kKaiFamily = QStringLiteral("楷体_GB2312");
+const QString kSongFamily = QStringLiteral("宋体");
+
+QStringList installedOf(const QStringList& candidates) {
+    QStringList found;
+    const QStringList families = QFontDatabase::families();
+    for (const QString& candidate : candidates) {
+        if (families.contains(candidate)) {
+            found << candidate;
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+void installFontSubstitutions() {
+    QFont::insertSubstitutions(kKaiFamily, installedOf({"KaiTi", "KaiTi_GB2312", "AR PL UKai CN",
+                                                        "AR PL UKai TW", "AR PL KaitiM GB",
+                                                        "Noto Serif CJK SC", "WenQuanYi Zen Hei"}));
+    QFont::insertSubstitutions(kSongFamily, installedOf({"SimSun", "AR PL UMing CN", "AR PL UMing TW",
+                                                         "Noto Serif CJK SC", "WenQuanYi Zen Hei"}));
+}
+
+QFont kaiFont(double pointSize) {
+    QFont font(kKaiFamily);
+    font.setPointSizeF(pointSize);
+    return font;
+}
+
+QFont songFont(double pointSize) {
+    QFont font(kSongFamily);
+    font.setPointSizeF(pointSize);
+    return font;
+}
+
+void setTextColor(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::Text, color);
+    palette.setColor(QPalette::ButtonText, color);
+    widget->setPalette(palette);
+}
+
+} // namespace kr4720::platform

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QRect>
+
+class QWidget;
+
+// Geometry, fonts and colours as the windows are laid out: positions in twips,
+// the Kai and Song faces of the original design substituted by installed CJK
+// fonts.
+namespace kr4720::platform {
+
+// 15 twips make one device-independent pixel.
+constexpr int twips(int value) { return (value + 7) / 15; }
+constexpr QRect twipsRect(int left, int top, int width, int height) {
+    return {twips(left), twips(top), twips(width), twips(height)};
+}
+
+// Maps 楷体_GB2312 and 宋体 onto the installed Kai and Song (Ming) faces.
+void installFontSubstitutions();
+QFont kaiFont(double pointSize);
+QFont songFont(double pointSize);
+
+inline const QColor kRed{255, 0, 0};
+inline const QColor kBlue{0, 0, 255};
+inline const QColor kYellow{255, 255, 0};
+
+// Sets the text colour of a label, button or box.
+void setTextColor(QWidget* widget, const QColor& color);
+
+} // namespace kr4720::platform

@@ -1,0 +1,133 @@
+#include "platform/serial_port.h"
+
+#include <QDeadlineTimer>
+#include <QSerialPortInfo>
+
+namespace kr4720::platform {
+
+QString portDeviceName(int portNumber) {
+    const QByteArray variable = "KR4720_COM" + QByteArray::number(portNumber);
+    const QString configured = qEnvironmentVariable(variable.constData());
+    if (!configured.isEmpty()) {
+        return configured;
+    }
+#ifdef Q_OS_WIN
+    return QStringLiteral("COM%1").arg(portNumber);
+#else
+    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
+#endif
+}
+
+SerialPort::SerialPort(QObject* parent) : QObject(parent) {
+    connect(&port_, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
+}
+
+SerialPort::~SerialPort() { close(); }
+
+bool SerialPort::setPortNumber(int number) {
+    if (port_.isOpen()) {
+        return false;
+    }
+    portNumber_ = number;
+    return true;
+}
+
+bool SerialPort::open() {
+    if (port_.isOpen()) {
+        return false;
+    }
+    received_.clear();
+    port_.setPortName(portDeviceName(portNumber_));
+    port_.setBaudRate(QSerialPort::Baud9600);
+    port_.setDataBits(QSerialPort::Data8);
+    port_.setParity(QSerialPort::NoParity);
+    port_.setStopBits(QSerialPort::OneStop);
+    port_.setFlowControl(QSerialPort::NoFlowControl);
+    if (!port_.open(QIODevice::ReadWrite)) {
+        return false;
+    }
+    // A pseudo-terminal refuses the modem lines; that is no reason to fail.
+    port_.clearError();
+    return true;
+}
+
+void SerialPort::close() {
+    if (port_.isOpen()) {
+        port_.close();
+    }
+    received_.clear();
+}
+
+bool SerialPort::isOpen() const { return port_.isOpen(); }
+
+bool SerialPort::output(std::string_view text) {
+    if (!port_.isOpen()) {
+        return false;
+    }
+    const auto written = port_.write(text.data(), static_cast<qint64>(text.size()));
+    port_.flush();
+    return written == static_cast<qint64>(text.size()) && port_.isOpen();
+}
+
+void SerialPort::takeAvailable() {
+    if (port_.isOpen() && port_.bytesAvailable() > 0) {
+        received_ += port_.readAll();
+    }
+}
+
+int SerialPort::inBufferCount() {
+    takeAvailable();
+    return static_cast<int>(received_.size());
+}
+
+std::string SerialPort::input() {
+    takeAvailable();
+    if (received_.isEmpty()) {
+        return {};
+    }
+    std::string character(1, received_.front());
+    received_.remove(0, 1);
+    return character;
+}
+
+void SerialPort::discardInput() {
+    if (port_.isOpen()) {
+        port_.clear(QSerialPort::Input);
+        takeAvailable();
+    }
+    received_.clear();
+}
+
+bool SerialPort::waitForInput(std::chrono::milliseconds timeout) {
+    takeAvailable();
+    if (!received_.isEmpty()) {
+        return true;
+    }
+    if (!port_.isOpen()) {
+        return false;
+    }
+    port_.waitForReadyRead(static_cast<int>(timeout.count()));
+    takeAvailable();
+    return !received_.isEmpty();
+}
+
+void SerialPort::handleError(QSerialPort::SerialPortError error) {
+    switch (error) {
+    case QSerialPort::NoError:
+    case QSerialPort::UnsupportedOperationError: // modem lines of a pseudo-terminal
+    case QSerialPort::TimeoutError:              // waitForReadyRead ran out
+    case QSerialPort::OpenError:
+    case QSerialPort::DeviceNotFoundError:
+    case QSerialPort::PermissionError:
+        return;
+    default:
+        break;
+    }
+    if (port_.isOpen()) {
+        port_.close();
+        received_.clear();
+        emit lineLost();
+    }
+}
+
+} // namespace kr4720::platform

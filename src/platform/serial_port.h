@@ -1,0 +1,54 @@
+#pragma once
+
+#include "radio_link/serial_link.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+namespace kr4720::platform {
+
+// The device behind port n: the environment variable KR4720_COM<n> when set,
+// else COM<n> on Windows and /dev/ttyS<n-1> elsewhere.
+QString portDeviceName(int portNumber);
+
+// The radio's serial port (MSComm1): 9600 baud, 8 data bits, no parity, one
+// stop bit, no flow control. The port number changes only while it is closed.
+class SerialPort : public QObject, public radio_link::SerialLink {
+    Q_OBJECT
+public:
+    explicit SerialPort(QObject* parent = nullptr);
+    ~SerialPort() override;
+
+    int portNumber() const { return portNumber_; }
+    // False when the port is open: the number changes only while closed.
+    bool setPortNumber(int number);
+    // Opens the device of the current port number; false when it is missing
+    // or another program holds it.
+    bool open();
+    void close();
+    QString errorText() const { return port_.errorString(); }
+
+    bool isOpen() const override;
+    void setTextMode() override {}
+    bool output(std::string_view text) override;
+    int inBufferCount() override;
+    std::string input() override;
+    void discardInput() override;
+    bool waitForInput(std::chrono::milliseconds timeout) override;
+
+signals:
+    // The line broke while open (device gone, cable pulled).
+    void lineLost();
+
+private:
+    void takeAvailable();
+    void handleError(QSerialPort::SerialPortError error);
+
+    QSerialPort port_;
+    int portNumber_ = 1;
+    QByteArray received_;
+};
+
+} // namespace kr4720::platform

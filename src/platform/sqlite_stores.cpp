@@ -1,0 +1,319 @@
+#include "platform/sqlite_stores.h"
+
+#include "channel_data/channel_layout.h"
+#include "channel_data/data_error.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <atomic>
+
+namespace kr4720::platform {
+namespace {
+
+QString quoted(const QString& identifier) {
+    QString escaped = identifier;
+    escaped.replace('"', "\"\"");
+    return '"' + escaped + '"';
+}
+
+QVariant toVariant(const FieldValue& value) {
+    return value ? QVariant(QString::fromStdString(*value)) : QVariant(QMetaType(QMetaType::QString));
+}
+
+FieldValue fromVariant(const QVariant& value) {
+    if (value.isNull()) {
+        return std::nullopt;
+    }
+    return value.toString().toStdString();
+}
+
+QString nextConnectionName() {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("kr4720-store-%1").arg(++counter);
+}
+
+QStringList namesOf(auto const& names) {
+    QStringList list;
+    for (auto name : names) {
+        list << QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    }
+    return list;
+}
+
+} // namespace
+
+StoreOpenError::StoreOpenError(const QString& file, const QString& problem)
+    : std::runtime_error((file + ": " + problem).toStdString()), file_(file), problem_(problem) {}
+
+SqliteTable::SqliteTable(const QString& path, const QString& table, int fieldCount, int minimumRows,
+                         const std::vector<std::vector<QVariant>>& defaultRows)
+    : path_(path), table_(table), fieldCount_(fieldCount), minimumRows_(minimumRows),
+      connection_(nextConnectionName()) {
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
+    db.setDatabaseName(path);
+    if (!QFileInfo::exists(path)) {
+        createWithDefaults(defaultRows);
+    } else {
+        // Look at an existing file read-only first, so that a file we cannot
+        // use is never touched.
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (!db.open()) {
+            fail(QStringLiteral("无法打开：%1").arg(db.lastError().text()));
+        }
+        load();
+        db.close();
+        db.setConnectOptions();
+    }
+    if (!db.isOpen() && !db.open()) {
+        fail(QStringLiteral("无法打开：%1").arg(db.lastError().text()));
+    }
+}
+
+SqliteTable::~SqliteTable() {
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connection_);
+}
+
+void SqliteTable::fail(const QString& problem) const {
+    {
+        QSqlDatabase db = QSqlDatabase::database(connection_, false);
+        db.close();
+    }
+    throw StoreOpenError(QFileInfo(path_).fileName(), problem);
+}
+
+void SqliteTable::createWithDefaults(const std::vector<std::vector<QVariant>>& defaultRows) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    const auto abandon = [&](const QString& problem) {
+        db.close();
+        QFile::remove(path_);
+        fail(QStringLiteral("无法创建：%1").arg(problem));
+    };
+    if (!db.open() || !db.transaction()) {
+        abandon(db.lastError().text());
+    }
+    const QStringList names = fieldCount_ == kChannelFieldCount ? namesOf(kChannelFieldNames)
+                                                                : namesOf(kEmergencyFieldNames);
+    QStringList definitions;
+    QStringList placeholders;
+    for (const QString& name : names) {
+        definitions << quoted(name) + QStringLiteral(" TEXT");
+        placeholders << QStringLiteral("?");
+    }
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table_), definitions.join(", ")))) {
+        abandon(query.lastError().text());
+    }
+    query.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quoted(table_), placeholders.join(", ")));
+    for (const auto& row : defaultRows) {
+        for (const QVariant& value : row) {
+            query.addBindValue(value);
+        }
+        if (!query.exec()) {
+            abandon(query.lastError().text());
+        }
+    }
+    if (!db.commit()) {
+        abandon(db.lastError().text());
+    }
+    load();
+}
+
+void SqliteTable::load() {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table_)))) {
+        fail(QStringLiteral("不是可用的数据库文件（%1）").arg(query.lastError().text()));
+    }
+    columns_.clear();
+    while (query.next()) {
+        columns_ << query.value(1).toString();
+    }
+    if (columns_.isEmpty()) {
+        fail(QStringLiteral("找不到表 %1").arg(table_));
+    }
+    if (columns_.size() < fieldCount_) {
+        fail(QStringLiteral("表 %1 只有 %2 个字段，需要 %3 个").arg(table_).arg(columns_.size()).arg(fieldCount_));
+    }
+    columns_ = columns_.mid(0, fieldCount_);
+    QStringList selected;
+    for (const QString& column : columns_) {
+        selected << quoted(column);
+    }
+    if (!query.exec(QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid")
+                        .arg(selected.join(", "), quoted(table_)))) {
+        fail(QStringLiteral("无法读取表 %1（%2）").arg(table_, query.lastError().text()));
+    }
+    rowIds_.clear();
+    rows_.clear();
+    while (query.next()) {
+        rowIds_.push_back(query.value(0).toLongLong());
+        std::vector<FieldValue> row;
+        for (int i = 0; i < fieldCount_; ++i) {
+            row.push_back(fromVariant(query.value(i + 1)));
+        }
+        rows_.push_back(std::move(row));
+    }
+    if (rowCount() < minimumRows_) {
+        fail(QStringLiteral("表 %1 只有 %2 行，需要 %3 行").arg(table_).arg(rowCount()).arg(minimumRows_));
+    }
+}
+
+const FieldValue& SqliteTable::value(int row, int column) const {
+    return rows_.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(column));
+}
+
+void SqliteTable::store(int row, const std::vector<FieldValue>& fields) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    QStringList assignments;
+    for (const QString& column : columns_) {
+        assignments << quoted(column) + QStringLiteral(" = ?");
+    }
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoted(table_), assignments.join(", ")));
+    for (const FieldValue& field : fields) {
+        query.addBindValue(toVariant(field));
+    }
+    query.addBindValue(rowIds_.at(static_cast<std::size_t>(row)));
+    if (!query.exec() || query.numRowsAffected() != 1) {
+        throw DataError(QStringLiteral("%1: %2").arg(QFileInfo(path_).fileName(), query.lastError().text()).toStdString());
+    }
+    rows_[static_cast<std::size_t>(row)] = fields;
+}
+
+namespace {
+
+std::vector<std::vector<QVariant>> defaultChannelRows() {
+    std::vector<std::vector<QVariant>> rows;
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        std::vector<QVariant> row(kChannelFieldCount, QVariant(QMetaType(QMetaType::QString)));
+        row[channel_field::kNumber] = QString::number(channel);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+std::vector<std::vector<QVariant>> defaultEmergencyRows() {
+    return {{QString(""), QString(""), QStringLiteral("off")}};
+}
+
+} // namespace
+
+SqliteChannelTable::SqliteChannelTable(const QString& path, QObject* parent)
+    : QObject(parent), table_(path, QString::fromUtf8(kChannelTableName.data()), kChannelFieldCount,
+                              kChannelCount, defaultChannelRows()) {}
+
+void SqliteChannelTable::MoveFirst() { moveTo(0); }
+
+void SqliteChannelTable::MoveNext() {
+    if (current_ < 0 || current_ >= rowCount()) {
+        throw DataError("no current record");
+    }
+    moveTo(current_ + 1);
+}
+
+void SqliteChannelTable::checkCurrent(int index) const {
+    if (current_ < 0 || current_ >= rowCount()) {
+        throw DataError("no current record");
+    }
+    if (index < 0 || index >= kChannelFieldCount) {
+        throw DataError("no such field");
+    }
+}
+
+FieldValue SqliteChannelTable::field(int index) const {
+    checkCurrent(index);
+    return pending_[static_cast<std::size_t>(index)];
+}
+
+void SqliteChannelTable::setField(int index, const FieldValue& value) {
+    checkCurrent(index);
+    pending_[static_cast<std::size_t>(index)] = value;
+    dirty_ = true;
+    emit valueChanged(current_, index);
+}
+
+FieldValue SqliteChannelTable::value(int row, int column) const {
+    if (row == current_ && row >= 0 && row < rowCount()) {
+        return pending_.at(static_cast<std::size_t>(column));
+    }
+    return table_.value(row, column);
+}
+
+void SqliteChannelTable::moveTo(int row) {
+    if (row == current_) {
+        return;
+    }
+    if (row < 0 || row > rowCount()) {
+        throw DataError("no such row");
+    }
+    storePending();
+    current_ = row;
+    pending_.clear();
+    if (row < rowCount()) {
+        for (int i = 0; i < kChannelFieldCount; ++i) {
+            pending_.push_back(table_.value(row, i));
+        }
+    }
+    emit currentRowChanged(current_);
+}
+
+void SqliteChannelTable::storePending() {
+    if (dirty_ && current_ >= 0 && current_ < rowCount()) {
+        table_.store(current_, pending_);
+    }
+    dirty_ = false;
+}
+
+SqliteEmergencyTable::SqliteEmergencyTable(const QString& path, QObject* parent)
+    : QObject(parent), table_(path, QString::fromUtf8(kEmergencyTableName.data()), kEmergencyFieldCount, 1,
+                              defaultEmergencyRows()) {
+    MoveFirst();
+}
+
+void SqliteEmergencyTable::MoveFirst() {
+    editing_ = false;
+    buffer_.clear();
+    for (int i = 0; i < kEmergencyFieldCount; ++i) {
+        buffer_.push_back(table_.value(0, i));
+    }
+}
+
+void SqliteEmergencyTable::Edit() {
+    MoveFirst();
+    editing_ = true;
+}
+
+FieldValue SqliteEmergencyTable::field(int index) const {
+    if (index < 0 || index >= kEmergencyFieldCount) {
+        throw DataError("no such field");
+    }
+    return buffer_[static_cast<std::size_t>(index)];
+}
+
+void SqliteEmergencyTable::setField(int index, const FieldValue& value) {
+    if (!editing_) {
+        throw DataError("the record is not open for change");
+    }
+    if (index < 0 || index >= kEmergencyFieldCount) {
+        throw DataError("no such field");
+    }
+    buffer_[static_cast<std::size_t>(index)] = value;
+}
+
+void SqliteEmergencyTable::saveRecord() {
+    if (!editing_) {
+        throw DataError("the record is not open for change");
+    }
+    table_.store(0, buffer_);
+    editing_ = false;
+    emit recordSaved();
+}
+
+} // namespace kr4720::platform

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "channel_data/channel_cursor.h"
+
+#include <QObject>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <stdexcept>
+#include <vector>
+
+namespace kr4720::platform {
+
+// A database file that exists but cannot be used. It is left untouched; the
+// message names the file and what is wrong with it.
+class StoreOpenError : public std::runtime_error {
+public:
+    StoreOpenError(const QString& file, const QString& problem);
+    QString file() const { return file_; }
+    QString problem() const { return problem_; }
+
+private:
+    QString file_;
+    QString problem_;
+};
+
+// One SQLite connection to a table whose rows are addressed by stored
+// position (rowid order) and whose fields are addressed by column position.
+class SqliteTable {
+public:
+    SqliteTable(const QString& path, const QString& table, int fieldCount, int minimumRows,
+                const std::vector<std::vector<QVariant>>& defaultRows);
+    ~SqliteTable();
+    SqliteTable(const SqliteTable&) = delete;
+    SqliteTable& operator=(const SqliteTable&) = delete;
+
+    int rowCount() const { return static_cast<int>(rows_.size()); }
+    const FieldValue& value(int row, int column) const;
+    // Stores the given fields of a row; throws DataError and keeps the old
+    // values when the database refuses.
+    void store(int row, const std::vector<FieldValue>& fields);
+
+private:
+    void createWithDefaults(const std::vector<std::vector<QVariant>>& defaultRows);
+    void load();
+    [[noreturn]] void fail(const QString& problem) const;
+
+    QString path_;
+    QString table_;
+    int fieldCount_;
+    int minimumRows_;
+    QString connection_;
+    QStringList columns_;
+    std::vector<qint64> rowIds_;
+    std::vector<std::vector<FieldValue>> rows_;
+};
+
+// The channel table 信道表 in tw8810.mdb behind the shared channel cursor.
+// The grid binds to it: it says when the current row or a value changes, and
+// selects rows through moveTo().
+class SqliteChannelTable : public QObject, public ChannelCursor {
+    Q_OBJECT
+public:
+    explicit SqliteChannelTable(const QString& path, QObject* parent = nullptr);
+
+    void MoveFirst() override;
+    void MoveNext() override;
+    FieldValue field(int index) const override;
+    void setField(int index, const FieldValue& value) override;
+
+    int rowCount() const { return table_.rowCount(); }
+    FieldValue value(int row, int column) const;
+    // -1 before the first move; rowCount() once the cursor has passed the last row.
+    int currentRow() const { return current_; }
+    // Makes a row current, storing the change pending in the row it leaves.
+    void moveTo(int row);
+    // Stores the change pending in the current row, if any.
+    void storePending();
+
+signals:
+    void currentRowChanged(int row);
+    void valueChanged(int row, int column);
+
+private:
+    void checkCurrent(int index) const;
+
+    SqliteTable table_;
+    int current_ = -1;
+    std::vector<FieldValue> pending_;
+    bool dirty_ = false;
+};
+
+// The emergency table 紧急信道 in tw8810X.mdb behind the emergency cursor.
+class SqliteEmergencyTable : public QObject, public EmergencyCursor {
+    Q_OBJECT
+public:
+    explicit SqliteEmergencyTable(const QString& path, QObject* parent = nullptr);
+
+    void MoveFirst() override;
+    void Edit() override;
+    FieldValue field(int index) const override;
+    void setField(int index, const FieldValue& value) override;
+    void saveRecord() override;
+
+signals:
+    void recordSaved();
+
+private:
+    SqliteTable table_;
+    std::vector<FieldValue> buffer_;
+    bool editing_ = false;
+};
+
+} // namespace kr4720::platform
