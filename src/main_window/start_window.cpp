@@ -92,7 +92,10 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
     buildMenus();
 }
 
-StartWindow::~StartWindow() = default;
+StartWindow::~StartWindow() {
+    // The grid and the pickers look at the cursors: they go before the cursors do.
+    delete takeCentralWidget();
+}
 
 void StartWindow::buildControls() {
     auto* client = new QWidget(this);

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Set-up, build, demo and tests of the KR4720 channel programmer.
+#   ./kr4720.sh demo   install what is missing, build, start the program with the virtual radio
+#   ./kr4720.sh test   install what is missing, build with sanitizers, run every test
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+cd "$here"
+
+packages=(
+    cmake ninja-build g++ clang libclang-rt-14-dev
+    qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite qt6-qpa-plugins
+    libgtest-dev libgmock-dev
+    fonts-arphic-ukai fonts-arphic-uming
+    xvfb xauth
+)
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
+    if [ "${#missing[@]}" -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        as_root apt-get update -q
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+    fi
+}
+
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+build_release() {
+    cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR4720_TESTS=OFF >/dev/null
+    cmake --build build/release -j "$jobs"
+}
+
+build_tests() {
+    cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKR4720_SANITIZE=ON >/dev/null
+    cmake --build build/test -j "$jobs"
+}
+
+# The fuzz targets get a short run on every test; longer runs are done by hand:
+#   build/fuzz/tests/fuzz/<target> -max_total_time=600 tests/fuzz/corpus/<name>
+run_fuzzers() {
+    CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DKR4720_GUI=OFF -DKR4720_TESTS=OFF -DKR4720_FUZZ=ON >/dev/null
+    cmake --build build/fuzz -j "$jobs"
+    local seconds="${KR4720_FUZZ_SECONDS:-10}"
+    for target in build/fuzz/tests/fuzz/fuzz_*; do
+        [ -x "$target" ] || continue
+        local name corpus scratch
+        name="$(basename "$target")"
+        corpus="tests/fuzz/corpus/${name#fuzz_}"
+        scratch="$(mktemp -d)"
+        [ -d "$corpus" ] && cp -r "$corpus/." "$scratch/"
+        echo "Fuzzing $name for ${seconds}s"
+        if ! "$target" -max_total_time="$seconds" -print_final_stats=0 "$scratch" >"build/fuzz/$name.log" 2>&1; then
+            tail -n 40 "build/fuzz/$name.log"
+            echo "$name found a failure (see build/fuzz/$name.log)"
+            rm -rf "$scratch"
+            return 1
+        fi
+        rm -rf "$scratch"
+    done
+}
+
+case "${1:-}" in
+demo)
+    install_missing
+    build_release
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        echo "kr4720.sh demo: no display (DISPLAY is not set); run it in a desktop session or under xvfb-run." >&2
+        exit 1
+    fi
+    mkdir -p build/demo
+    cd build/demo
+    exec ../release/src/app/kr4720
+    ;;
+test)
+    install_missing
+    build_tests
+    QT_QPA_PLATFORM=offscreen ctest --test-dir build/test --output-on-failure -j "$jobs"
+    run_fuzzers
+    ;;
+*)
+    echo "usage: $0 demo|test" >&2
+    exit 2
+    ;;
+esac

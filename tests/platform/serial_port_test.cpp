@@ -1,0 +1,57 @@
+#include "platform/serial_port.h"
+#include "support/pseudo_terminal.h"
+
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+using kr4720::platform::portDeviceName;
+using kr4720::platform::SerialPort;
+
+TEST(SerialPort, PortNumbersNameTheirDevices) {
+    qunsetenv("KR4720_COM2");
+    EXPECT_EQ(portDeviceName(2), "/dev/ttyS1");
+    qputenv("KR4720_COM2", "/dev/pts/77");
+    EXPECT_EQ(portDeviceName(2), "/dev/pts/77");
+    qunsetenv("KR4720_COM2");
+}
+
+TEST(SerialPort, TalksOverAPseudoTerminalOneCharacterPerTake) {
+    PseudoTerminal pty;
+    qputenv("KR4720_COM1", QByteArray::fromStdString(pty.path()));
+    SerialPort port;
+    ASSERT_TRUE(port.open()) << port.errorText().toStdString();
+    EXPECT_FALSE(port.setPortNumber(2));
+    EXPECT_TRUE(port.output("AB"));
+    QThread::msleep(20);
+    EXPECT_EQ(pty.readAvailable(), "AB");
+
+    pty.send("CX");
+    EXPECT_TRUE(port.waitForInput(std::chrono::milliseconds(500)));
+    QThread::msleep(20);
+    EXPECT_EQ(port.inBufferCount(), 2);
+    EXPECT_EQ(port.input(), "C");
+    EXPECT_EQ(port.input(), "X");
+    EXPECT_EQ(port.input(), "");
+    EXPECT_FALSE(port.waitForInput(std::chrono::milliseconds(30)));
+
+    pty.send("late");
+    QThread::msleep(20);
+    port.discardInput();
+    EXPECT_EQ(port.inBufferCount(), 0);
+
+    port.close();
+    EXPECT_FALSE(port.output("A"));
+    EXPECT_EQ(port.input(), "");
+    qunsetenv("KR4720_COM1");
+}
+
+TEST(SerialPort, AMissingDeviceDoesNotOpen) {
+    qputenv("KR4720_COM1", "/nonexistent/tty");
+    SerialPort port;
+    EXPECT_FALSE(port.open());
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_TRUE(port.setPortNumber(2));
+    EXPECT_EQ(port.portNumber(), 2);
+    qunsetenv("KR4720_COM1");
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+// A fresh folder per test for the database files.
+class TempFolder {
+public:
+    QString path() const { return dir_.path(); }
+    QString file(const QString& name) const { return dir_.filePath(name); }
+
+    QByteArray read(const QString& name) const {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void write(const QString& name, const QByteArray& bytes) const {
+        QFile f(file(name));
+        if (f.open(QIODevice::WriteOnly)) {
+            f.write(bytes);
+        }
+    }
+
+private:
+    QTemporaryDir dir_;
+};
