@@ -2,7 +2,6 @@
 
 #include "channel_data/field_value.h"
 
-
 namespace kr4720 {
 
 // The shared cursor over the 16 rows of the channel table (Adodc1). The grid's
@@ -16,6 +15,8 @@ public:
 
     virtual void MoveFirst() = 0;
     virtual void MoveNext() = 0;
+    // The current row, 0 for the first; the row count once past the last row.
+    virtual int currentRow() const = 0;
     virtual FieldValue field(int index) const = 0;
     // Null is stored as Null: a channel file value with no characters clears a field.
     virtual void setField(int index, const FieldValue& value) = 0;

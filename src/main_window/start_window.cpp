@@ -86,6 +86,15 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
         timer->setTimerType(Qt::PreciseTimer);
     }
 
+    handshake_ = std::make_unique<radio_link::RadioReadyHandshake>(*port_, *this, windowTimer3_);
+    write_ = std::make_unique<radio_link::WriteSequence>(radio_link::WriteSequence::Parts{
+        *port_, *channels_, *emergency_, dcsCodes_, *this, windowTimer1_, windowTimer3_, windowTimer4_});
+    read_ = std::make_unique<radio_link::ReadSequence>(radio_link::ReadSequence::Parts{
+        *port_, *channels_, *emergency_, dcsCodes_, *this, windowTimer3_, clock_});
+    connect(&timer3_, &QTimer::timeout, this, [this] { handshake_->tick(); });
+    connect(&timer4_, &QTimer::timeout, this, [this] { write_->onTimer4(); });
+    connect(&timer1_, &QTimer::timeout, this, [this] { write_->onTimer1(); });
+
     setWindowTitle(QStringLiteral("KR-4720"));
     setFont(platform::kaiFont(14.25));
     buildControls();
@@ -173,8 +182,10 @@ void StartWindow::buildMenus() {
     file->setObjectName(QStringLiteral("文件"));
     named(file->addAction(QStringLiteral("打开文件(&O)")), "打开");
     named(file->addAction(QStringLiteral("保存文件(&V)")), "保存");
-    named(bar->addAction(blanks(8) + QStringLiteral("读信道数据(&R)")), "读信道");
-    named(bar->addAction(blanks(8) + QStringLiteral("写信道数据(&W)")), "写信道");
+    QAction* read = named(bar->addAction(blanks(8) + QStringLiteral("读信道数据(&R)")), "读信道");
+    connect(read, &QAction::triggered, this, &StartWindow::readChannels);
+    QAction* write = named(bar->addAction(blanks(8) + QStringLiteral("写信道数据(&W)")), "写信道");
+    connect(write, &QAction::triggered, this, &StartWindow::writeChannels);
     QMenu* system = bar->addMenu(blanks(8) + QStringLiteral("系统设置(&S)"));
     system->setObjectName(QStringLiteral("系统"));
     named(system->addAction(QStringLiteral("选择端口(&P)")), "端口");
@@ -216,6 +227,55 @@ void StartWindow::openSerialPort() {
         platform::showMessage(this, {QStringLiteral("串行端口 2 已被使用， "), platform::portMessageTitle(),
                                      platform::MessageIcon::Exclamation});
     }
+}
+
+void StartWindow::writeChannels() { write_->start(); }
+
+void StartWindow::readChannels() {
+    // A read keeps the thread until it ends, so it would stall a running write.
+    if (write_->isRunning()) {
+        return;
+    }
+    read_->run();
+}
+
+void StartWindow::setStatus(const std::string& text) { label2_->setText(QString::fromStdString(text)); }
+
+void StartWindow::setProgress(int value) {
+    progressBar1_->setValue(value);
+    // The read keeps the thread; paint now rather than at the next event loop turn.
+    progressBar1_->repaint();
+}
+
+std::string StartWindow::squelchText() const { return combo8_->currentText().toStdString(); }
+
+void StartWindow::setSquelchText(const std::string& text) {
+    combo8_->setEditText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void StartWindow::showMessage(radio_link::TransferMessage message, const std::string& detail) {
+    using radio_link::TransferMessage;
+    platform::Message box{{}, platform::dataErrorTitle(), platform::MessageIcon::Information};
+    switch (message) {
+    case TransferMessage::ReadTimeout:
+        box.text = QStringLiteral("读数错误！！");
+        break;
+    case TransferMessage::OutOfRange:
+        box.text = QStringLiteral("数据超出范围 ！！");
+        break;
+    case TransferMessage::PortNotOpen:
+        box = {QStringLiteral("串行端口没有打开，请先选择端口 "), platform::portMessageTitle(),
+               platform::MessageIcon::Exclamation};
+        break;
+    case TransferMessage::LineLost:
+        box = {QStringLiteral("串行端口连接中断，数据传送没有完成 "), platform::portMessageTitle(),
+               platform::MessageIcon::Exclamation};
+        break;
+    case TransferMessage::DataFailure:
+        box.text = QStringLiteral("数据库操作失败：%1").arg(QString::fromStdString(detail));
+        break;
+    }
+    platform::showMessage(this, box);
 }
 
 void StartWindow::closeEvent(QCloseEvent* event) {

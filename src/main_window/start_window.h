@@ -1,6 +1,10 @@
 #pragma once
 
 #include "channel_data/tone_tables.h"
+#include "platform/window_timer.h"
+#include "radio_link/handshake.h"
+#include "radio_link/read_sequence.h"
+#include "radio_link/write_sequence.h"
 
 #include <QDate>
 #include <QMainWindow>
@@ -37,7 +41,7 @@ struct StartWindowOptions {
 // grid, the serial port, the four timers and every control the commands act
 // on. Creating it opens both databases (throws platform::StoreOpenError when
 // one cannot be used); startUp() runs the start-up steps.
-class StartWindow : public QMainWindow {
+class StartWindow : public QMainWindow, private radio_link::TransferDisplay {
     Q_OBJECT
 public:
     explicit StartWindow(StartWindowOptions options = {}, QWidget* parent = nullptr);
@@ -56,6 +60,11 @@ public:
     QTimer& timer3() { return timer3_; }
     QTimer& timer4() { return timer4_; }
 
+    // The menu commands 写信道 and 读信道.
+    void writeChannels();
+    void readChannels();
+    const radio_link::WriteSequence& writeSequence() const { return *write_; }
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -63,6 +72,13 @@ private:
     void buildControls();
     void buildMenus();
     void openSerialPort();
+
+    // What the transfers show in the window.
+    void setStatus(const std::string& text) override;
+    void setProgress(int value) override;
+    std::string squelchText() const override;
+    void setSquelchText(const std::string& text) override;
+    void showMessage(radio_link::TransferMessage message, const std::string& detail) override;
     QString formatDate(const QDate& date) const;
 
     StartWindowOptions options_;
@@ -75,6 +91,13 @@ private:
     QTimer timer2_;
     QTimer timer3_;
     QTimer timer4_;
+    platform::WindowTimer windowTimer1_{timer1_};
+    platform::WindowTimer windowTimer3_{timer3_};
+    platform::WindowTimer windowTimer4_{timer4_};
+    platform::SteadyClock clock_;
+    std::unique_ptr<radio_link::RadioReadyHandshake> handshake_;
+    std::unique_ptr<radio_link::WriteSequence> write_;
+    std::unique_ptr<radio_link::ReadSequence> read_;
 
     ChannelGrid* grid_ = nullptr;
     QLabel* label2_ = nullptr;

@@ -73,7 +73,7 @@ public:
     int rowCount() const { return table_.rowCount(); }
     FieldValue value(int row, int column) const;
     // -1 before the first move; rowCount() once the cursor has passed the last row.
-    int currentRow() const { return current_; }
+    int currentRow() const override { return current_; }
     // Makes a row current, storing the change pending in the row it leaves.
     void moveTo(int row);
     // Stores the change pending in the current row, if any.

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "channel_data/channel_cursor.h"
+#include "channel_data/channel_layout.h"
+#include "channel_data/data_error.h"
+
+#include <array>
+#include <vector>
+
+// In-memory channel and emergency tables with the cursor rules of the real
+// stores: rows by position, a change kept until the cursor leaves its row.
+class MemoryChannelCursor : public kr4720::ChannelCursor {
+public:
+    using Row = std::array<kr4720::FieldValue, kr4720::kChannelFieldCount>;
+
+    MemoryChannelCursor() : rows(kr4720::kChannelCount) {
+        for (int i = 0; i < kr4720::kChannelCount; ++i) {
+            rows[static_cast<std::size_t>(i)][0] = std::to_string(i + 1);
+        }
+    }
+
+    void MoveFirst() override { moveTo(0); }
+    void MoveNext() override {
+        check();
+        moveTo(current + 1);
+    }
+    int currentRow() const override { return current; }
+    kr4720::FieldValue field(int index) const override {
+        check();
+        return rows.at(static_cast<std::size_t>(current)).at(static_cast<std::size_t>(index));
+    }
+    void setField(int index, const kr4720::FieldValue& value) override {
+        check();
+        rows.at(static_cast<std::size_t>(current)).at(static_cast<std::size_t>(index)) = value;
+        ++changes;
+    }
+    void moveTo(int row) {
+        current = row;
+        ++moves;
+    }
+
+    std::vector<Row> rows;
+    int current = -1;
+    int moves = 0;
+    int changes = 0;
+
+private:
+    void check() const {
+        if (current < 0 || current >= static_cast<int>(rows.size())) {
+            throw kr4720::DataError("no current record");
+        }
+    }
+};
+
+class MemoryEmergencyCursor : public kr4720::EmergencyCursor {
+public:
+    void MoveFirst() override { editing = false; }
+    void Edit() override {
+        buffer = stored;
+        editing = true;
+    }
+    kr4720::FieldValue field(int index) const override {
+        return (editing ? buffer : stored).at(static_cast<std::size_t>(index));
+    }
+    void setField(int index, const kr4720::FieldValue& value) override {
+        if (!editing) {
+            throw kr4720::DataError("not editing");
+        }
+        buffer.at(static_cast<std::size_t>(index)) = value;
+    }
+    void saveRecord() override {
+        if (!editing) {
+            throw kr4720::DataError("not editing");
+        }
+        stored = buffer;
+        editing = false;
+        ++saves;
+    }
+
+    std::array<kr4720::FieldValue, 3> stored{std::string(), std::string(), std::string("off")};
+    std::array<kr4720::FieldValue, 3> buffer;
+    bool editing = false;
+    int saves = 0;
+};
