@@ -86,11 +86,12 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
         timer->setTimerType(Qt::PreciseTimer);
     }
 
-    handshake_ = std::make_unique<radio_link::RadioReadyHandshake>(*port_, *this, windowTimer3_);
+    radio_link::TransferDisplay& display = *this;
+    handshake_ = std::make_unique<radio_link::RadioReadyHandshake>(*port_, display, windowTimer3_);
     write_ = std::make_unique<radio_link::WriteSequence>(radio_link::WriteSequence::Parts{
-        *port_, *channels_, *emergency_, dcsCodes_, *this, windowTimer1_, windowTimer3_, windowTimer4_});
+        *port_, *channels_, *emergency_, dcsCodes_, display, windowTimer1_, windowTimer3_, windowTimer4_});
     read_ = std::make_unique<radio_link::ReadSequence>(radio_link::ReadSequence::Parts{
-        *port_, *channels_, *emergency_, dcsCodes_, *this, windowTimer3_, clock_});
+        *port_, *channels_, *emergency_, dcsCodes_, display, windowTimer3_, clock_});
     connect(&timer3_, &QTimer::timeout, this, [this] { handshake_->tick(); });
     connect(&timer4_, &QTimer::timeout, this, [this] { write_->onTimer4(); });
     connect(&timer1_, &QTimer::timeout, this, [this] { write_->onTimer1(); });
