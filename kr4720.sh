@@ -41,7 +41,7 @@ build_release() {
 }
 
 build_tests() {
-    cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKR4720_SANITIZE=ON >/dev/null
+    cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKR4720_SANITIZE=ON >/dev/null
     cmake --build build/test -j "$jobs"
 }
 
@@ -78,9 +78,18 @@ demo)
         echo "kr4720.sh demo: no display (DISPLAY is not set); run it in a desktop session or under xvfb-run." >&2
         exit 1
     fi
+    # The program keeps its databases in the folder it starts in; the virtual
+    # radio keeps its channel set in a file there, across runs.
     mkdir -p build/demo
     cd build/demo
-    exec ../release/src/app/kr4720
+    rm -f radio-port
+    ../release/tools/virtual_radio/kr4720-virtual-radio --link radio-port --memory radio-memory.txt >radio.log 2>&1 &
+    radio=$!
+    trap 'kill "$radio" 2>/dev/null; wait "$radio" 2>/dev/null || true' EXIT
+    for _ in $(seq 50); do [ -e radio-port ] && break; sleep 0.1; done
+    [ -e radio-port ] || { cat radio.log >&2; echo "kr4720.sh demo: the virtual radio did not start" >&2; exit 1; }
+    echo "Virtual radio on $(head -n 1 radio.log) (KR4720_COM1=build/demo/radio-port)"
+    KR4720_COM1="$PWD/radio-port" ../release/src/app/kr4720
     ;;
 test)
     install_missing

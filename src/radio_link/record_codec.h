@@ -62,6 +62,7 @@ ToneFields DecodeToneField(std::string_view fourCharacters, const DcsCodes& code
 // Fields 1 to 9 of a channel row as decoded from a record. An empty optional
 // means the field stays as it was (only the scan and beat fields, 7 and 9,
 // can stay). Index 0 is never set: the read does not touch the channel number.
+// A record without a receive frequency empties fields 1 to 9.
 struct DecodedChannel {
     std::array<std::optional<std::string>, kChannelFieldCount> fields;
 };

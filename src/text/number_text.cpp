@@ -8,7 +8,9 @@
 namespace kr4720::text {
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // A finite double as at most 15 significant decimal digits:
 // |value| = 0.d1d2d3... x 10^(exponent + 1), with no leading or trailing zero
@@ -26,8 +28,8 @@ Decimal toDecimal(double value) {
     }
     d.negative = value < 0;
     char buffer[64];
-    auto [end, ec] =
-        std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value), std::chars_format::scientific, 14);
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(value),
+                                   std::chars_format::scientific, 14);
     if (ec != std::errc()) {
         return {};
     }
@@ -157,7 +159,8 @@ double parseDecimal(std::string_view number) {
     if (ec == std::errc::result_out_of_range) {
         // from_chars leaves the value alone; tell huge from tiny by the exponent.
         const auto ePos = number.find_first_of("Ee");
-        const bool tiny = ePos != std::string_view::npos && number.substr(ePos + 1).starts_with('-');
+        const bool tiny =
+            ePos != std::string_view::npos && number.substr(ePos + 1).starts_with('-');
         value = tiny ? 0.0 : std::numeric_limits<double>::max();
     }
     return negative ? -value : value;
@@ -167,13 +170,16 @@ double parseDecimal(std::string_view number) {
 
 double leadingNumberValue(std::string_view text) {
     std::string compact;
-    compact.reserve(text.size());
-    for (char c : text) {
-        if (c != ' ' && c != '\t' && c != '\n') {
-            compact.push_back(c);
+    std::string_view s = text;
+    if (text.find_first_of(" \t\n") != std::string_view::npos) {
+        compact.reserve(text.size());
+        for (char c : text) {
+            if (c != ' ' && c != '\t' && c != '\n') {
+                compact.push_back(c);
+            }
         }
+        s = compact;
     }
-    std::string_view s = compact;
     if (s.size() >= 2 && s[0] == '&') {
         if (s[1] == 'H' || s[1] == 'h') {
             return parseRadixInteger(s.substr(2), 16);

@@ -137,7 +137,9 @@ struct Rig {
     WriteSequence writer() {
         return WriteSequence({link, channels, emergency, codes, display, timer1, timer3, timer4});
     }
-    ReadSequence reader() { return ReadSequence({link, channels, emergency, codes, display, timer3, clock}); }
+    ReadSequence reader() {
+        return ReadSequence({link, channels, emergency, codes, display, timer3, clock});
+    }
     void setRow(int row, std::initializer_list<const char*> fields) {
         int i = 1;
         for (const char* f : fields) {
@@ -192,7 +194,8 @@ TEST(Handshake, PollsWithCUntilATickTakesTheRadiosC) {
 TEST(WriteSequence, SendsAAndSeventeenRecordsWithProgressAndHandsBackToTheHandshake) {
     Rig rig;
     rig.channels.rows[0][0] = "7";
-    rig.setRow(0, {"435.00000", nullptr, nullptr, "435.00000", "67.0", nullptr, "add", "off", "off"});
+    rig.setRow(0,
+               {"435.00000", nullptr, nullptr, "435.00000", "67.0", nullptr, "add", "off", "off"});
     rig.setRow(9, {"145.5", "88.5", "", "145.5", "88.5", "", "del", "2", "on"});
     rig.emergency.stored = {std::string("450.00000"), std::string("460.00000"), std::string("off")};
     auto writer = rig.writer();
@@ -406,7 +409,8 @@ TEST(ReadSequence, ATimeOutAtAnyRecordKeepsWhatCameBeforeAndNothingAfter) {
         const auto startedAt = rig.clock.current;
         reader.run();
 
-        ASSERT_EQ(rig.display.messages, std::vector<TransferMessage>{TransferMessage::ReadTimeout}) << received;
+        ASSERT_EQ(rig.display.messages, std::vector<TransferMessage>{TransferMessage::ReadTimeout})
+            << received;
         const int updated = std::max(0, received - 1);
         for (int row = 0; row < 16; ++row) {
             EXPECT_EQ(rig.channels.rows[static_cast<std::size_t>(row)][1] == "999", row >= updated)

@@ -1,0 +1,289 @@
+#include "radio_link/record_codec.h"
+
+#include "text/number_text.h"
+
+namespace kr4720::radio_link {
+namespace {
+
+using text::leadingNumberValue;
+using text::shortestNumberText;
+
+constexpr std::string_view kHexDigits = "0123456789ABCDEF";
+
+double valueOf(const FieldValue& field) {
+    return leadingNumberValue(textOf(field));
+}
+
+// The value as one or two upper-case hex digits, "0" in front of a single one.
+std::string twoHexDigits(int value) {
+    return {kHexDigits[static_cast<std::size_t>(value / 16)],
+            kHexDigits[static_cast<std::size_t>(value % 16)]};
+}
+
+// The text without surrounding blanks, if that is a single digit.
+std::optional<std::string> singleDigit(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto trimmed = text.substr(first, text.find_last_not_of(' ') - first + 1);
+    if (trimmed.size() != 1 || trimmed[0] < '0' || trimmed[0] > '9') {
+        return std::nullopt;
+    }
+    return std::string(trimmed);
+}
+
+// Characters [position, position + width) of a record from the radio. Records
+// are taken as they come: a short one reads as if filled up with "0", extra
+// characters are ignored.
+std::string part(std::string_view record, std::size_t position, std::size_t width) {
+    std::string result(width, '0');
+    if (position < record.size()) {
+        record.copy(result.data(), width, position);
+    }
+    return result;
+}
+
+char characterAt(std::string_view record, std::size_t position) {
+    return position < record.size() ? record[position] : '0';
+}
+
+double characterValue(char c) {
+    return leadingNumberValue(std::string_view(&c, 1));
+}
+
+std::string frequencyText(double megahertz) {
+    // A frequency of 0 is "not set" everywhere else, so it is stored that way.
+    return megahertz == 0 ? std::string() : shortestNumberText(megahertz);
+}
+
+} // namespace
+
+std::string ReverseDigitPairs(std::string_view eightCharacters) {
+    const std::string f = part(eightCharacters, 0, 8);
+    return {f[6], f[7], f[4], f[5], f[2], f[3], f[0], f[1]};
+}
+
+std::optional<std::string> EncodeFrequencyField(const FieldValue& megahertz, bool receive) {
+    const double value = valueOf(megahertz);
+    if (value == 0) {
+        return std::string(8, '0');
+    }
+    auto n = text::scaledWholeNumber(value, 5);
+    if (!n) {
+        return std::nullopt;
+    }
+    if (receive) {
+        *n -= ReceiveOffset;
+    }
+    if (*n < 0) {
+        return std::nullopt;
+    }
+    std::string digits = std::to_string(*n);
+    // Receive frequencies below 145.05 MHz have seven digits and get a "0" in
+    // front; anything else that is not eight digits does not fit the field.
+    if (receive && digits.size() == 7) {
+        digits.insert(digits.begin(), '0');
+    }
+    if (digits.size() != 8) {
+        return std::nullopt;
+    }
+    return ReverseDigitPairs(digits);
+}
+
+std::optional<std::string> EncodeToneField(const FieldValue& ctcss, const FieldValue& dcs,
+                                           const DcsCodes& codes) {
+    // A tone wins over a code in the same direction.
+    if (const double tone = valueOf(ctcss); tone != 0) {
+        const auto t = text::scaledWholeNumber(tone, 1);
+        if (!t || *t < 100 || *t > 9999) {
+            return std::nullopt;
+        }
+        std::string digits = std::to_string(*t);
+        if (digits.size() == 3) {
+            digits.insert(digits.begin(), '0');
+        }
+        // 550.0 to 559.9 Hz would put the code marker where the high tone
+        // digits go and come back from the radio as a code.
+        if (std::string_view(digits).substr(0, 2) == DcsMarker) {
+            return std::nullopt;
+        }
+        return std::string{digits[2], digits[3], digits[0], digits[1]};
+    }
+    if (valueOf(dcs) != 0) {
+        return twoHexDigits(FindDcsIndex(codes, textOf(dcs))) + std::string(DcsMarker);
+    }
+    return std::string(4, '0');
+}
+
+EncodedRecord EncodeChannelRecord(const ChannelRow& row, const DcsCodes& codes) {
+    namespace f = channel_field;
+    const auto refuse = [](int field) {
+        return EncodedRecord{{}, std::string(kChannelFieldNames[static_cast<std::size_t>(field)])};
+    };
+    const auto at = [&row](int field) -> const FieldValue& {
+        return row[static_cast<std::size_t>(field)];
+    };
+
+    if (valueOf(at(f::kReceiveFrequency)) == 0) {
+        return {std::string(EmptyRecord), {}};
+    }
+
+    const auto number = text::scaledWholeNumber(valueOf(at(f::kNumber)), 0);
+    if (!number || *number < 0 || *number > 0xFF) {
+        return refuse(f::kNumber);
+    }
+    const auto receive = EncodeFrequencyField(at(f::kReceiveFrequency), true);
+    if (!receive) {
+        return refuse(f::kReceiveFrequency);
+    }
+    const auto receiveTone = EncodeToneField(at(f::kReceiveTone), at(f::kReceiveCode), codes);
+    if (!receiveTone) {
+        return refuse(f::kReceiveTone);
+    }
+    const auto transmit = EncodeFrequencyField(at(f::kTransmitFrequency), false);
+    if (!transmit) {
+        return refuse(f::kTransmitFrequency);
+    }
+    const auto transmitTone = EncodeToneField(at(f::kTransmitTone), at(f::kTransmitCode), codes);
+    if (!transmitTone) {
+        return refuse(f::kTransmitTone);
+    }
+    std::string busyLockout = "0";
+    if (valueOf(at(f::kBusyLockout)) != 0) {
+        const auto digit = singleDigit(textOf(at(f::kBusyLockout)));
+        if (!digit) {
+            return refuse(f::kBusyLockout);
+        }
+        busyLockout = *digit;
+    }
+    int flag = 0;
+    if (textOf(at(f::kBeatShift)) == "on") {
+        flag += 1;
+    }
+    if (textOf(at(f::kScan)) == "del") {
+        flag += 2;
+    }
+
+    std::string record = twoHexDigits(static_cast<int>(*number));
+    record += "00";
+    record += *receive;
+    record += *receiveTone;
+    record += static_cast<char>('0' + flag);
+    record += busyLockout;
+    record += "00";
+    record += *transmit;
+    record += *transmitTone;
+    return {record, {}};
+}
+
+EncodedRecord EncodeEmergencyRecord(const EmergencyRow& row, std::string_view squelchText) {
+    namespace f = emergency_field;
+    const auto refuse = [](std::string_view name) { return EncodedRecord{{}, std::string(name)}; };
+
+    const auto receive = EncodeFrequencyField(row[f::kReceiveFrequency], true);
+    if (!receive) {
+        return refuse(kEmergencyFieldNames[f::kReceiveFrequency]);
+    }
+    const auto transmit = EncodeFrequencyField(row[f::kTransmitFrequency], false);
+    if (!transmit) {
+        return refuse(kEmergencyFieldNames[f::kTransmitFrequency]);
+    }
+    std::string squelch = "0";
+    if (leadingNumberValue(squelchText) != 0) {
+        const auto digit = singleDigit(squelchText);
+        if (!digit) {
+            return refuse(kSquelchFieldName);
+        }
+        squelch = *digit;
+    }
+    // Only an explicit "off" turns the beat shift off; a field never set
+    // leaves it on.
+    const char beat = row[f::kBeatShift] == "off" ? '0' : '1';
+
+    std::string record = "000" + squelch;
+    record += *receive;
+    record += "0000";
+    record += beat;
+    record += "000";
+    record += *transmit;
+    record += "0000";
+    return {record, {}};
+}
+
+std::string DecodeFrequencyField(std::string_view eightCharacters, bool receive) {
+    const double n = leadingNumberValue(ReverseDigitPairs(eightCharacters));
+    if (n == 0) {
+        return {};
+    }
+    const double megahertz = n / 100000;
+    return frequencyText(receive ? megahertz + static_cast<double>(ReceiveOffset) / 100000
+                                 : megahertz);
+}
+
+ToneFields DecodeToneField(std::string_view fourCharacters, const DcsCodes& codes) {
+    const std::string t = part(fourCharacters, 0, 4);
+    if (t.substr(2, 2) == DcsMarker) {
+        const auto high = static_cast<int>(characterValue(t[0]));
+        const auto low = static_cast<unsigned char>(t[1]);
+        // Digits count as themselves, "A" and everything after it as its
+        // character code minus 55 ("A" = 10 ... "F" = 15).
+        const int lowValue =
+            low < 'A' ? static_cast<int>(characterValue(t[1])) : static_cast<int>(low) - 55;
+        return {{}, codes.entry(16 * high + lowValue)};
+    }
+    const double tone = leadingNumberValue(std::string{t[2], t[3], t[0], t[1]}) / 10;
+    if (tone == 0) {
+        return {};
+    }
+    return {shortestNumberText(tone), {}};
+}
+
+DecodedChannel DecodeChannelRecord(std::string_view record, const DcsCodes& codes) {
+    namespace f = channel_field;
+    DecodedChannel decoded;
+    auto& fields = decoded.fields;
+    const auto set = [&fields](int field, std::string value) {
+        fields[static_cast<std::size_t>(field)] = std::move(value);
+    };
+
+    // Offsets below are record positions minus one.
+    std::string receive = DecodeFrequencyField(part(record, 4, 8), true);
+    if (receive.empty()) {
+        for (int field = f::kReceiveFrequency; field < kChannelFieldCount; ++field) {
+            set(field, {});
+        }
+        return decoded;
+    }
+    set(f::kReceiveFrequency, std::move(receive));
+    auto receiveTone = DecodeToneField(part(record, 12, 4), codes);
+    set(f::kReceiveTone, std::move(receiveTone.ctcss));
+    set(f::kReceiveCode, std::move(receiveTone.dcs));
+    set(f::kTransmitFrequency, DecodeFrequencyField(part(record, 20, 8), false));
+    auto transmitTone = DecodeToneField(part(record, 28, 4), codes);
+    set(f::kTransmitTone, std::move(transmitTone.ctcss));
+    set(f::kTransmitCode, std::move(transmitTone.dcs));
+
+    const double busyLockout = characterValue(characterAt(record, 17));
+    set(f::kBusyLockout, busyLockout != 0 ? shortestNumberText(busyLockout) : "off");
+
+    const double flag = characterValue(characterAt(record, 16));
+    if (flag == 0 || flag == 1 || flag == 2 || flag == 3) {
+        const int v = static_cast<int>(flag);
+        set(f::kBeatShift, (v & 1) != 0 ? "on" : "off");
+        set(f::kScan, (v & 2) != 0 ? "del" : "add");
+    }
+    return decoded;
+}
+
+DecodedEmergency DecodeEmergencyRecord(std::string_view record) {
+    namespace f = emergency_field;
+    DecodedEmergency decoded;
+    decoded.squelch = std::string(1, characterAt(record, 3));
+    decoded.fields[f::kReceiveFrequency] = DecodeFrequencyField(part(record, 4, 8), true);
+    decoded.fields[f::kTransmitFrequency] = DecodeFrequencyField(part(record, 20, 8), false);
+    decoded.fields[f::kBeatShift] = characterValue(characterAt(record, 16)) == 1 ? "on" : "off";
+    return decoded;
+}
+
+} // namespace kr4720::radio_link
