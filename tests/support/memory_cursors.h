@@ -13,9 +13,10 @@ class MemoryChannelCursor : public kr4720::ChannelCursor {
 public:
     using Row = std::array<kr4720::FieldValue, kr4720::kChannelFieldCount>;
 
-    MemoryChannelCursor() : rows(kr4720::kChannelCount) {
-        for (int i = 0; i < kr4720::kChannelCount; ++i) {
-            rows[static_cast<std::size_t>(i)][0] = std::to_string(i + 1);
+    explicit MemoryChannelCursor(int rowCount = kr4720::kChannelCount)
+        : rows(static_cast<std::size_t>(rowCount)) {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            rows[i][0] = std::to_string(i + 1);
         }
     }
 
@@ -33,6 +34,9 @@ public:
         check();
         rows.at(static_cast<std::size_t>(current)).at(static_cast<std::size_t>(index)) = value;
         ++changes;
+    }
+    kr4720::FieldValue& at(int row, int field) {
+        return rows.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(field));
     }
     void moveTo(int row) {
         current = row;
