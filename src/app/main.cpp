@@ -15,8 +15,9 @@ int main(int argc, char* argv[]) {
         return QApplication::exec();
     } catch (const kr4720::platform::StoreOpenError& error) {
         kr4720::platform::showMessage(
-            nullptr, {QStringLiteral("数据库文件 %1 无法使用：%2").arg(error.file(), error.problem()),
-                      kr4720::platform::dataErrorTitle(), kr4720::platform::MessageIcon::Information});
+            nullptr,
+            {QStringLiteral("数据库文件 %1 无法使用：%2").arg(error.file(), error.problem()),
+             kr4720::platform::dataErrorTitle(), kr4720::platform::MessageIcon::Information});
         return 1;
     }
 }

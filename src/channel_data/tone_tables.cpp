@@ -50,12 +50,26 @@ std::vector<std::string> listWith(const std::array<std::string_view, N>& values,
 
 } // namespace
 
-std::vector<std::string> receiveTonePickList() { return listWith(kCtcssTones, {" ", " ", "", "  "}); }
-std::vector<std::string> receiveCodePickList() { return listWith(kDcsCodeList, {" ", " ", " "}); }
-std::vector<std::string> transmitTonePickList() { return listWith(kCtcssTones, {" ", " "}); }
-std::vector<std::string> transmitCodePickList() { return listWith(kDcsCodeList, {" ", " "}); }
-std::vector<std::string> scanPickList() { return {"add", "del", "  "}; }
-std::vector<std::string> busyLockoutPickList() { return {"off", "1", "2", " "}; }
-std::vector<std::string> beatShiftPickList() { return {"off", "on", "  "}; }
+std::vector<std::string> receiveTonePickList() {
+    return listWith(kCtcssTones, {" ", " ", "", "  "});
+}
+std::vector<std::string> receiveCodePickList() {
+    return listWith(kDcsCodeList, {" ", " ", " "});
+}
+std::vector<std::string> transmitTonePickList() {
+    return listWith(kCtcssTones, {" ", " "});
+}
+std::vector<std::string> transmitCodePickList() {
+    return listWith(kDcsCodeList, {" ", " "});
+}
+std::vector<std::string> scanPickList() {
+    return {"add", "del", "  "};
+}
+std::vector<std::string> busyLockoutPickList() {
+    return {"off", "1", "2", " "};
+}
+std::vector<std::string> beatShiftPickList() {
+    return {"off", "on", "  "};
+}
 
 } // namespace kr4720

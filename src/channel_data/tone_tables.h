@@ -32,12 +32,12 @@ private:
 std::int16_t FindDcsIndex(const DcsCodes& codes, std::string_view code);
 
 // Entries of the main window's pick lists, in their order, blanks included.
-std::vector<std::string> receiveTonePickList();   // Combo1
-std::vector<std::string> receiveCodePickList();   // Combo2
-std::vector<std::string> transmitTonePickList();  // Combo3
-std::vector<std::string> transmitCodePickList();  // Combo4
-std::vector<std::string> scanPickList();          // Combo5
-std::vector<std::string> busyLockoutPickList();   // Combo6
-std::vector<std::string> beatShiftPickList();     // Combo7
+std::vector<std::string> receiveTonePickList();  // Combo1
+std::vector<std::string> receiveCodePickList();  // Combo2
+std::vector<std::string> transmitTonePickList(); // Combo3
+std::vector<std::string> transmitCodePickList(); // Combo4
+std::vector<std::string> scanPickList();         // Combo5
+std::vector<std::string> busyLockoutPickList();  // Combo6
+std::vector<std::string> beatShiftPickList();    // Combo7
 
 } // namespace kr4720

@@ -32,17 +32,19 @@ const std::array<Column, kChannelFieldCount> kColumns = {{
 }};
 
 bool isTypedColumn(int column) {
-    return column == channel_field::kReceiveFrequency || column == channel_field::kTransmitFrequency;
+    return column == channel_field::kReceiveFrequency ||
+           column == channel_field::kTransmitFrequency;
 }
 
 } // namespace
 
 ChannelGridModel::ChannelGridModel(platform::SqliteChannelTable& table, QObject* parent)
     : QAbstractTableModel(parent), table_(table) {
-    connect(&table_, &platform::SqliteChannelTable::valueChanged, this, [this](int row, int column) {
-        const QModelIndex changed = index(row, column);
-        emit dataChanged(changed, changed);
-    });
+    connect(&table_, &platform::SqliteChannelTable::valueChanged, this,
+            [this](int row, int column) {
+                const QModelIndex changed = index(row, column);
+                emit dataChanged(changed, changed);
+            });
     connect(&table_, &platform::SqliteChannelTable::currentRowChanged, this, [this](int row) {
         const int previous = markedRow_;
         markedRow_ = row;
@@ -135,7 +137,8 @@ ChannelGrid::ChannelGrid(platform::SqliteChannelTable& table, QWidget* parent)
         setColumnWidth(column, platform::twips(ChannelGridModel::widthInTwips(column)));
     }
     connect(model_, &ChannelGridModel::cellEdited, this, &ChannelGrid::cellEdited);
-    connect(&table_, &platform::SqliteChannelTable::currentRowChanged, this, &ChannelGrid::followCursor);
+    connect(&table_, &platform::SqliteChannelTable::currentRowChanged, this,
+            &ChannelGrid::followCursor);
 }
 
 void ChannelGrid::followCursor(int row) {
@@ -146,7 +149,8 @@ void ChannelGrid::followCursor(int row) {
     if (row >= 0 && row < model_->rowCount()) {
         const int column = currentIndex().isValid() ? currentIndex().column() : 0;
         selectionModel()->setCurrentIndex(model_->index(row, column),
-                                          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+                                          QItemSelectionModel::ClearAndSelect |
+                                              QItemSelectionModel::Rows);
         scrollTo(model_->index(row, column));
     } else {
         // Past the last row there is no current record and nothing is selected.

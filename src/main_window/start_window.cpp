@@ -1,9 +1,11 @@
 #include "main_window/start_window.h"
 
+#include "channel_data/channel_edits.h"
 #include "channel_data/channel_layout.h"
 #include "channel_data/data_error.h"
 #include "main_window/channel_grid.h"
 #include "main_window/clickable_label.h"
+#include "main_window/emergency_window.h"
 #include "platform/look.h"
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
@@ -88,8 +90,9 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
 
     radio_link::TransferDisplay& display = *this;
     handshake_ = std::make_unique<radio_link::RadioReadyHandshake>(*port_, display, windowTimer3_);
-    write_ = std::make_unique<radio_link::WriteSequence>(radio_link::WriteSequence::Parts{
-        *port_, *channels_, *emergency_, dcsCodes_, display, windowTimer1_, windowTimer3_, windowTimer4_});
+    write_ = std::make_unique<radio_link::WriteSequence>(
+        radio_link::WriteSequence::Parts{*port_, *channels_, *emergency_, dcsCodes_, display,
+                                         windowTimer1_, windowTimer3_, windowTimer4_});
     read_ = std::make_unique<radio_link::ReadSequence>(radio_link::ReadSequence::Parts{
         *port_, *channels_, *emergency_, dcsCodes_, display, windowTimer3_, clock_});
     connect(&timer3_, &QTimer::timeout, this, [this] { handshake_->tick(); });
@@ -103,8 +106,24 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
 }
 
 StartWindow::~StartWindow() {
-    // The grid and the pickers look at the cursors: they go before the cursors do.
+    // The secondary windows, the grid and the pickers look at the cursors and
+    // the port: they go before those do.
+    closeSecondaryWindows();
     delete takeCentralWidget();
+}
+
+void StartWindow::closeSecondaryWindows() {
+    QList<QPointer<QWidget>> windows;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != this && !window->parentWidget() &&
+            window->testAttribute(Qt::WA_DeleteOnClose)) {
+            windows << window;
+        }
+    }
+    // Deleting one window also deletes the pop-ups it owns: hold them by QPointer.
+    for (const QPointer<QWidget>& window : windows) {
+        delete window.data();
+    }
 }
 
 void StartWindow::buildControls() {
@@ -122,8 +141,8 @@ void StartWindow::buildControls() {
     frame2->setObjectName(QStringLiteral("Frame2"));
     frame2->setGeometry(twipsRect(600, 480, 2175, 735));
     frame2->setStyleSheet(QStringLiteral("QGroupBox::title { color: rgb(255, 255, 0); }"));
-    label8_ = placeLabel(frame2, QStringLiteral("Label8"), QString(), twipsRect(240, 240, 1695, 255),
-                         platform::kRed);
+    label8_ = placeLabel(frame2, QStringLiteral("Label8"), QString(),
+                         twipsRect(240, 240, 1695, 255), platform::kRed);
 
     auto* label1 = placeLabel(client, QStringLiteral("Label1"), QStringLiteral("信道设置系统"),
                               twipsRect(4200, 480, 3735, 855), platform::kBlue);
@@ -131,8 +150,8 @@ void StartWindow::buildControls() {
     auto* label3 = placeLabel(client, QStringLiteral("Label3"), QStringLiteral("(KR-4720)"),
                               twipsRect(5040, 1080, 1695, 375), platform::kBlue);
     label3->setFont(platform::songFont(15.75));
-    label2_ = placeLabel(client, QStringLiteral("Label2"), QStringLiteral(" "), twipsRect(8400, 480, 3615, 375),
-                         platform::kBlue);
+    label2_ = placeLabel(client, QStringLiteral("Label2"), QStringLiteral(" "),
+                         twipsRect(8400, 480, 3615, 375), platform::kBlue);
     label2_->setFont(platform::kaiFont(15.75));
 
     progressBar1_ = new QProgressBar(client);
@@ -142,8 +161,8 @@ void StartWindow::buildControls() {
     progressBar1_->setValue(0);
     progressBar1_->setTextVisible(false);
 
-    placeLabel(client, QStringLiteral("Label4"), QStringLiteral("静噪级别："), twipsRect(960, 1560, 1575, 255),
-               platform::kRed);
+    placeLabel(client, QStringLiteral("Label4"), QStringLiteral("静噪级别："),
+               twipsRect(960, 1560, 1575, 255), platform::kRed);
     combo8_ = new QComboBox(client);
     combo8_->setObjectName(QStringLiteral("Combo8"));
     combo8_->setGeometry(twipsRect(2400, 1440, 855, 405));
@@ -164,9 +183,63 @@ void StartWindow::buildControls() {
     grid_ = new ChannelGrid(*channels_, client);
     grid_->setObjectName(QStringLiteral("DataGrid1"));
     grid_->setGeometry(twipsRect(840, 1920, 10215, 6015));
-    connect(grid_, &ChannelGrid::rowChangeFailed, this, [this](const QString& reason) {
-        platform::showMessage(this, {reason, platform::dataErrorTitle(), platform::MessageIcon::Information});
+    connect(grid_, &ChannelGrid::rowChangeFailed, this, &StartWindow::showDataError);
+    connect(grid_, &ChannelGrid::cellEdited, this, [this](int column) {
+        afterFrequencyEdit(*channels_, column, [this] {
+            platform::showMessage(this,
+                                  {QStringLiteral("数据超出范围 ！！"), platform::dataErrorTitle(),
+                                   platform::MessageIcon::Information});
+        });
     });
+    connect(label5, &ClickableLabel::clicked, this, [this] { EmergencyWindow::open(*emergency_); });
+    buildPickers(client);
+}
+
+// The seven pick lists lie over the grid's first data row, each above its
+// column. A pick writes into the current record; the list keeps showing the
+// entry last picked, whatever row becomes current.
+void StartWindow::buildPickers(QWidget* client) {
+    struct PickerPlace {
+        const char* name;
+        Picker picker;
+        int left;
+        int width;
+        std::vector<std::string> entries;
+    };
+    const std::vector<PickerPlace> places = {
+        {"Combo1", Picker::Combo1, 3240, 855, receiveTonePickList()},
+        {"Combo2", Picker::Combo2, 4200, 975, receiveCodePickList()},
+        {"Combo3", Picker::Combo3, 6360, 975, transmitTonePickList()},
+        {"Combo4", Picker::Combo4, 7440, 975, transmitCodePickList()},
+        {"Combo5", Picker::Combo5, 8400, 735, scanPickList()},
+        {"Combo6", Picker::Combo6, 9120, 735, busyLockoutPickList()},
+        {"Combo7", Picker::Combo7, 9840, 735, beatShiftPickList()},
+    };
+    for (const PickerPlace& place : places) {
+        auto* combo = new QComboBox(client);
+        combo->setObjectName(QString::fromUtf8(place.name));
+        combo->setGeometry(twipsRect(place.left, 2280, place.width, 330));
+        combo->setFont(platform::songFont(10.5));
+        platform::setTextColor(combo, platform::kRed);
+        for (const std::string& entry : place.entries) {
+            combo->addItem(QString::fromStdString(entry));
+        }
+        combo->setCurrentIndex(-1);
+        combo->raise();
+        connect(combo, &QComboBox::activated, this,
+                [this, combo, picker = place.picker](int index) {
+                    try {
+                        applyPick(*channels_, picker, combo->itemText(index).toStdString());
+                    } catch (const DataError& error) {
+                        showDataError(QString::fromStdString(error.what()));
+                    }
+                });
+    }
+}
+
+void StartWindow::showDataError(const QString& reason) {
+    platform::showMessage(this, {QStringLiteral("数据库操作失败：%1").arg(reason),
+                                 platform::dataErrorTitle(), platform::MessageIcon::Information});
 }
 
 void StartWindow::buildMenus() {
@@ -225,12 +298,15 @@ void StartWindow::openSerialPort() {
     port_->setPortNumber(2);
     if (!port_->open()) {
         // The window still comes up; the port dialog can try again later.
-        platform::showMessage(this, {QStringLiteral("串行端口 2 已被使用， "), platform::portMessageTitle(),
-                                     platform::MessageIcon::Exclamation});
+        platform::showMessage(this,
+                              {QStringLiteral("串行端口 2 已被使用， "),
+                               platform::portMessageTitle(), platform::MessageIcon::Exclamation});
     }
 }
 
-void StartWindow::writeChannels() { write_->start(); }
+void StartWindow::writeChannels() {
+    write_->start();
+}
 
 void StartWindow::readChannels() {
     // A read keeps the thread until it ends, so it would stall a running write.
@@ -240,7 +316,9 @@ void StartWindow::readChannels() {
     read_->run();
 }
 
-void StartWindow::setStatus(const std::string& text) { label2_->setText(QString::fromStdString(text)); }
+void StartWindow::setStatus(const std::string& text) {
+    label2_->setText(QString::fromStdString(text));
+}
 
 void StartWindow::setProgress(int value) {
     progressBar1_->setValue(value);
@@ -248,7 +326,9 @@ void StartWindow::setProgress(int value) {
     progressBar1_->repaint();
 }
 
-std::string StartWindow::squelchText() const { return combo8_->currentText().toStdString(); }
+std::string StartWindow::squelchText() const {
+    return combo8_->currentText().toStdString();
+}
 
 void StartWindow::setSquelchText(const std::string& text) {
     combo8_->setEditText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
@@ -273,8 +353,8 @@ void StartWindow::showMessage(radio_link::TransferMessage message, const std::st
                platform::MessageIcon::Exclamation};
         break;
     case TransferMessage::DataFailure:
-        box.text = QStringLiteral("数据库操作失败：%1").arg(QString::fromStdString(detail));
-        break;
+        showDataError(QString::fromStdString(detail));
+        return;
     }
     platform::showMessage(this, box);
 }
@@ -286,9 +366,9 @@ void StartWindow::closeEvent(QCloseEvent* event) {
     try {
         channels_->storePending();
     } catch (const DataError& error) {
-        platform::showMessage(this, {QString::fromStdString(error.what()), platform::dataErrorTitle(),
-                                     platform::MessageIcon::Information});
+        showDataError(QString::fromStdString(error.what()));
     }
+    closeSecondaryWindows();
     port_->close();
     event->accept();
 }

@@ -71,6 +71,9 @@ protected:
 private:
     void buildControls();
     void buildMenus();
+    void buildPickers(QWidget* client);
+    void showDataError(const QString& reason);
+    void closeSecondaryWindows();
     void openSerialPort();
 
     // What the transfers show in the window.

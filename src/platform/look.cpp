@@ -24,11 +24,12 @@ QStringList installedOf(const QStringList& candidates) {
 } // namespace
 
 void installFontSubstitutions() {
-    QFont::insertSubstitutions(kKaiFamily, installedOf({"KaiTi", "KaiTi_GB2312", "AR PL UKai CN",
-                                                        "AR PL UKai TW", "AR PL KaitiM GB",
-                                                        "Noto Serif CJK SC", "WenQuanYi Zen Hei"}));
-    QFont::insertSubstitutions(kSongFamily, installedOf({"SimSun", "AR PL UMing CN", "AR PL UMing TW",
-                                                         "Noto Serif CJK SC", "WenQuanYi Zen Hei"}));
+    QFont::insertSubstitutions(
+        kKaiFamily, installedOf({"KaiTi", "KaiTi_GB2312", "AR PL UKai CN", "AR PL UKai TW",
+                                 "AR PL KaitiM GB", "Noto Serif CJK SC", "WenQuanYi Zen Hei"}));
+    QFont::insertSubstitutions(kSongFamily,
+                               installedOf({"SimSun", "AR PL UMing CN", "AR PL UMing TW",
+                                            "Noto Serif CJK SC", "WenQuanYi Zen Hei"}));
 }
 
 QFont kaiFont(double pointSize) {

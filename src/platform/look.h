@@ -12,7 +12,9 @@ class QWidget;
 namespace kr4720::platform {
 
 // 15 twips make one device-independent pixel.
-constexpr int twips(int value) { return (value + 7) / 15; }
+constexpr int twips(int value) {
+    return (value + 7) / 15;
+}
 constexpr QRect twipsRect(int left, int top, int width, int height) {
     return {twips(left), twips(top), twips(width), twips(height)};
 }

@@ -33,6 +33,8 @@ void showMessage(QWidget* parent, const Message& message) {
     box.exec();
 }
 
-void setMessageHandler(MessageHandler newHandler) { handler() = std::move(newHandler); }
+void setMessageHandler(MessageHandler newHandler) {
+    handler() = std::move(newHandler);
+}
 
 } // namespace kr4720::platform

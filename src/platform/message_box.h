@@ -26,7 +26,11 @@ using MessageHandler = std::function<void(const Message&)>;
 void setMessageHandler(MessageHandler handler);
 
 // The titles the program's messages use.
-inline QString dataErrorTitle() { return QStringLiteral("错误警告 "); }
-inline QString portMessageTitle() { return QStringLiteral("系统信息"); }
+inline QString dataErrorTitle() {
+    return QStringLiteral("错误警告 ");
+}
+inline QString portMessageTitle() {
+    return QStringLiteral("系统信息");
+}
 
 } // namespace kr4720::platform

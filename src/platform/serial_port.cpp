@@ -22,7 +22,9 @@ SerialPort::SerialPort(QObject* parent) : QObject(parent) {
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
 }
 
-SerialPort::~SerialPort() { close(); }
+SerialPort::~SerialPort() {
+    close();
+}
 
 bool SerialPort::setPortNumber(int number) {
     if (port_.isOpen()) {
@@ -58,7 +60,9 @@ void SerialPort::close() {
     received_.clear();
 }
 
-bool SerialPort::isOpen() const { return port_.isOpen(); }
+bool SerialPort::isOpen() const {
+    return port_.isOpen();
+}
 
 bool SerialPort::output(std::string_view text) {
     if (!port_.isOpen()) {

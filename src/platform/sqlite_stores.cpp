@@ -20,7 +20,8 @@ QString quoted(const QString& identifier) {
 }
 
 QVariant toVariant(const FieldValue& value) {
-    return value ? QVariant(QString::fromStdString(*value)) : QVariant(QMetaType(QMetaType::QString));
+    return value ? QVariant(QString::fromStdString(*value))
+                 : QVariant(QMetaType(QMetaType::QString));
 }
 
 FieldValue fromVariant(const QVariant& value) {
@@ -107,10 +108,12 @@ void SqliteTable::createWithDefaults(const std::vector<std::vector<QVariant>>& d
         placeholders << QStringLiteral("?");
     }
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table_), definitions.join(", ")))) {
+    if (!query.exec(
+            QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table_), definitions.join(", ")))) {
         abandon(query.lastError().text());
     }
-    query.prepare(QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quoted(table_), placeholders.join(", ")));
+    query.prepare(
+        QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quoted(table_), placeholders.join(", ")));
     for (const auto& row : defaultRows) {
         for (const QVariant& value : row) {
             query.addBindValue(value);
@@ -139,7 +142,10 @@ void SqliteTable::load() {
         fail(QStringLiteral("找不到表 %1").arg(table_));
     }
     if (columns_.size() < fieldCount_) {
-        fail(QStringLiteral("表 %1 只有 %2 个字段，需要 %3 个").arg(table_).arg(columns_.size()).arg(fieldCount_));
+        fail(QStringLiteral("表 %1 只有 %2 个字段，需要 %3 个")
+                 .arg(table_)
+                 .arg(columns_.size())
+                 .arg(fieldCount_));
     }
     columns_ = columns_.mid(0, fieldCount_);
     QStringList selected;
@@ -161,7 +167,10 @@ void SqliteTable::load() {
         rows_.push_back(std::move(row));
     }
     if (rowCount() < minimumRows_) {
-        fail(QStringLiteral("表 %1 只有 %2 行，需要 %3 行").arg(table_).arg(rowCount()).arg(minimumRows_));
+        fail(QStringLiteral("表 %1 只有 %2 行，需要 %3 行")
+                 .arg(table_)
+                 .arg(rowCount())
+                 .arg(minimumRows_));
     }
 }
 
@@ -176,13 +185,16 @@ void SqliteTable::store(int row, const std::vector<FieldValue>& fields) {
         assignments << quoted(column) + QStringLiteral(" = ?");
     }
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(quoted(table_), assignments.join(", ")));
+    query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                      .arg(quoted(table_), assignments.join(", ")));
     for (const FieldValue& field : fields) {
         query.addBindValue(toVariant(field));
     }
     query.addBindValue(rowIds_.at(static_cast<std::size_t>(row)));
     if (!query.exec() || query.numRowsAffected() != 1) {
-        throw DataError(QStringLiteral("%1: %2").arg(QFileInfo(path_).fileName(), query.lastError().text()).toStdString());
+        throw DataError(QStringLiteral("%1: %2")
+                            .arg(QFileInfo(path_).fileName(), query.lastError().text())
+                            .toStdString());
     }
     rows_[static_cast<std::size_t>(row)] = fields;
 }
@@ -209,7 +221,9 @@ SqliteChannelTable::SqliteChannelTable(const QString& path, QObject* parent)
     : QObject(parent), table_(path, QString::fromUtf8(kChannelTableName.data()), kChannelFieldCount,
                               kChannelCount, defaultChannelRows()) {}
 
-void SqliteChannelTable::MoveFirst() { moveTo(0); }
+void SqliteChannelTable::MoveFirst() {
+    moveTo(0);
+}
 
 void SqliteChannelTable::MoveNext() {
     if (current_ < 0 || current_ >= rowCount()) {
@@ -272,8 +286,8 @@ void SqliteChannelTable::storePending() {
 }
 
 SqliteEmergencyTable::SqliteEmergencyTable(const QString& path, QObject* parent)
-    : QObject(parent), table_(path, QString::fromUtf8(kEmergencyTableName.data()), kEmergencyFieldCount, 1,
-                              defaultEmergencyRows()) {
+    : QObject(parent), table_(path, QString::fromUtf8(kEmergencyTableName.data()),
+                              kEmergencyFieldCount, 1, defaultEmergencyRows()) {
     MoveFirst();
 }
 

@@ -23,7 +23,9 @@ private:
 class SteadyClock : public radio_link::Clock {
 public:
     TimePoint now() const override { return std::chrono::steady_clock::now(); }
-    void sleepFor(std::chrono::microseconds duration) override { std::this_thread::sleep_for(duration); }
+    void sleepFor(std::chrono::microseconds duration) override {
+        std::this_thread::sleep_for(duration);
+    }
 };
 
 } // namespace kr4720::platform

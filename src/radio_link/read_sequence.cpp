@@ -18,7 +18,8 @@ std::optional<std::string> ReadSequence::CollectRecord(Failure& failure) {
             failure = Failure::LineLost;
             return std::nullopt;
         }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - p_.clock.now());
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - p_.clock.now());
         if (left.count() <= 0) {
             failure = Failure::TimedOut;
             return std::nullopt;

@@ -26,11 +26,11 @@ public:
 };
 
 enum class TransferMessage {
-    ReadTimeout,   // a record did not arrive in time
-    OutOfRange,    // a value cannot be put into a record
-    PortNotOpen,   // the serial port is closed
-    LineLost,      // the port failed in the middle of a transfer
-    DataFailure,   // the channel store refused a change
+    ReadTimeout, // a record did not arrive in time
+    OutOfRange,  // a value cannot be put into a record
+    PortNotOpen, // the serial port is closed
+    LineLost,    // the port failed in the middle of a transfer
+    DataFailure, // the channel store refused a change
 };
 
 // The status line, the progress bar, the squelch box and the message boxes.

@@ -110,7 +110,12 @@ TEST_F(TransferEndToEnd, AWritePutsAAndTheSeventeenRecordsOnTheLine) {
     expected[2] = "03000075101001553100002567145355";
     // 438.00625 - 45.05 = 392.95625 -> 39295625 -> 25562939; 250.3 -> 0325;
     // BCL 2; 438.00625 -> 43800625 -> 25068043; 100.0 -> 0010.
-    expected[15] = "1000" "25562939" "0325" "0200" "25068043" "0010";
+    expected[15] = "1000"
+                   "25562939"
+                   "0325"
+                   "0200"
+                   "25068043"
+                   "0010";
     expected[16] = "00030050494000000000000000460000";
     std::string line = "A";
     for (const auto& record : expected) {
@@ -154,7 +159,8 @@ TEST_F(TransferEndToEnd, AChannelSetWrittenAndReadBackComesOutTheSame) {
     };
     for (int row = 0; row < static_cast<int>(expected.size()); ++row) {
         for (int field = 1; field <= 9; ++field) {
-            EXPECT_EQ(stored(row, field), expected[static_cast<std::size_t>(row)][static_cast<std::size_t>(field - 1)])
+            EXPECT_EQ(stored(row, field),
+                      expected[static_cast<std::size_t>(row)][static_cast<std::size_t>(field - 1)])
                 << "row " << row + 1 << " field " << field;
         }
     }

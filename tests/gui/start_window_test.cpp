@@ -68,7 +68,7 @@ TEST_F(StartWindowTest, ShowsItsCaptionsControlsAndMenusAsDesigned) {
     EXPECT_EQ(combo8->itemText(0), "0");
     EXPECT_EQ(combo8->itemText(9), "9");
 
-    const QStringList captions = {"信道号        ",       "接收频率 (MHz)    ", "哑音(Hz)          ",
+    const QStringList captions = {"信道号        ",     "接收频率 (MHz)    ", "哑音(Hz)          ",
                                   "数字哑音          ", "发送频率 (MHz)",     "哑音(Hz)          ",
                                   "数字哑音          ", "扫描     ",          "BCL     ",
                                   "拍频      "};
@@ -81,7 +81,9 @@ TEST_F(StartWindowTest, ShowsItsCaptionsControlsAndMenusAsDesigned) {
                   captions[column]);
         EXPECT_EQ(grid->columnWidth(column), widths[column]) << column;
         const bool typed = column == 1 || column == 4;
-        EXPECT_EQ(grid->model()->flags(grid->model()->index(0, column)).testFlag(Qt::ItemIsEditable), typed);
+        EXPECT_EQ(
+            grid->model()->flags(grid->model()->index(0, column)).testFlag(Qt::ItemIsEditable),
+            typed);
     }
     EXPECT_EQ(grid->model()->index(3, 0).data().toString(), "4");
 
@@ -89,8 +91,9 @@ TEST_F(StartWindowTest, ShowsItsCaptionsControlsAndMenusAsDesigned) {
     for (QAction* action : window->menuBar()->actions()) {
         menus << action->text();
     }
-    EXPECT_EQ(menus, (QStringList{"        文件(&F)", "        读信道数据(&R)", "        写信道数据(&W)",
-                                  "        系统设置(&S)", "       退出系统(&E)", "       帮助(&H)"}));
+    EXPECT_EQ(menus,
+              (QStringList{"        文件(&F)", "        读信道数据(&R)", "        写信道数据(&W)",
+                           "        系统设置(&S)", "       退出系统(&E)", "       帮助(&H)"}));
     QStringList entries;
     for (QAction* action : window->findChildren<QAction*>()) {
         EXPECT_TRUE(action->shortcut().isEmpty());
@@ -98,8 +101,8 @@ TEST_F(StartWindowTest, ShowsItsCaptionsControlsAndMenusAsDesigned) {
             entries << action->text();
         }
     }
-    for (const char* entry : {"打开文件(&O)", "保存文件(&V)", "选择端口(&P)", "波特率(&B)", "操作说明(&I)",
-                              "关于本软件(&A)"}) {
+    for (const char* entry : {"打开文件(&O)", "保存文件(&V)", "选择端口(&P)", "波特率(&B)",
+                              "操作说明(&I)", "关于本软件(&A)"}) {
         EXPECT_TRUE(entries.contains(QString::fromUtf8(entry))) << entry;
     }
     EXPECT_TRUE(messages.messages.isEmpty());
@@ -139,7 +142,8 @@ TEST_F(StartWindowTest, FallsBackToPortTwoWithAMessageAndStillComesUpWhenNeither
     messages.messages.clear();
     qputenv("KR4720_COM2", "/nonexistent/ttyS1");
     auto stranded = start();
-    EXPECT_EQ(messages.texts(), (QStringList{"串行端口 1已被其它设备使用，已选择 COM2 ", "串行端口 2 已被使用， "}));
+    EXPECT_EQ(messages.texts(),
+              (QStringList{"串行端口 1已被其它设备使用，已选择 COM2 ", "串行端口 2 已被使用， "}));
     EXPECT_TRUE(stranded->isVisible());
     EXPECT_FALSE(stranded->serialPort().isOpen());
     EXPECT_EQ(stranded->serialPort().portNumber(), 2);
@@ -183,6 +187,7 @@ TEST_F(StartWindowTest, ClosingStoresTheChangePendingInTheCurrentRow) {
 
 TEST_F(StartWindowTest, AnUnusableDatabaseStopsTheWindowFromBeingMade) {
     folder.write("tw8810X.mdb", "not a database at all");
-    EXPECT_THROW(StartWindow window(main_window::StartWindowOptions{folder.path()}), platform::StoreOpenError);
+    EXPECT_THROW(StartWindow window(main_window::StartWindowOptions{folder.path()}),
+                 platform::StoreOpenError);
     EXPECT_EQ(folder.read("tw8810X.mdb"), "not a database at all");
 }

@@ -1,6 +1,7 @@
 #include "channel_data/channel_layout.h"
 #include "channel_data/data_error.h"
 #include "platform/sqlite_stores.h"
+#include "support/sqlite_peek.h"
 #include "support/temp_folder.h"
 
 #include <QSqlDatabase>
@@ -15,39 +16,9 @@ using platform::StoreOpenError;
 
 namespace {
 
-// Reads one field straight from the file, past the store under test.
-QVariant storedValue(const QString& path, const QString& sql) {
-    QVariant result;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "peek");
-        db.setDatabaseName(path);
-        db.open();
-        QSqlQuery query(db);
-        if (query.exec(sql) && query.next()) {
-            result = query.value(0);
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("peek");
-    return result;
-}
-
-void runSql(const QString& path, const QStringList& statements) {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "setup");
-        db.setDatabaseName(path);
-        db.open();
-        QSqlQuery query(db);
-        for (const QString& statement : statements) {
-            EXPECT_TRUE(query.exec(statement)) << statement.toStdString();
-        }
-        db.close();
-    }
-    QSqlDatabase::removeDatabase("setup");
-}
-
-const QString kChannelColumns = "(信道号 TEXT, 接收频率 TEXT, 收哑音 TEXT, 收数字哑音 TEXT, 发送频率 TEXT, "
-                                "发哑音 TEXT, 发数字哑音 TEXT, 扫描 TEXT, BCL TEXT, 拍频 TEXT)";
+const QString kChannelColumns =
+    "(信道号 TEXT, 接收频率 TEXT, 收哑音 TEXT, 收数字哑音 TEXT, 发送频率 TEXT, "
+    "发哑音 TEXT, 发数字哑音 TEXT, 扫描 TEXT, BCL TEXT, 拍频 TEXT)";
 
 } // namespace
 
@@ -70,7 +41,8 @@ TEST(ChannelStore, MissingFilesAreCreatedWithTheirDefaultContents) {
         EXPECT_EQ(emergency.field(2), "off");
     }
     EXPECT_EQ(storedValue(folder.file("tw8810.mdb"), "SELECT count(*) FROM 信道表").toInt(), 16);
-    EXPECT_EQ(storedValue(folder.file("tw8810X.mdb"), "SELECT 拍频 FROM 紧急信道").toString(), "off");
+    EXPECT_EQ(storedValue(folder.file("tw8810X.mdb"), "SELECT 拍频 FROM 紧急信道").toString(),
+              "off");
 }
 
 TEST(ChannelStore, AChangeIsStoredWhenTheCursorLeavesTheRowAndNotBefore) {
@@ -105,9 +77,11 @@ TEST(ChannelStore, RowsComeInStoredOrderWhateverTheirChannelNumbers) {
     const QString path = folder.file("tw8810.mdb");
     QStringList setup{"CREATE TABLE 信道表 " + kChannelColumns};
     for (int i = 16; i >= 1; --i) {
-        setup << QString("INSERT INTO 信道表 (信道号, 接收频率) VALUES ('%1', '%2')").arg(i).arg(400 + i);
+        setup << QString("INSERT INTO 信道表 (信道号, 接收频率) VALUES ('%1', '%2')")
+                     .arg(i)
+                     .arg(400 + i);
     }
-    runSql(path, setup);
+    ASSERT_TRUE(runSql(path, setup));
     SqliteChannelTable channels(path);
     channels.MoveFirst();
     EXPECT_EQ(channels.field(0), "16");

@@ -1,0 +1,120 @@
+#include "channel_data/channel_edits.h"
+
+#include "channel_data/channel_layout.h"
+#include "channel_data/data_error.h"
+#include "text/number_text.h"
+
+#include <cmath>
+
+namespace kr4720 {
+
+std::optional<std::string> normalisedFrequency(double megahertz) {
+    if (!(megahertz >= kLowestFrequency && megahertz <= kHighestFrequency)) {
+        return std::nullopt;
+    }
+    // In 10 Hz units, a half going to the even neighbour.
+    const auto n = static_cast<long long>(std::nearbyint(megahertz * 100000.0));
+    if (n % 625 != 0 && n % 500 != 0) {
+        megahertz = static_cast<double>(n / 500 * 500) / 100000.0;
+    }
+    return text::fiveDecimalText(megahertz);
+}
+
+namespace {
+
+double valueOf(const FieldValue& field) {
+    return field ? text::leadingNumberValue(*field) : 0.0;
+}
+
+void receiveEdited(ChannelCursor& cursor, const std::function<void()>& showOutOfRange) {
+    using namespace channel_field;
+    const FieldValue typed = cursor.field(kReceiveFrequency);
+    const double value = valueOf(typed);
+    if (value == 0.0) {
+        cursor.setField(kReceiveFrequency, std::string());
+        cursor.setField(kTransmitFrequency, std::string());
+        return;
+    }
+    const auto frequency = normalisedFrequency(value);
+    if (!frequency) {
+        showOutOfRange();
+        cursor.setField(kReceiveFrequency, std::string());
+        return;
+    }
+    cursor.setField(kReceiveFrequency, *frequency);
+    cursor.setField(kTransmitFrequency, *frequency);
+}
+
+void transmitEdited(ChannelCursor& cursor, const std::function<void()>& showOutOfRange) {
+    using namespace channel_field;
+    const FieldValue typed = cursor.field(kTransmitFrequency);
+    if (!typed || valueOf(cursor.field(kReceiveFrequency)) == 0.0) {
+        cursor.setField(kTransmitFrequency, std::string());
+        return;
+    }
+    const double value = valueOf(typed);
+    if (value == 0.0) {
+        cursor.setField(kTransmitFrequency, std::string());
+        return;
+    }
+    const auto frequency = normalisedFrequency(value);
+    if (!frequency) {
+        showOutOfRange();
+        cursor.setField(kTransmitFrequency, std::string());
+        return;
+    }
+    cursor.setField(kTransmitFrequency, *frequency);
+}
+
+} // namespace
+
+void afterFrequencyEdit(ChannelCursor& cursor, int column,
+                        const std::function<void()>& showOutOfRange) {
+    try {
+        if (column == channel_field::kReceiveFrequency) {
+            receiveEdited(cursor, showOutOfRange);
+        } else if (column == channel_field::kTransmitFrequency) {
+            transmitEdited(cursor, showOutOfRange);
+        }
+    } catch (const DataError&) {
+        // A failing store ends the check; what was written stays written.
+    }
+}
+
+void applyPick(ChannelCursor& cursor, Picker picker, const std::string& text) {
+    using namespace channel_field;
+    const std::string empty;
+    switch (picker) {
+    case Picker::Combo1: // a receive tone goes on both sides and clears both codes
+        cursor.setField(kReceiveTone, text);
+        cursor.setField(kTransmitTone, text);
+        cursor.setField(kReceiveCode, empty);
+        cursor.setField(kTransmitCode, empty);
+        break;
+    case Picker::Combo2: // a receive code goes on both sides and clears both tones
+        cursor.setField(kReceiveCode, text);
+        cursor.setField(kTransmitCode, text);
+        cursor.setField(kReceiveTone, empty);
+        cursor.setField(kTransmitTone, empty);
+        break;
+    case Picker::Combo3:
+        cursor.setField(kTransmitTone, text);
+        cursor.setField(kTransmitCode, empty);
+        break;
+    case Picker::Combo4:
+        cursor.setField(kTransmitCode, text);
+        cursor.setField(kTransmitTone, empty);
+        break;
+    case Picker::Combo5:
+        cursor.setField(kScan, text);
+        break;
+    case Picker::Combo6:
+        cursor.setField(kBusyLockout, text);
+        break;
+    case Picker::Combo7:
+        cursor.setField(kBeatShift, text);
+        break;
+    }
+}
+
+} // namespace kr4720

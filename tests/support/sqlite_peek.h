@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// Reads or changes a database file past the store under test, on a
+// connection of its own.
+inline QVariant storedValue(const QString& path, const QString& sql) {
+    QVariant result;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "peek");
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery query(db);
+        if (query.exec(sql) && query.next()) {
+            result = query.value(0);
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("peek");
+    return result;
+}
+
+inline bool runSql(const QString& path, const QStringList& statements) {
+    bool ok = true;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "setup");
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery query(db);
+        for (const QString& statement : statements) {
+            ok = query.exec(statement) && ok;
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase("setup");
+    return ok;
+}
+
+// Field `field` (0 to 9) of channel row `row` (1 to 16) as stored.
+inline QVariant storedChannelField(const QString& path, int row, int field) {
+    static const QStringList names = {"信道号", "接收频率",   "收哑音", "收数字哑音", "发送频率",
+                                      "发哑音", "发数字哑音", "扫描",   "BCL",        "拍频"};
+    return storedValue(path, QString("SELECT %1 FROM 信道表 ORDER BY rowid LIMIT 1 OFFSET %2")
+                                 .arg(names.at(field))
+                                 .arg(row - 1));
+}
