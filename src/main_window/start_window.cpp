@@ -3,6 +3,7 @@
 #include "channel_data/channel_edits.h"
 #include "channel_data/channel_layout.h"
 #include "channel_data/data_error.h"
+#include "channel_files/channel_file.h"
 #include "main_window/channel_grid.h"
 #include "main_window/clickable_label.h"
 #include "main_window/emergency_window.h"
@@ -10,6 +11,7 @@
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
 #include "platform/sqlite_stores.h"
+#include "platform/text_files.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -254,8 +256,10 @@ void StartWindow::buildMenus() {
 
     QMenu* file = bar->addMenu(blanks(8) + QStringLiteral("文件(&F)"));
     file->setObjectName(QStringLiteral("文件"));
-    named(file->addAction(QStringLiteral("打开文件(&O)")), "打开");
-    named(file->addAction(QStringLiteral("保存文件(&V)")), "保存");
+    QAction* open = named(file->addAction(QStringLiteral("打开文件(&O)")), "打开");
+    connect(open, &QAction::triggered, this, &StartWindow::LoadChannelFile);
+    QAction* save = named(file->addAction(QStringLiteral("保存文件(&V)")), "保存");
+    connect(save, &QAction::triggered, this, &StartWindow::SaveChannelFile);
     QAction* read = named(bar->addAction(blanks(8) + QStringLiteral("读信道数据(&R)")), "读信道");
     connect(read, &QAction::triggered, this, &StartWindow::readChannels);
     QAction* write = named(bar->addAction(blanks(8) + QStringLiteral("写信道数据(&W)")), "写信道");
@@ -314,6 +318,80 @@ void StartWindow::readChannels() {
         return;
     }
     read_->run();
+}
+
+namespace {
+
+const QString kChannelFileFilter = QStringLiteral("text(*.doc)|*.doc");
+// Far more than any channel file; a bigger file is read only this far.
+constexpr qint64 kChannelFileReadLimit = 16 * 1024 * 1024;
+
+} // namespace
+
+void StartWindow::SaveChannelFile() {
+    try {
+        channels_->MoveFirst();
+    } catch (const DataError& error) {
+        showDataError(QString::fromStdString(error.what()));
+        return;
+    }
+    commonDialog1_.setFilter(kChannelFileFilter);
+    if (!commonDialog1_.ShowSave(this) || commonDialog1_.fileName().isEmpty()) {
+        return;
+    }
+    std::string text;
+    try {
+        text =
+            channel_files::SaveText(*channels_, combo8_->currentText().toLocal8Bit().toStdString());
+    } catch (const DataError& error) {
+        showDataError(QString::fromStdString(error.what()));
+        return;
+    }
+    const QString failure = platform::saveWholeFile(
+        commonDialog1_.fileName(), QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    if (!failure.isEmpty()) {
+        platform::showMessage(
+            this, {QStringLiteral("无法保存文件 %1：%2").arg(commonDialog1_.fileName(), failure),
+                   platform::dataErrorTitle(), platform::MessageIcon::Information});
+    }
+}
+
+void StartWindow::LoadChannelFile() {
+    try {
+        channels_->MoveFirst();
+    } catch (const DataError& error) {
+        showDataError(QString::fromStdString(error.what()));
+        return;
+    }
+    commonDialog1_.setFilter(kChannelFileFilter);
+    if (!commonDialog1_.ShowOpen(this) || commonDialog1_.fileName().isEmpty()) {
+        return;
+    }
+    const auto refuse = [this](const QString& reason) {
+        platform::showMessage(
+            this, {QStringLiteral("无法打开文件 %1：%2").arg(commonDialog1_.fileName(), reason),
+                   platform::dataErrorTitle(), platform::MessageIcon::Information});
+    };
+    const platform::FileStart file =
+        platform::readFileStart(commonDialog1_.fileName(), kChannelFileReadLimit);
+    if (!file.opened) {
+        refuse(file.error);
+        return;
+    }
+    // Everything is read and checked before anything changes.
+    const channel_files::ChannelFileLoad load = channel_files::ParseChannelFile(
+        std::string_view(file.bytes.constData(), file.bytes.size()));
+    if (!load.ok()) {
+        refuse(QString::fromStdString(load.errorText()));
+        return;
+    }
+    try {
+        channel_files::ApplyChannelFile(*load.contents, *channels_);
+    } catch (const DataError& error) {
+        showDataError(QString::fromStdString(error.what()));
+        return;
+    }
+    combo8_->setEditText(QString::fromLocal8Bit(load.contents->squelch));
 }
 
 void StartWindow::setStatus(const std::string& text) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "channel_data/tone_tables.h"
+#include "platform/file_dialog.h"
 #include "platform/window_timer.h"
 #include "radio_link/handshake.h"
 #include "radio_link/read_sequence.h"
@@ -63,6 +64,9 @@ public:
     // The menu commands 写信道 and 读信道.
     void writeChannels();
     void readChannels();
+    // The menu commands 保存 and 打开.
+    void SaveChannelFile();
+    void LoadChannelFile();
     const radio_link::WriteSequence& writeSequence() const { return *write_; }
 
 protected:
@@ -89,6 +93,7 @@ private:
     std::unique_ptr<platform::SqliteEmergencyTable> emergency_;
     std::unique_ptr<platform::SerialPort> port_;
     DcsCodes dcsCodes_;
+    platform::CommonDialog commonDialog1_;
 
     QTimer timer1_;
     QTimer timer2_;
