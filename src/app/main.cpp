@@ -1,4 +1,6 @@
+#include "aux_windows/program_icon.h"
 #include "main_window/start_window.h"
+#include "platform/first_frame.h"
 #include "platform/look.h"
 #include "platform/message_box.h"
 #include "platform/sqlite_stores.h"
@@ -8,9 +10,11 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KR4720"));
+    QApplication::setWindowIcon(kr4720::aux_windows::programIcon());
     kr4720::platform::installFontSubstitutions();
     try {
         kr4720::main_window::StartWindow window;
+        kr4720::platform::quitAfterFirstFrameIfAsked(&window);
         window.startUp();
         return QApplication::exec();
     } catch (const kr4720::platform::StoreOpenError& error) {

@@ -1,5 +1,8 @@
 #include "main_window/start_window.h"
 
+#include "aux_windows/about_window.h"
+#include "aux_windows/instructions_window.h"
+#include "aux_windows/port_dialog.h"
 #include "channel_data/channel_edits.h"
 #include "channel_data/channel_layout.h"
 #include "channel_data/data_error.h"
@@ -266,14 +269,18 @@ void StartWindow::buildMenus() {
     connect(write, &QAction::triggered, this, &StartWindow::writeChannels);
     QMenu* system = bar->addMenu(blanks(8) + QStringLiteral("系统设置(&S)"));
     system->setObjectName(QStringLiteral("系统"));
-    named(system->addAction(QStringLiteral("选择端口(&P)")), "端口");
+    QAction* port = named(system->addAction(QStringLiteral("选择端口(&P)")), "端口");
+    connect(port, &QAction::triggered, this, [this] { aux_windows::PortDialog::open(*port_); });
     named(system->addAction(QStringLiteral("波特率(&B)")), "波特率");
     QAction* quit = named(bar->addAction(blanks(7) + QStringLiteral("退出系统(&E)")), "退出");
     connect(quit, &QAction::triggered, this, &QWidget::close);
     QMenu* help = bar->addMenu(blanks(7) + QStringLiteral("帮助(&H)"));
     help->setObjectName(QStringLiteral("帮助"));
-    named(help->addAction(QStringLiteral("操作说明(&I)")), "说明");
-    named(help->addAction(QStringLiteral("关于本软件(&A)")), "关于");
+    QAction* instructions = named(help->addAction(QStringLiteral("操作说明(&I)")), "说明");
+    connect(instructions, &QAction::triggered, this,
+            [] { aux_windows::InstructionsWindow::open(); });
+    QAction* about = named(help->addAction(QStringLiteral("关于本软件(&A)")), "关于");
+    connect(about, &QAction::triggered, this, [] { aux_windows::AboutWindow::open(); });
 }
 
 QString StartWindow::formatDate(const QDate& date) const {

@@ -30,7 +30,7 @@ std::string WriteSequence::firstUnencodableField() {
     for (int row = 0; row < kChannelCount; ++row) {
         ChannelRow fields = currentChannelRow(p_.channels);
         if (row == 0) {
-            fields[channel_field::kNumber] = "1"; // the write numbers row 1 before it sends it
+            fields[channel_field::kNumber].emplace("1"); // the write numbers row 1 before it sends it
         }
         const EncodedRecord record = EncodeChannelRecord(fields, p_.codes);
         if (!record.ok()) {

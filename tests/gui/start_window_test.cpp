@@ -6,11 +6,13 @@
 #include "support/pseudo_terminal.h"
 #include "support/temp_folder.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -190,4 +192,36 @@ TEST_F(StartWindowTest, AnUnusableDatabaseStopsTheWindowFromBeingMade) {
     EXPECT_THROW(StartWindow window(main_window::StartWindowOptions{folder.path()}),
                  platform::StoreOpenError);
     EXPECT_EQ(folder.read("tw8810X.mdb"), "not a database at all");
+}
+
+TEST_F(StartWindowTest, MenuCommandsOpenTheSecondaryWindowsAndClosingEndsThemAll) {
+    auto window = start();
+    const auto trigger = [&](const char* name) {
+        auto* action = window->findChild<QAction*>(QString::fromUtf8(name));
+        ASSERT_NE(action, nullptr) << name;
+        action->trigger();
+    };
+    const auto openWindows = [] {
+        QStringList names;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && !widget->parentWidget()) {
+                names << widget->objectName();
+            }
+        }
+        names.sort();
+        return names;
+    };
+    trigger("波特率");
+    EXPECT_EQ(openWindows(), QStringList{"启动窗体"});
+    trigger("端口");
+    trigger("说明");
+    trigger("关于");
+    trigger("端口");
+    QTest::mouseClick(child<QLabel>(*window, "Label5"), Qt::LeftButton);
+    EXPECT_EQ(openWindows(), (QStringList{"Dialog", "frmAbout", "frmAbout1", "启动窗体", "紧急"}));
+    EXPECT_TRUE(messages.messages.isEmpty());
+
+    window->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(openWindows().isEmpty());
 }
