@@ -2,6 +2,7 @@
 # Set-up, build, demo and tests of the KR4720 channel programmer.
 #   ./kr4720.sh demo   install what is missing, build, start the program with the virtual radio
 #   ./kr4720.sh test   install what is missing, build with sanitizers, run every test
+#   ./kr4720.sh bench  install what is missing, build, print the speed and memory figures
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -97,8 +98,13 @@ test)
     QT_QPA_PLATFORM=offscreen ctest --test-dir build/test --output-on-failure -j "$jobs"
     run_fuzzers
     ;;
+bench)
+    install_missing
+    build_release
+    build/release/bench/kr4720-bench "${@:2}"
+    ;;
 *)
-    echo "usage: $0 demo|test" >&2
+    echo "usage: $0 demo|test|bench" >&2
     exit 2
     ;;
 esac
