@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -142,11 +143,11 @@ double threadCpuSeconds() {
            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
+// Runs the event loop as the program's own would, sleeping between events.
 void pumpFor(milliseconds span) {
-    const auto until = steady_clock::now() + span;
-    while (steady_clock::now() < until) {
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-    }
+    QEventLoop loop;
+    QTimer::singleShot(span, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 bool pumpUntil(const std::function<bool()>& done, milliseconds limit) {
@@ -262,8 +263,13 @@ int main(int argc, char* argv[]) {
         }
     }
     // kr4720 is built in src/app, the bare window beside this program.
-    const std::string self = argv[0];
-    const std::string here = self.substr(0, self.find_last_of('/'));
+    char self[4096] = {};
+    if (readlink("/proc/self/exe", self, sizeof self - 1) <= 0) {
+        std::perror("readlink");
+        return 2;
+    }
+    const std::string exe = self;
+    const std::string here = exe.substr(0, exe.find_last_of('/'));
 
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));

@@ -81,6 +81,9 @@ QVariant ChannelGridModel::data(const QModelIndex& index, int role) const {
 }
 
 QVariant ChannelGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (role == Qt::ToolTipRole && orientation == Qt::Horizontal) {
+        return caption(section).trimmed();
+    }
     if (role != Qt::DisplayRole) {
         return {};
     }
@@ -122,14 +125,14 @@ ChannelGrid::ChannelGrid(platform::SqliteChannelTable& table, QWidget* parent)
                     QAbstractItemView::AnyKeyPressed | QAbstractItemView::SelectedClicked);
     setFont(platform::kaiFont(12));
     horizontalHeader()->setFont(platform::kaiFont(12));
-    // Captions wider than their column wrap onto a second line instead of
-    // being cut off.
-    horizontalHeader()->setDefaultAlignment(
-        Qt::Alignment::fromInt(Qt::AlignLeft | Qt::AlignVCenter | Qt::TextWordWrap));
-    horizontalHeader()->setFixedHeight(fontMetrics().height() * 2 + 6);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // One caption line, so that the first data row lies where the pick lists
+    // sit (360 twips below the grid's top edge); a caption wider than its
+    // column shows whole in its tooltip.
+    horizontalHeader()->setFixedHeight(platform::twips(2280 - 1920) - frameWidth());
     horizontalHeader()->setHighlightSections(false);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    verticalHeader()->setDefaultSectionSize(platform::twips(330));
     verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
     verticalHeader()->setMinimumWidth(platform::twips(255));
     verticalHeader()->setHighlightSections(false);

@@ -75,7 +75,6 @@ QLabel* placeLabel(QWidget* parent, const QString& name, const QString& text, co
 }
 
 } // namespace
-
 StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)) {
     setObjectName(QStringLiteral("启动窗体"));
@@ -145,9 +144,11 @@ void StartWindow::buildControls() {
     auto* frame2 = new QGroupBox(QStringLiteral("日期"), client);
     frame2->setObjectName(QStringLiteral("Frame2"));
     frame2->setGeometry(twipsRect(600, 480, 2175, 735));
-    frame2->setStyleSheet(QStringLiteral("QGroupBox::title { color: rgb(255, 255, 0); }"));
+    platform::setTextColor(frame2, platform::kYellow);
     label8_ = placeLabel(frame2, QStringLiteral("Label8"), QString(),
                          twipsRect(240, 240, 1695, 255), platform::kRed);
+    // Small enough for the whole date to fit the label's 255 twips.
+    label8_->setFont(platform::kaiFont(10.5));
 
     auto* label1 = placeLabel(client, QStringLiteral("Label1"), QStringLiteral("信道设置系统"),
                               twipsRect(4200, 480, 3735, 855), platform::kBlue);
@@ -249,8 +250,9 @@ void StartWindow::showDataError(const QString& reason) {
 
 void StartWindow::buildMenus() {
     QMenuBar* bar = menuBar();
-    // Menus use the system's font, not the window's large Kai face.
-    bar->setFont(QApplication::font("QMenuBar"));
+    // Menus use the system font of a Chinese desktop (宋体 9 pt), not the
+    // window's large Kai face.
+    bar->setFont(platform::songFont(9));
     const auto blanks = [](int count) { return QString(count, ' '); };
     const auto named = [](QAction* action, const char* name) {
         action->setObjectName(QString::fromUtf8(name));

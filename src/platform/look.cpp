@@ -1,6 +1,5 @@
 #include "platform/look.h"
 
-#include <QFontDatabase>
 #include <QPalette>
 #include <QWidget>
 
@@ -10,26 +9,17 @@ namespace {
 const QString kKaiFamily = QStringLiteral("楷体_GB2312");
 const QString kSongFamily = QStringLiteral("宋体");
 
-QStringList installedOf(const QStringList& candidates) {
-    QStringList found;
-    const QStringList families = QFontDatabase::families();
-    for (const QString& candidate : candidates) {
-        if (families.contains(candidate)) {
-            found << candidate;
-        }
-    }
-    return found;
-}
-
 } // namespace
 
+// Qt takes the first installed face of each list. The lists are not checked
+// against the installed fonts: enumerating every font would cost more
+// start-up time than building the whole window.
 void installFontSubstitutions() {
-    QFont::insertSubstitutions(
-        kKaiFamily, installedOf({"KaiTi", "KaiTi_GB2312", "AR PL UKai CN", "AR PL UKai TW",
-                                 "AR PL KaitiM GB", "Noto Serif CJK SC", "WenQuanYi Zen Hei"}));
-    QFont::insertSubstitutions(kSongFamily,
-                               installedOf({"SimSun", "AR PL UMing CN", "AR PL UMing TW",
-                                            "Noto Serif CJK SC", "WenQuanYi Zen Hei"}));
+    QFont::insertSubstitutions(kKaiFamily,
+                               {"KaiTi", "KaiTi_GB2312", "AR PL UKai CN", "AR PL UKai TW",
+                                "AR PL KaitiM GB", "Noto Serif CJK SC", "WenQuanYi Zen Hei"});
+    QFont::insertSubstitutions(kSongFamily, {"SimSun", "AR PL UMing CN", "AR PL UMing TW",
+                                             "Noto Serif CJK SC", "WenQuanYi Zen Hei"});
 }
 
 QFont kaiFont(double pointSize) {
