@@ -337,15 +337,22 @@ constexpr qint64 kChannelFileReadLimit = 16 * 1024 * 1024;
 
 } // namespace
 
-void StartWindow::SaveChannelFile() {
+// Both file commands start on row 1 and then ask for a file; false when there
+// is nothing to do.
+bool StartWindow::chooseChannelFile(bool save) {
     try {
         channels_->MoveFirst();
     } catch (const DataError& error) {
         showDataError(QString::fromStdString(error.what()));
-        return;
+        return false;
     }
     commonDialog1_.setFilter(kChannelFileFilter);
-    if (!commonDialog1_.ShowSave(this) || commonDialog1_.fileName().isEmpty()) {
+    const bool chosen = save ? commonDialog1_.ShowSave(this) : commonDialog1_.ShowOpen(this);
+    return chosen && !commonDialog1_.fileName().isEmpty();
+}
+
+void StartWindow::SaveChannelFile() {
+    if (!chooseChannelFile(true)) {
         return;
     }
     std::string text;
@@ -366,14 +373,7 @@ void StartWindow::SaveChannelFile() {
 }
 
 void StartWindow::LoadChannelFile() {
-    try {
-        channels_->MoveFirst();
-    } catch (const DataError& error) {
-        showDataError(QString::fromStdString(error.what()));
-        return;
-    }
-    commonDialog1_.setFilter(kChannelFileFilter);
-    if (!commonDialog1_.ShowOpen(this) || commonDialog1_.fileName().isEmpty()) {
+    if (!chooseChannelFile(false)) {
         return;
     }
     const auto refuse = [this](const QString& reason) {

@@ -78,6 +78,7 @@ private:
     void buildPickers(QWidget* client);
     void showDataError(const QString& reason);
     void closeSecondaryWindows();
+    bool chooseChannelFile(bool save);
     void openSerialPort();
 
     // What the transfers show in the window.

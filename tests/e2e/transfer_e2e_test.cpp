@@ -2,6 +2,7 @@
 #include "main_window/start_window.h"
 #include "platform/serial_port.h"
 #include "platform/sqlite_stores.h"
+#include "support/channel_rows.h"
 #include "support/message_recorder.h"
 #include "support/temp_folder.h"
 #include "virtual_radio/virtual_radio.h"
@@ -53,12 +54,7 @@ protected:
     QString status() { return window->findChild<QLabel*>("Label2")->text(); }
     QComboBox* combo8() { return window->findChild<QComboBox*>("Combo8"); }
     void setRow(int row, const std::vector<FieldValue>& fields) {
-        auto& cursor = window->channelCursor();
-        cursor.moveTo(row);
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            cursor.setField(static_cast<int>(i) + 1, fields[i]);
-        }
-        cursor.MoveFirst();
+        setChannelRow(window->channelCursor(), row, fields);
     }
     void write() {
         window->writeChannels();

@@ -1,6 +1,7 @@
 #include "main_window/start_window.h"
 #include "platform/file_dialog.h"
 #include "platform/sqlite_stores.h"
+#include "support/channel_rows.h"
 #include "support/message_recorder.h"
 #include "support/pseudo_terminal.h"
 #include "support/temp_folder.h"
@@ -34,12 +35,7 @@ protected:
         qunsetenv("KR4720_COM1");
     }
     void setRow(int row, const std::vector<FieldValue>& fields) {
-        auto& cursor = window->channelCursor();
-        cursor.moveTo(row);
-        for (std::size_t i = 0; i < fields.size(); ++i) {
-            cursor.setField(static_cast<int>(i) + 1, fields[i]);
-        }
-        cursor.MoveFirst();
+        setChannelRow(window->channelCursor(), row, fields);
     }
     std::vector<FieldValue> row(int index) {
         auto& cursor = window->channelCursor();
