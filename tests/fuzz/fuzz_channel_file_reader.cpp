@@ -4,6 +4,7 @@
 
 #include "channel_files/channel_file.h"
 #include "channel_files/file_value_reader.h"
+#include "support/memory_cursors.h"
 #include "text/number_text.h"
 
 #include <cmath>
@@ -26,21 +27,6 @@ void checkAt(bool condition, int line) {
         std::abort();
     }
 }
-
-class MemoryCursor : public ChannelCursor {
-public:
-    void MoveFirst() override { current = 0; }
-    void MoveNext() override { ++current; }
-    FieldValue field(int index) const override {
-        return rows.at(current).at(static_cast<std::size_t>(index));
-    }
-    void setField(int index, const FieldValue& value) override {
-        rows.at(current).at(static_cast<std::size_t>(index)) = value;
-    }
-
-    std::array<ChannelFileRow, kChannelCount> rows;
-    std::size_t current = 0;
-};
 
 // A code field reads back as itself unless its text is a number in a form the
 // reader would not have stored: "e3" gets its "0" and becomes "0e3", which then
@@ -101,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // Stored and collected again through a cursor, the contents are unchanged.
-    MemoryCursor cursor;
+    MemoryChannelCursor cursor;
     ApplyChannelFile(contents, cursor);
     CHECK(cursor.current == 0);
     CHECK(CollectChannelFile(cursor, contents.squelch) == contents);
