@@ -6,6 +6,7 @@
 #include "platform/sqlite_stores.h"
 
 #include <QHeaderView>
+#include <QProxyStyle>
 
 #include <array>
 
@@ -30,6 +31,19 @@ const std::array<Column, kChannelFieldCount> kColumns = {{
     {"BCL     ", 720},
     {"拍频      ", 735},
 }};
+
+// The columns are narrow for a 12 pt face: give the text the cell's whole
+// width rather than the style's focus margins, so 146.00625 shows whole.
+class NarrowCellStyle : public QProxyStyle {
+public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        if (metric == PM_FocusFrameHMargin) {
+            return 0;
+        }
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
 
 bool isTypedColumn(int column) {
     return column == channel_field::kReceiveFrequency ||
@@ -119,6 +133,9 @@ bool ChannelGridModel::setData(const QModelIndex& index, const QVariant& value, 
 ChannelGrid::ChannelGrid(platform::SqliteChannelTable& table, QWidget* parent)
     : QTableView(parent), table_(table), model_(new ChannelGridModel(table, this)) {
     setModel(model_);
+    auto* style = new NarrowCellStyle;
+    style->setParent(this);
+    setStyle(style);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
