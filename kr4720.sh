@@ -3,6 +3,8 @@
 #   ./kr4720.sh demo   install what is missing, build, start the program with the virtual radio
 #   ./kr4720.sh test   install what is missing, build with sanitizers, run every test
 #   ./kr4720.sh bench  install what is missing, build, print the speed and memory figures
+#   ./kr4720.sh package      install what is missing, build, make the Debian package
+#   ./kr4720.sh screenshots  install what is missing, build, retake the pictures in docs/
 set -euo pipefail
 
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
@@ -14,6 +16,7 @@ packages=(
     libgtest-dev libgmock-dev
     fonts-arphic-ukai fonts-arphic-uming
     xvfb xauth
+    dpkg-dev file
 )
 
 as_root() {
@@ -71,6 +74,50 @@ run_fuzzers() {
     done
 }
 
+# Makes the Debian package from the release tree; its path goes to package_path.
+make_package() {
+    build_release
+    rm -f build/release/kr4720_*.deb
+    (cd build/release && cpack -G DEB >cpack.log 2>&1) || {
+        cat build/release/cpack.log >&2
+        echo "kr4720.sh: cpack failed" >&2
+        return 1
+    }
+    local debs=(build/release/kr4720_*.deb)
+    [ -f "${debs[0]}" ] || { echo "kr4720.sh: cpack made no package" >&2; return 1; }
+    package_path="${debs[0]}"
+}
+
+# The package holds both programs, the desktop entry and the icons, and asks
+# for what Qt loads without linking it.
+check_package() {
+    make_package
+    local contents depends missing=()
+    contents="$(dpkg-deb -c "$package_path")"
+    depends="$(dpkg-deb -f "$package_path" Depends)"
+    local files=(
+        ./usr/bin/kr4720
+        ./usr/bin/kr4720-virtual-radio
+        ./usr/share/applications/kr4720.desktop
+        ./usr/share/icons/hicolor/scalable/apps/kr4720.svg
+    )
+    for size in 16 32 48 64 128 256; do
+        files+=("./usr/share/icons/hicolor/${size}x${size}/apps/kr4720.png")
+    done
+    for file in "${files[@]}"; do
+        grep -qE " ${file//./\\.}\$" <<<"$contents" || missing+=("$file")
+    done
+    for dependency in libqt6sql6-sqlite fonts-arphic-ukai; do
+        grep -qE "(^|, )${dependency}( |,|\$)" <<<"$depends" || missing+=("Depends: $dependency")
+    done
+    if [ "${#missing[@]}" -gt 0 ]; then
+        echo "Package check FAILED: $package_path lacks:" >&2
+        printf '  %s\n' "${missing[@]}" >&2
+        return 1
+    fi
+    echo "Package check passed: $package_path"
+}
+
 case "${1:-}" in
 demo)
     install_missing
@@ -97,14 +144,26 @@ test)
     build_tests
     QT_QPA_PLATFORM=offscreen ctest --test-dir build/test --output-on-failure -j "$jobs"
     run_fuzzers
+    check_package
     ;;
 bench)
     install_missing
     build_release
     build/release/bench/kr4720-bench "${@:2}"
     ;;
+package)
+    install_missing
+    make_package
+    echo "$package_path"
+    ;;
+screenshots)
+    # The pictures of docs/, taken on a virtual X screen with the installed fonts.
+    install_missing
+    build_release
+    xvfb-run -a -s "-screen 0 1280x1024x24" build/release/tools/screenshots/kr4720-screenshots docs
+    ;;
 *)
-    echo "usage: $0 demo|test|bench" >&2
+    echo "usage: $0 demo|test|bench|package|screenshots" >&2
     exit 2
     ;;
 esac
