@@ -10,6 +10,7 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KR4720"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("kr4720"));
     QApplication::setWindowIcon(kr4720::aux_windows::programIcon());
     kr4720::platform::installFontSubstitutions();
     try {

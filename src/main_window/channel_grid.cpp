@@ -151,7 +151,9 @@ ChannelGrid::ChannelGrid(platform::SqliteChannelTable& table, QWidget* parent)
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(platform::twips(330));
     verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
-    verticalHeader()->setMinimumWidth(platform::twips(255));
+    // The record selector column is as wide as the one the pick list
+    // positions were laid out for (Combo1 starts right over column 2).
+    verticalHeader()->setFixedWidth(platform::twips(3240 - 840 - 855 - 1200) - frameWidth());
     verticalHeader()->setHighlightSections(false);
     for (int column = 0; column < kChannelFieldCount; ++column) {
         setColumnWidth(column, platform::twips(ChannelGridModel::widthInTwips(column)));

@@ -145,10 +145,10 @@ void StartWindow::buildControls() {
     frame2->setObjectName(QStringLiteral("Frame2"));
     frame2->setGeometry(twipsRect(600, 480, 2175, 735));
     platform::setTextColor(frame2, platform::kYellow);
+    // A title small enough to leave room for the date below it.
+    frame2->setFont(platform::kaiFont(10.5));
     label8_ = placeLabel(frame2, QStringLiteral("Label8"), QString(),
                          twipsRect(240, 240, 1695, 255), platform::kRed);
-    // Small enough for the whole date to fit the label's 255 twips.
-    label8_->setFont(platform::kaiFont(10.5));
 
     auto* label1 = placeLabel(client, QStringLiteral("Label1"), QStringLiteral("信道设置系统"),
                               twipsRect(4200, 480, 3735, 855), platform::kBlue);
