@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
+#include <optional>
 
 using namespace kr4720;
 using namespace kr4720::radio_link;
@@ -21,7 +21,7 @@ public:
     TimePoint current{};
 };
 
-// A line whose incoming characters arrive on a schedule of fake time.
+// A line that answers "B" with `reply`, one character a millisecond.
 class FakeLink : public SerialLink {
 public:
     explicit FakeLink(FakeClock& clock) : clock_(clock) {}
@@ -29,87 +29,58 @@ public:
     bool isOpen() const override { return open; }
     void setTextMode() override { ++textModeSets; }
     bool output(std::string_view text) override {
-        if (!open) {
-            return false;
+        if (open) {
+            sent += text;
+            replyFrom = text == "B" ? std::optional(clock_.current) : replyFrom;
         }
-        sent += text;
-        if (text == "B" && !reply.empty()) {
-            arrive(reply, 0ms);
-        }
-        return true;
+        return open;
     }
-    int inBufferCount() override {
-        release();
-        return static_cast<int>(waiting.size());
-    }
+    int inBufferCount() override { return static_cast<int>(arrived().size()); }
     std::string input() override {
-        release();
-        if (waiting.empty()) {
-            return {};
-        }
-        std::string c(1, waiting.front());
-        waiting.erase(0, 1);
+        std::string c = arrived().substr(0, 1);
+        waiting.erase(0, c.size());
         return c;
     }
-    void discardInput() override {
-        release();
-        waiting.clear();
-    }
+    void discardInput() override { arrived().clear(); }
     bool waitForInput(std::chrono::milliseconds timeout) override {
-        ++waits;
-        release();
-        if (!waiting.empty()) {
+        if (!arrived().empty()) {
             return true;
         }
-        if (scheduled.empty() || scheduled.front().first > clock_.current + timeout) {
+        if (!replyFrom || replied == reply.size() || nextArrival() > clock_.current + timeout) {
             clock_.current += timeout;
-            if (closeWhenDrained && scheduled.empty()) {
-                open = false;
-            }
+            open = open && !(closeWhenDrained && replied == reply.size());
             return false;
         }
-        clock_.current = scheduled.front().first;
-        release();
+        clock_.current = nextArrival();
         return true;
-    }
-    // Characters that arrive `delay` after now, one millisecond apart.
-    void arrive(const std::string& text, std::chrono::milliseconds delay) {
-        auto at = clock_.current + delay;
-        for (char c : text) {
-            scheduled.emplace_back(at, c);
-            at += 1ms;
-        }
     }
 
     bool open = true;
     bool closeWhenDrained = false;
     std::string sent;
     std::string waiting;
-    std::string reply; // sent back when "B" goes out
+    std::string reply;
     int textModeSets = 0;
-    int waits = 0;
 
 private:
-    void release() {
-        while (!scheduled.empty() && scheduled.front().first <= clock_.current) {
-            waiting += scheduled.front().second;
-            scheduled.pop_front();
+    Clock::TimePoint nextArrival() const { return *replyFrom + 1ms * replied; }
+    std::string& arrived() {
+        while (replyFrom && replied < reply.size() && nextArrival() <= clock_.current) {
+            waiting += reply[replied++];
         }
+        return waiting;
     }
     FakeClock& clock_;
-    std::deque<std::pair<Clock::TimePoint, char>> scheduled;
+    std::optional<Clock::TimePoint> replyFrom;
+    std::size_t replied = 0;
 };
 
 class FakeTimer : public Timer {
 public:
-    void start() override {
-        active = true;
-        ++starts;
-    }
+    void start() override { active = true; }
     void stop() override { active = false; }
     bool isActive() const override { return active; }
     bool active = false;
-    int starts = 0;
 };
 
 class FakeDisplay : public TransferDisplay {
@@ -140,13 +111,6 @@ struct Rig {
     ReadSequence reader() {
         return ReadSequence({link, channels, emergency, codes, display, timer3, clock});
     }
-    void setRow(int row, std::initializer_list<const char*> fields) {
-        int i = 1;
-        for (const char* f : fields) {
-            channels.rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(i++)] =
-                f ? FieldValue(f) : std::nullopt;
-        }
-    }
 
     FakeClock clock;
     FakeLink link{clock};
@@ -157,13 +121,34 @@ struct Rig {
     FakeTimer timer1, timer3, timer4;
 };
 
-const std::string kZeros(32, '0');
+using Row = MemoryChannelCursor::Row;
+using Messages = std::vector<TransferMessage>;
+std::string zeroRecords(std::size_t count) {
+    return std::string(32 * count, '0');
+}
 
-void runWrite(Rig& rig, WriteSequence& writer) {
+// A leading record, 435 / 435 MHz tx 67.0; then 451.175 MHz with code 023 and
+// 406.125 MHz with code 754, scan del, beat on, BCL 2; empty channels; and the
+// emergency record with squelch 7, 450 / 460 MHz, beat on.
+const std::string kReply = zeroRecords(1) + "01000050993800000000000050437006" +
+                           "02000025614001553200002561405355" + zeroRecords(14) +
+                           "00070050494000001000000000460000";
+
+// 0, 6, ... up to `last`, then the bar reset to 0.
+std::vector<int> progressUpTo(int last) {
+    std::vector<int> progress;
+    for (int step = 0; step <= last; step += 6) {
+        progress.push_back(step);
+    }
+    progress.push_back(0);
+    return progress;
+}
+
+// Starts a write and lets `ticks` records go out.
+void writeRecords(WriteSequence& writer, int ticks) {
     writer.start();
-    ASSERT_TRUE(rig.timer4.active);
     writer.onTimer4();
-    for (int tick = 0; tick < 40 && rig.timer1.active; ++tick) {
+    for (int tick = 0; tick < ticks; ++tick) {
         writer.onTimer1();
     }
 }
@@ -193,27 +178,24 @@ TEST(Handshake, PollsWithCUntilATickTakesTheRadiosC) {
 
 TEST(WriteSequence, SendsAAndSeventeenRecordsWithProgressAndHandsBackToTheHandshake) {
     Rig rig;
-    rig.channels.rows[0][0] = "7";
-    rig.setRow(0,
-               {"435.00000", nullptr, nullptr, "435.00000", "67.0", nullptr, "add", "off", "off"});
-    rig.setRow(9, {"145.5", "88.5", "", "145.5", "88.5", "", "del", "2", "on"});
-    rig.emergency.stored = {std::string("450.00000"), std::string("460.00000"), std::string("off")};
+    rig.channels.rows[0] = {"7", "435.00000", {}, {}, "435.00000", "67.0", {}, "add", "off", "off"};
+    rig.channels.rows[9] = {"10", "145.5", "88.5", "", "145.5", "88.5", "", "del", "2", "on"};
+    rig.emergency.stored = {"450.00000", "460.00000", "off"};
     auto writer = rig.writer();
 
     writer.start();
     EXPECT_EQ(rig.link.sent, "A");
     EXPECT_EQ(rig.link.textModeSets, 1);
-    EXPECT_FALSE(rig.timer3.active);
+    EXPECT_FALSE(rig.timer3.active || rig.timer1.active);
     EXPECT_TRUE(rig.timer4.active);
-    EXPECT_FALSE(rig.timer1.active);
-    EXPECT_EQ(rig.channels.rows[0][0], "1");
+    EXPECT_EQ(rig.channels.rows[0][0], "1"); // channel numbers are renumbered first
     writer.onTimer4();
     EXPECT_FALSE(rig.timer4.active);
     EXPECT_TRUE(rig.timer1.active);
     EXPECT_EQ(rig.display.statuses.back(), "正在传送数据,,,,,,,");
 
     std::vector<int> steps;
-    while (rig.timer1.active) {
+    while (rig.timer1.active && steps.size() < 40) {
         steps.push_back(writer.sendStep());
         writer.onTimer1();
     }
@@ -222,19 +204,10 @@ TEST(WriteSequence, SendsAAndSeventeenRecordsWithProgressAndHandsBackToTheHandsh
     EXPECT_EQ(writer.sendStep(), 0);
     EXPECT_FALSE(writer.isRunning());
 
-    std::string expected = "A01000050993800000000000050437006";
-    for (int row = 2; row <= 16; ++row) {
-        expected += row == 10 ? "0A000050041085083200000055148508" : kZeros;
-    }
-    expected += "00030050494000000000000000460000";
-    EXPECT_EQ(rig.link.sent, expected);
-
-    std::vector<int> progress;
-    for (int step = 0; step <= 96; step += 6) {
-        progress.push_back(step);
-    }
-    progress.push_back(0);
-    EXPECT_EQ(rig.display.progress, progress);
+    EXPECT_EQ(rig.link.sent, "A01000050993800000000000050437006" + zeroRecords(8) +
+                                 "0A000050041085083200000055148508" + zeroRecords(6) +
+                                 "00030050494000000000000000460000");
+    EXPECT_EQ(rig.display.progress, progressUpTo(96));
     EXPECT_EQ(rig.display.statuses.back(), "");
     EXPECT_TRUE(rig.timer3.active);
     EXPECT_EQ(rig.channels.currentRow(), 0);
@@ -243,75 +216,47 @@ TEST(WriteSequence, SendsAAndSeventeenRecordsWithProgressAndHandsBackToTheHandsh
 
 TEST(WriteSequence, SendsRowsInTableOrderWhateverRowTheUserSelects) {
     Rig rig;
-    for (int row = 0; row < 16; ++row) {
-        rig.channels.rows[static_cast<std::size_t>(row)][1] = std::to_string(400 + row);
+    for (std::size_t row = 0; row < 16; ++row) {
+        rig.channels.rows[row][1] = std::to_string(400 + row);
     }
     auto writer = rig.writer();
-    writer.start();
-    writer.onTimer4();
-    writer.onTimer1();
-    rig.channels.moveTo(12); // the user clicks row 13 between ticks
-    writer.onTimer1();
-    EXPECT_EQ(rig.link.sent.substr(1 + 32, 2), "02");
-    while (rig.timer1.active) {
-        writer.onTimer1();
-    }
-    for (int row = 0; row < 16; ++row) {
-        char number[3];
-        std::snprintf(number, sizeof number, "%02X", row + 1);
-        EXPECT_EQ(rig.link.sent.substr(1 + 32 * static_cast<std::size_t>(row), 2), number) << row;
+    writeRecords(writer, 1);
+    rig.channels.moveTo(12);  // the user clicks row 13 between ticks
+    writeRecords(writer, 20); // a second start while running is ignored
+    ASSERT_EQ(rig.link.sent.size(), 1u + 17 * 32);
+    for (std::size_t row = 0; row < 16; ++row) {
+        EXPECT_EQ(std::stoul(rig.link.sent.substr(1 + 32 * row, 2), nullptr, 16), row + 1);
     }
 }
 
 TEST(WriteSequence, RefusesWithoutSendingOrChangingAnything) {
     Rig rig;
     auto writer = rig.writer();
-
     rig.link.open = false;
     rig.channels.rows[0][0] = "9";
     writer.start();
-    EXPECT_EQ(rig.display.messages, std::vector<TransferMessage>{TransferMessage::PortNotOpen});
-    EXPECT_EQ(rig.channels.rows[0][0], "9");
-    EXPECT_TRUE(rig.timer3.active);
+    EXPECT_EQ(rig.display.messages, Messages{TransferMessage::PortNotOpen});
 
     rig.link.open = true;
-    rig.display.squelch = "12";
-    writer.start();
-    EXPECT_EQ(rig.display.messages.back(), TransferMessage::OutOfRange);
-    EXPECT_EQ(rig.display.details.back(), "静噪级别");
+    for (const auto& [squelch, receive, field] :
+         {std::tuple("12", "145.5", "静噪级别"), std::tuple("3", "145.000001", "接收频率")}) {
+        rig.display.squelch = squelch;
+        rig.channels.rows[4][1] = receive;
+        writer.start();
+        EXPECT_EQ(rig.display.messages.back(), TransferMessage::OutOfRange);
+        EXPECT_EQ(rig.display.details.back(), field);
+    }
+    EXPECT_EQ(rig.display.messages.size(), 3u);
     EXPECT_EQ(rig.link.sent, "");
     EXPECT_EQ(rig.channels.rows[0][0], "9");
     EXPECT_TRUE(rig.timer3.active);
-    EXPECT_FALSE(rig.timer4.active);
-
-    rig.display.squelch = "3";
-    rig.setRow(4, {"145.000001"});
-    writer.start();
-    EXPECT_EQ(rig.display.details.back(), "接收频率");
-    EXPECT_EQ(rig.link.sent, "");
-
-    rig.setRow(4, {"145.5"});
-    writer.start();
-    EXPECT_EQ(rig.link.sent, "A");
-    writer.start(); // a second write while the first runs is refused
-    writer.onTimer4();
-    writer.onTimer1();
-    EXPECT_EQ(rig.link.sent.size(), 33u);
+    EXPECT_FALSE(rig.timer4.active || rig.timer1.active);
 }
 
 TEST(WriteSequence, EndsWithAMessageWhenTheSquelchBreaksOrTheLineGoesMidWrite) {
     Rig rig;
     auto writer = rig.writer();
-    runWrite(rig, writer);
-    const std::size_t fullWrite = rig.link.sent.size();
-    EXPECT_EQ(fullWrite, 545u);
-
-    rig.link.sent.clear();
-    writer.start();
-    writer.onTimer4();
-    for (int tick = 0; tick < 16; ++tick) {
-        writer.onTimer1();
-    }
+    writeRecords(writer, 16);
     rig.display.squelch = "12";
     writer.onTimer1();
     EXPECT_EQ(rig.display.messages.back(), TransferMessage::OutOfRange);
@@ -322,10 +267,7 @@ TEST(WriteSequence, EndsWithAMessageWhenTheSquelchBreaksOrTheLineGoesMidWrite) {
     EXPECT_TRUE(rig.timer3.active);
 
     rig.display.squelch = "3";
-    rig.link.sent.clear();
-    writer.start();
-    writer.onTimer4();
-    writer.onTimer1();
+    writeRecords(writer, 1);
     rig.link.open = false;
     writer.onTimer1();
     EXPECT_EQ(rig.display.messages.back(), TransferMessage::LineLost);
@@ -333,66 +275,25 @@ TEST(WriteSequence, EndsWithAMessageWhenTheSquelchBreaksOrTheLineGoesMidWrite) {
     EXPECT_FALSE(rig.timer1.active);
 }
 
-namespace {
-
-const std::string kLeading(32, '0');
-const std::string kChannel1 = "01000050993800000000000050437006"; // 435 / 435 tx 67.0
-// 451.175 MHz with code 023, 406.125 MHz with code 754, scan del, beat on, BCL 2.
-const std::string kChannel2 = "02000025614001553200002561405355";
-// Squelch 7, 450 / 460 MHz, beat on.
-const std::string kEmergency = "00070050494000001000000000460000";
-
-std::string fullReply() {
-    std::string reply = kLeading + kChannel1 + kChannel2;
-    for (int i = 3; i <= 16; ++i) {
-        reply += kZeros;
-    }
-    return reply + kEmergency;
-}
-
-} // namespace
-
 TEST(ReadSequence, DecodesEveryRecordIntoItsRowTheEmergencyRowAndTheSquelchBox) {
     Rig rig;
     rig.channels.rows[5][7] = "keep";
-    rig.link.reply = fullReply();
+    rig.link.reply = kReply;
     rig.link.waiting = "C"; // a late handshake answer must not shift the records
-    auto reader = rig.reader();
-    reader.run();
+    rig.reader().run();
 
     EXPECT_TRUE(rig.display.messages.empty());
     EXPECT_EQ(rig.link.sent, "B");
-    const auto& r1 = rig.channels.rows[0];
-    EXPECT_EQ(r1[1], "435");
-    EXPECT_EQ(r1[2], "");
-    EXPECT_EQ(r1[4], "435");
-    EXPECT_EQ(r1[5], "67");
-    EXPECT_EQ(r1[7], "add");
-    EXPECT_EQ(r1[8], "off");
-    EXPECT_EQ(r1[9], "off");
-    EXPECT_EQ(r1[0], "1");
-    const auto& r2 = rig.channels.rows[1];
-    EXPECT_EQ(r2[1], "451.175");
-    EXPECT_EQ(r2[3], "023");
-    EXPECT_EQ(r2[4], "406.125");
-    EXPECT_EQ(r2[6], "754");
-    EXPECT_EQ(r2[7], "del");
-    EXPECT_EQ(r2[8], "2");
-    EXPECT_EQ(r2[9], "on");
+    EXPECT_EQ(rig.channels.rows[0],
+              (Row{"1", "435", "", "", "435", "67", "", "add", "off", "off"}));
+    EXPECT_EQ(rig.channels.rows[1],
+              (Row{"2", "451.175", "", "023", "406.125", "", "754", "del", "2", "on"}));
     // An empty channel empties fields 1 to 9, the flags too.
-    EXPECT_EQ(rig.channels.rows[5][7], "");
+    EXPECT_EQ(rig.channels.rows[5], (Row{"6", "", "", "", "", "", "", "", "", ""}));
     EXPECT_EQ(rig.display.squelch, "7");
-    EXPECT_EQ(rig.emergency.stored[0], "450");
-    EXPECT_EQ(rig.emergency.stored[1], "460");
-    EXPECT_EQ(rig.emergency.stored[2], "on");
+    EXPECT_EQ(rig.emergency.stored, (std::array<FieldValue, 3>{"450", "460", "on"}));
     EXPECT_EQ(rig.channels.currentRow(), 0);
-
-    std::vector<int> progress;
-    for (int step = 0; step <= 90; step += 6) {
-        progress.push_back(step);
-    }
-    progress.push_back(0);
-    EXPECT_EQ(rig.display.progress, progress);
+    EXPECT_EQ(rig.display.progress, progressUpTo(90));
     EXPECT_EQ(rig.display.statuses, std::vector<std::string>{""});
     EXPECT_TRUE(rig.timer3.active);
 }
@@ -404,46 +305,41 @@ TEST(ReadSequence, ATimeOutAtAnyRecordKeepsWhatCameBeforeAndNothingAfter) {
             row[1] = "999";
         }
         rig.emergency.stored[0] = "old";
-        rig.link.reply = fullReply().substr(0, 32 * static_cast<std::size_t>(received) + 5);
-        auto reader = rig.reader();
-        const auto startedAt = rig.clock.current;
-        reader.run();
+        rig.link.reply = kReply.substr(0, 32 * static_cast<std::size_t>(received) + 5);
+        rig.reader().run();
 
-        ASSERT_EQ(rig.display.messages, std::vector<TransferMessage>{TransferMessage::ReadTimeout})
-            << received;
+        ASSERT_EQ(rig.display.messages, Messages{TransferMessage::ReadTimeout}) << received;
         const int updated = std::max(0, received - 1);
         for (int row = 0; row < 16; ++row) {
-            EXPECT_EQ(rig.channels.rows[static_cast<std::size_t>(row)][1] == "999", row >= updated)
-                << received << ' ' << row;
+            EXPECT_EQ(rig.channels.at(row, 1) == "999", row >= updated) << received << ' ' << row;
         }
         EXPECT_EQ(rig.channels.currentRow(), updated) << received;
         EXPECT_EQ(rig.emergency.stored[0], "old");
         EXPECT_EQ(rig.display.squelch, " 3");
         EXPECT_TRUE(rig.timer3.active);
         EXPECT_EQ(rig.display.progress.back(), 0);
-        // The failing record had one second from the start of its collection.
-        const auto waited = rig.clock.current - startedAt;
+        // The failing record had one second from the start of its collection,
+        // not from its last character.
+        const auto waited = rig.clock.current - Clock::TimePoint{};
         EXPECT_GE(waited, 1000ms + 20ms) << received;
-        EXPECT_LT(waited, 1000ms + 30ms + 1ms * (32 * received + 5)) << received;
+        EXPECT_LT(waited, 1000ms + 23ms + 32ms * received) << received;
     }
 }
 
 TEST(ReadSequence, ALostLineOrAClosedPortEndsTheReadWithAMessage) {
     Rig rig;
-    rig.link.reply = fullReply().substr(0, 32 * 6);
+    rig.link.reply = kReply.substr(0, 32 * 6);
     rig.link.closeWhenDrained = true;
-    auto reader = rig.reader();
-    reader.run();
-    EXPECT_EQ(rig.display.messages, std::vector<TransferMessage>{TransferMessage::LineLost});
+    rig.reader().run();
+    EXPECT_EQ(rig.display.messages, Messages{TransferMessage::LineLost});
     EXPECT_EQ(rig.channels.rows[4][1], "");
     EXPECT_EQ(rig.channels.rows[5][1], std::nullopt);
     EXPECT_TRUE(rig.timer3.active);
 
     Rig closed;
     closed.link.open = false;
-    auto idle = closed.reader();
-    idle.run();
-    EXPECT_EQ(closed.display.messages, std::vector<TransferMessage>{TransferMessage::PortNotOpen});
+    closed.reader().run();
+    EXPECT_EQ(closed.display.messages, Messages{TransferMessage::PortNotOpen});
     EXPECT_EQ(closed.channels.currentRow(), -1);
     EXPECT_TRUE(closed.timer3.active);
 }

@@ -1,0 +1,290 @@
+#include "aux_windows/about_window.h"
+#include "aux_windows/aux_windows.h"
+#include "aux_windows/instructions_window.h"
+#include "aux_windows/port_dialog.h"
+#include "aux_windows/system_info.h"
+#include "main_window/start_window.h"
+#include "platform/serial_port.h"
+#include "support/message_recorder.h"
+#include "support/pseudo_terminal.h"
+#include "support/temp_folder.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace kr4720;
+using aux_windows::AboutWindow;
+using aux_windows::InstructionsWindow;
+using aux_windows::PortDialog;
+using main_window::StartWindow;
+
+namespace {
+
+class AuxWindowsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setPort(1, pty1.path());
+        setPort(2, pty2.path());
+    }
+    static void setPort(int number, const std::string& device) {
+        qputenv(number == 1 ? "KR4720_COM1" : "KR4720_COM2", QByteArray::fromStdString(device));
+    }
+    void TearDown() override {
+        aux_windows::closeAuxWindows();
+        settle();
+        qunsetenv("KR4720_COM1");
+        qunsetenv("KR4720_COM2");
+    }
+    std::unique_ptr<StartWindow> start() {
+        auto window = std::make_unique<StartWindow>(main_window::StartWindowOptions{folder.path()});
+        window->startUp();
+        window->timer3().stop(); // the handshake would take the input these tests look at
+        return window;
+    }
+    // Runs the deletions that closing a window leaves behind.
+    static void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    template <typename T> static T* child(QWidget* window, const char* name) {
+        return window->findChild<T*>(QString::fromLatin1(name));
+    }
+    static void press(QWidget* dialog, const char* button) {
+        QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
+        settle();
+    }
+    static void choose(QWidget* dialog, const char* option) {
+        auto* button = child<QRadioButton>(dialog, option);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
+    }
+    // Which of COM1 and COM2 the dialog shows selected: 1, 2 or 0 for neither.
+    static int selected(QWidget* dialog) {
+        return child<QRadioButton>(dialog, "Option1")->isChecked()   ? 1
+               : child<QRadioButton>(dialog, "Option2")->isChecked() ? 2
+                                                                     : 0;
+    }
+
+    TempFolder folder;
+    PseudoTerminal pty1;
+    PseudoTerminal pty2;
+    MessageRecorder messages;
+};
+
+} // namespace
+
+TEST_F(AuxWindowsTest, PortDialogOkOnTheCurrentPortTouchesNothingEvenWhenClosed) {
+    auto window = start();
+    platform::SerialPort& port = window->serialPort();
+    pty1.send("xyz");
+    for (int i = 0; i < 50 && port.inBufferCount() < 3; ++i) {
+        port.waitForInput(std::chrono::milliseconds(20));
+    }
+    ASSERT_EQ(port.inBufferCount(), 3);
+
+    for (const bool open : {true, false}) {
+        SCOPED_TRACE(open ? "open" : "closed");
+        QPointer<PortDialog> dialog = PortDialog::open(port);
+        EXPECT_EQ(selected(dialog), 1);
+        press(dialog, "OKButton");
+        EXPECT_TRUE(dialog.isNull());
+        EXPECT_EQ(port.isOpen(), open);
+        EXPECT_EQ(port.portNumber(), 1);
+        // Not closed and reopened: what had arrived is still waiting.
+        EXPECT_EQ(port.inBufferCount(), open ? 3 : 0);
+        port.close();
+    }
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(AuxWindowsTest, PortDialogSwitchToAnAbsentPortLeavesTheLinkClosedOnTheNewNumber) {
+    struct Case {
+        int absent;
+        const char* option;
+        QString text;
+        PseudoTerminal* good;
+    } const cases[] = {{2, "Option2", QStringLiteral("串行端口 2 已被使用， "), &pty1},
+                       {1, "Option1", QStringLiteral("串行端口 1 已被使用 "), &pty2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.option);
+        const int other = 3 - c.absent;
+        SetUp(); // both ports present again, then one taken away
+        setPort(c.absent, "/nonexistent/tty");
+        auto window = start(); // with port 1 absent it comes up on port 2
+        platform::SerialPort& port = window->serialPort();
+        ASSERT_EQ(port.portNumber(), other);
+        messages.messages.clear();
+
+        QPointer<PortDialog> dialog = PortDialog::open(port);
+        EXPECT_EQ(selected(dialog), other);
+        choose(dialog, c.option);
+        press(dialog, "OKButton");
+        ASSERT_EQ(messages.messages.size(), 1);
+        EXPECT_EQ(messages.messages[0].text, c.text);
+        EXPECT_EQ(messages.messages[0].title, "系统信息");
+        ASSERT_TRUE(dialog && dialog->isVisible());
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_EQ(port.portNumber(), c.absent);
+
+        press(dialog, "CancelButton");
+        EXPECT_TRUE(dialog.isNull());
+        EXPECT_FALSE(port.isOpen());
+        EXPECT_EQ(port.portNumber(), c.absent);
+
+        // A transfer finds the port closed and says so; nothing reaches the old port.
+        c.good->readAvailable();
+        window->writeChannels();
+        EXPECT_EQ(messages.texts().value(1), "串行端口没有打开，请先选择端口 ");
+        EXPECT_EQ(c.good->readAvailable(), "");
+
+        // Reopened, the dialog shows the failed number; switching back opens the good port.
+        dialog = PortDialog::open(port);
+        EXPECT_EQ(selected(dialog), c.absent);
+        choose(dialog, c.absent == 1 ? "Option2" : "Option1");
+        press(dialog, "OKButton");
+        EXPECT_TRUE(dialog.isNull());
+        ASSERT_TRUE(port.isOpen());
+        EXPECT_EQ(port.portNumber(), other);
+        EXPECT_TRUE(port.output("C"));
+        EXPECT_EQ(c.good->readAvailable(), "C");
+    }
+}
+
+TEST_F(AuxWindowsTest, PortDialogIsOneAtATimeAndDoesNothingWithNeitherOptionSelected) {
+    auto window = start();
+    platform::SerialPort& port = window->serialPort();
+    QPointer<PortDialog> first = PortDialog::open(port);
+    // Opening again brings the same dialog forward as it is, without loading again.
+    port.close();
+    ASSERT_TRUE(port.setPortNumber(3));
+    EXPECT_EQ(PortDialog::open(port), first.data());
+    EXPECT_EQ(selected(first), 1);
+    QTest::mouseClick(child<QPushButton>(first, "CancelButton"), Qt::LeftButton);
+    EXPECT_EQ(PortDialog::instance(), nullptr);
+    // Asked for before the closed one is deleted, a new dialog comes all the same.
+    QPointer<PortDialog> second = PortDialog::open(port);
+    settle();
+    EXPECT_TRUE(first.isNull());
+    ASSERT_FALSE(second.isNull());
+    EXPECT_EQ(selected(second), 0);
+    press(second, "OKButton");
+    EXPECT_TRUE(second->isVisible());
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(port.portNumber(), 3);
+    // Escape is nobody's: the dialog has no cancel button.
+    QTest::keyClick(second, Qt::Key_Escape);
+    EXPECT_TRUE(second->isVisible());
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(AuxWindowsTest, CaptionsAndTheInstructionsTextAreAsDesigned) {
+    auto window = start();
+    QWidget* dialog = PortDialog::open(window->serialPort());
+    QWidget* about = AboutWindow::open();
+    QWidget* instructions = InstructionsWindow::open();
+    EXPECT_EQ(dialog->windowTitle(), "选择端口");
+    EXPECT_EQ(about->windowTitle(), "关于本软件");
+    EXPECT_EQ(instructions->windowTitle(), "操作说明");
+    const std::vector<std::tuple<QWidget*, const char*, QString>> captions = {
+        {dialog, "Label1", "请选择串行口:"},
+        {dialog, "Option1", " COM1"},
+        {dialog, "Option2", " COM2"},
+        {dialog, "OKButton", "确定"},
+        {dialog, "CancelButton", "取消"},
+        {about, "lblTitle", "    KR4720写频软件"},
+        {about, "lblVersion", "      版本 A1.1"},
+        {about, "cmdOK", "确定"},
+        {about, "cmdSysInfo", "系统信息(&S)..."},
+        {instructions, "cmdOK", "确定"},
+    };
+    for (const auto& [window, name, text] : captions) {
+        auto* label = child<QLabel>(window, name);
+        auto* button = child<QAbstractButton>(window, name);
+        ASSERT_TRUE(label != nullptr || button != nullptr) << name;
+        EXPECT_EQ(label != nullptr ? label->text() : button->text(), text) << name;
+    }
+
+    const QList<std::pair<int, QString>> pieces = {
+        {18, "操作说明"},
+        {25, "一，使用随机配带的写频电缆，将对讲机（关机）耳机话筒插口与计算机串行口1（或串行口2）"
+             "联结。"},
+        {4, "二，打开对讲机电源，屏显显示“对讲机就续”。"},
+        {4, "三，写频操作：用鼠标点菜单项“写信道数椐”。"},
+        {4, "四，读频操作：用鼠标点菜单项“读信道数据”。"},
+        {4, "五，文件操作：使用操作“文件”菜单的“保存文"},
+        {7, "件”子菜单，打开保存文件对话框，可以将当前"},
+        {6, "的频率数据保存（文件名自选，后缀"},
+        {2, ".doc）。"},
+        {6, "同样使用“打开文件”子菜单，可以将保存的频"},
+        {6, "率数据文件重新调出使用。"},
+        {21, "六，设置端口：如有必要，可操作\"系统设置\"菜单"},
+        {7, "的“选择端口”子菜单项，改变当前使用的串行"},
+        {6, "口。"},
+    };
+    QString expected;
+    for (const auto& [blanks, text] : pieces) {
+        expected += QString(blanks, ' ') + text;
+    }
+    auto* label = child<QLabel>(instructions, "lblDescription");
+    EXPECT_EQ(label->text(), expected + "    ");
+    EXPECT_EQ(label->textFormat(), Qt::PlainText); // blanks kept, nothing read as markup
+    EXPECT_TRUE(label->wordWrap());
+}
+
+TEST_F(AuxWindowsTest, HelpWindowsAreOneEachAndCloseOnEnterOrEscape) {
+    const std::vector<std::function<QWidget*()>> windows = {
+        [] { return static_cast<QWidget*>(AboutWindow::open()); },
+        [] { return static_cast<QWidget*>(InstructionsWindow::open()); },
+    };
+    for (const auto& open : windows) {
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+            SCOPED_TRACE(testing::Message() << &open - windows.data() << " key " << key);
+            QPointer<QWidget> window = open();
+            EXPECT_EQ(open(), window.data());
+            QTest::keyClick(
+                window->focusWidget() != nullptr ? window->focusWidget() : window.data(), key);
+            settle();
+            EXPECT_TRUE(window.isNull());
+            QPointer<QWidget> next = open();
+            EXPECT_TRUE(next->isVisible());
+            press(next, "cmdOK");
+            EXPECT_TRUE(next.isNull());
+        }
+    }
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+#ifndef Q_OS_WIN
+TEST_F(AuxWindowsTest, SystemInformationStartsAToolFromThePathOrSaysItIsNotAvailable) {
+    const QByteArray savedPath = qgetenv("PATH");
+    AboutWindow* about = AboutWindow::open();
+    qputenv("PATH", "");
+    press(about, "cmdSysInfo");
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_EQ(messages.messages[0].text, "此时系统信息不可用");
+    EXPECT_EQ(messages.messages[0].title, "KR4720");
+    EXPECT_TRUE(about->isVisible());
+
+    // The last tool of the list, found on the PATH, is started.
+    const char* const* names = aux_windows::systemInfoToolNames();
+    while (names[1] != nullptr) {
+        ++names;
+    }
+    const QString marker = folder.file("started");
+    folder.write(QString::fromLatin1(*names),
+                 "#!/bin/sh\necho started > '" + marker.toUtf8() + "'\n");
+    QFile::setPermissions(folder.file(QString::fromLatin1(*names)),
+                          QFile::ReadOwner | QFile::ExeOwner);
+    qputenv("PATH", folder.path().toUtf8());
+    press(about, "cmdSysInfo");
+    qputenv("PATH", savedPath);
+    EXPECT_EQ(messages.messages.size(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marker); }, 10000));
+}
+#endif
