@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 using namespace kr4720;
 
 TEST(NormalisedFrequency, MovesTypedFrequenciesOntoTheRaster) {
@@ -19,101 +22,60 @@ TEST(NormalisedFrequency, MovesTypedFrequenciesOntoTheRaster) {
     }
 }
 
-TEST(AfterFrequencyEdit, ReceiveColumnChecksCopiesOrEmpties) {
+TEST(AfterFrequencyEdit, ChecksTheEditedFrequencyColumn) {
+    // Column 1 is normalised and copied to column 4, or emptied together with it when it is no
+    // number; column 4 needs a receive frequency and leaves it alone. Out of range, only the
+    // edited column is emptied, after the message. Other columns are not checked.
+    struct Case {
+        int column;
+        FieldValue receive, transmit, receiveAfter, transmitAfter;
+        int messages;
+    };
+    const std::vector<Case> cases = {{1, "145.0123", {}, "145.01000", "145.01000", 0},
+                                     {1, "abc", "145.01000", "", "", 0},
+                                     {1, {}, "145.01000", "", "", 0},
+                                     {1, "500.001", "146.00000", "", "146.00000", 1},
+                                     {4, {}, "145.5", {}, "", 0},
+                                     {4, "145.50000", "145.0123", "145.50000", "145.01000", 0},
+                                     {4, "145.50000", "129.99", "145.50000", "", 1},
+                                     {2, "abc", "129.99", "abc", "129.99", 0}};
+    for (const Case& c : cases) {
+        MemoryChannelCursor cursor;
+        cursor.MoveFirst();
+        cursor.setField(1, c.receive);
+        cursor.setField(4, c.transmit);
+        int messages = 0;
+        afterFrequencyEdit(cursor, c.column, [&] { ++messages; });
+        EXPECT_EQ(cursor.field(1), c.receiveAfter) << c.column << ' ' << c.receive.value_or("-");
+        EXPECT_EQ(cursor.field(4), c.transmitAfter) << c.column << ' ' << c.transmit.value_or("-");
+        EXPECT_EQ(messages, c.messages) << c.column;
+    }
+    // With no current record the check ends quietly.
     MemoryChannelCursor cursor;
-    cursor.MoveFirst();
-    int messages = 0;
-    const auto show = [&] { ++messages; };
-
-    cursor.setField(1, std::string("145.0123"));
-    afterFrequencyEdit(cursor, 1, show);
-    EXPECT_EQ(cursor.field(1), "145.01000");
-    EXPECT_EQ(cursor.field(4), "145.01000");
-
-    cursor.setField(1, std::string("abc"));
-    afterFrequencyEdit(cursor, 1, show);
-    EXPECT_EQ(cursor.field(1), "");
-    EXPECT_EQ(cursor.field(4), "");
-    EXPECT_EQ(messages, 0);
-
-    cursor.setField(4, std::string("146.00000"));
-    cursor.setField(1, std::string("500.001"));
-    afterFrequencyEdit(cursor, 1, show);
-    EXPECT_EQ(messages, 1);
-    EXPECT_EQ(cursor.field(1), "");
-    EXPECT_EQ(cursor.field(4), "146.00000");
-
-    cursor.setField(1, std::nullopt);
-    afterFrequencyEdit(cursor, 1, show);
-    EXPECT_EQ(cursor.field(1), "");
-    EXPECT_EQ(cursor.field(4), "");
-}
-
-TEST(AfterFrequencyEdit, TransmitColumnNeedsAReceiveFrequencyAndLeavesItAlone) {
-    MemoryChannelCursor cursor;
-    cursor.MoveFirst();
-    int messages = 0;
-    const auto show = [&] { ++messages; };
-
-    cursor.setField(4, std::string("145.5"));
-    afterFrequencyEdit(cursor, 4, show);
-    EXPECT_EQ(cursor.field(4), "");
-    EXPECT_EQ(messages, 0);
-
-    cursor.setField(1, std::string("145.50000"));
-    cursor.setField(4, std::string("145.0123"));
-    afterFrequencyEdit(cursor, 4, show);
-    EXPECT_EQ(cursor.field(4), "145.01000");
-    EXPECT_EQ(cursor.field(1), "145.50000");
-
-    cursor.setField(4, std::string("129.99"));
-    afterFrequencyEdit(cursor, 4, show);
-    EXPECT_EQ(messages, 1);
-    EXPECT_EQ(cursor.field(4), "");
-    EXPECT_EQ(cursor.field(1), "145.50000");
-
-    // Other columns are not checked; with no current record the check ends quietly.
-    cursor.setField(2, std::string("xyz"));
-    afterFrequencyEdit(cursor, 2, show);
-    EXPECT_EQ(cursor.field(2), "xyz");
     cursor.current = 16;
-    EXPECT_NO_THROW(afterFrequencyEdit(cursor, 1, show));
+    EXPECT_NO_THROW(afterFrequencyEdit(cursor, 1, [] {}));
 }
 
 TEST(ApplyPick, EachPickerWritesItsFieldsOfTheCurrentRecord) {
+    // Fields 2 to 9 of the current record after each pick, in order: a tone clears the codes on
+    // its side(s), a code clears the tones.
+    const std::vector<std::tuple<Picker, std::string, std::vector<FieldValue>>> steps = {
+        {Picker::Combo1, "88.5", {"88.5", "", {}, "88.5", "", {}, {}, {}}},
+        {Picker::Combo4, "754", {"88.5", "", {}, "", "754", {}, {}, {}}},
+        {Picker::Combo2, "244", {"", "244", {}, "", "244", {}, {}, {}}},
+        {Picker::Combo3, "67.0", {"", "244", {}, "67.0", "", {}, {}, {}}},
+        {Picker::Combo5, "del", {"", "244", {}, "67.0", "", "del", {}, {}}},
+        {Picker::Combo6, "2", {"", "244", {}, "67.0", "", "del", "2", {}}},
+        {Picker::Combo7, "  ", {"", "244", {}, "67.0", "", "del", "2", "  "}}};
     MemoryChannelCursor cursor;
     cursor.moveTo(4);
     cursor.setField(3, std::string("023"));
     cursor.setField(6, std::string("754"));
-    applyPick(cursor, Picker::Combo1, "88.5");
-    EXPECT_EQ(cursor.rows[4][2], "88.5");
-    EXPECT_EQ(cursor.rows[4][5], "88.5");
-    EXPECT_EQ(cursor.rows[4][3], "");
-    EXPECT_EQ(cursor.rows[4][6], "");
-
-    applyPick(cursor, Picker::Combo4, "754");
-    EXPECT_EQ(cursor.rows[4][2], "88.5");
-    EXPECT_EQ(cursor.rows[4][5], "");
-    EXPECT_EQ(cursor.rows[4][6], "754");
-
-    applyPick(cursor, Picker::Combo2, "244");
-    EXPECT_EQ(cursor.rows[4][3], "244");
-    EXPECT_EQ(cursor.rows[4][6], "244");
-    EXPECT_EQ(cursor.rows[4][2], "");
-    EXPECT_EQ(cursor.rows[4][5], "");
-
-    applyPick(cursor, Picker::Combo3, "67.0");
-    EXPECT_EQ(cursor.rows[4][5], "67.0");
-    EXPECT_EQ(cursor.rows[4][6], "");
-    EXPECT_EQ(cursor.rows[4][3], "244");
-
-    applyPick(cursor, Picker::Combo5, "del");
-    applyPick(cursor, Picker::Combo6, "2");
-    applyPick(cursor, Picker::Combo7, "  ");
-    EXPECT_EQ(cursor.rows[4][7], "del");
-    EXPECT_EQ(cursor.rows[4][8], "2");
-    EXPECT_EQ(cursor.rows[4][9], "  ");
-    for (int row : {0, 3, 5}) {
-        EXPECT_EQ(cursor.rows[static_cast<std::size_t>(row)][2], std::nullopt);
+    for (const auto& [picker, text, fields] : steps) {
+        applyPick(cursor, picker, text);
+        EXPECT_EQ(std::vector<FieldValue>(cursor.rows[4].begin() + 2, cursor.rows[4].end()), fields)
+            << text;
     }
+    EXPECT_EQ(cursor.rows[3], MemoryChannelCursor().rows[3]); // other rows stay as they were
+    EXPECT_EQ(cursor.rows[5], MemoryChannelCursor().rows[5]);
 }

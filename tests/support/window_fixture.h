@@ -1,0 +1,93 @@
+#pragma once
+
+#include "main_window/start_window.h"
+#include "support/channel_rows.h"
+#include "support/message_recorder.h"
+#include "support/temp_folder.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The main window on fresh database files in a folder of its own, with every
+// message box it shows recorded.
+class WindowFixture : public ::testing::Test {
+protected:
+    void TearDown() override {
+        window.reset();
+        qunsetenv("KR4720_COM1");
+        qunsetenv("KR4720_COM2");
+    }
+    // Makes and starts a new window whose first port is `port`.
+    void start(const std::string& port, QDate today = QDate(2026, 12, 6)) {
+        window.reset();
+        qputenv("KR4720_COM1", QByteArray::fromStdString(port));
+        window = std::make_unique<kr4720::main_window::StartWindow>(
+            kr4720::main_window::StartWindowOptions{folder.path(), [today] { return today; }});
+        window->startUp();
+    }
+    template <typename T = QWidget> T* child(const char* name) const {
+        return window->findChild<T*>(QString::fromUtf8(name));
+    }
+    void setRow(int row, const std::vector<kr4720::FieldValue>& fields) {
+        setChannelRow(window->channelCursor(), row, fields);
+    }
+    // Field `field` of row `row` (both from 0) as the window's cursor holds it.
+    kr4720::FieldValue value(int row, int field) {
+        window->channelCursor().storePending();
+        return window->channelCursor().value(row, field);
+    }
+    // Fields 1 to 9 of row `row`.
+    std::vector<kr4720::FieldValue> rowValues(int row) {
+        std::vector<kr4720::FieldValue> fields;
+        for (int field = 1; field <= 9; ++field) {
+            fields.push_back(value(row, field));
+        }
+        return fields;
+    }
+    static bool pumpUntil(const std::function<bool()>& done, int milliseconds = 5000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (!done() && timer.elapsed() < milliseconds) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+            QThread::msleep(2);
+        }
+        return done();
+    }
+    // Object names of the visible top-level windows, sorted.
+    static QStringList visibleWindows() {
+        QStringList names;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && !widget->parentWidget()) {
+                names << widget->objectName();
+            }
+        }
+        names.sort();
+        return names;
+    }
+    // The one visible top-level window of that name, or null when there are
+    // none or several.
+    static QWidget* visibleWindow(const QString& name) {
+        QWidget* found = nullptr;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (widget->isVisible() && widget->objectName() == name) {
+                if (found) {
+                    return nullptr;
+                }
+                found = widget;
+            }
+        }
+        return found;
+    }
+
+    TempFolder folder;
+    MessageRecorder messages;
+    std::unique_ptr<kr4720::main_window::StartWindow> window;
+};
