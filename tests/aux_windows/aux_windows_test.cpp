@@ -1,5 +1,4 @@
 #include "aux_windows/about_window.h"
-#include "aux_windows/aux_windows.h"
 #include "aux_windows/instructions_window.h"
 #include "aux_windows/port_dialog.h"
 #include "aux_windows/system_info.h"
@@ -10,6 +9,7 @@
 #include "support/temp_folder.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
@@ -40,7 +40,12 @@ protected:
         qputenv(number == 1 ? "KR4720_COM1" : "KR4720_COM2", QByteArray::fromStdString(device));
     }
     void TearDown() override {
-        aux_windows::closeAuxWindows();
+        // The windows have no owner: close whatever a test left open.
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (!window->parentWidget() && window->isVisible()) {
+                window->close();
+            }
+        }
         settle();
         qunsetenv("KR4720_COM1");
         qunsetenv("KR4720_COM2");
