@@ -24,13 +24,7 @@ AboutWindow* AboutWindow::instance() {
 }
 
 AboutWindow* AboutWindow::open() {
-    AboutWindow* window = instance();
-    if (window == nullptr) {
-        window = new AboutWindow;
-        slot() = window;
-    }
-    present(window);
-    return window;
+    return openOrRaise(slot(), [] { return new AboutWindow(); });
 }
 
 AboutWindow::AboutWindow() {

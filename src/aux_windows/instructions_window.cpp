@@ -57,13 +57,7 @@ InstructionsWindow* InstructionsWindow::instance() {
 }
 
 InstructionsWindow* InstructionsWindow::open() {
-    InstructionsWindow* window = instance();
-    if (window == nullptr) {
-        window = new InstructionsWindow;
-        slot() = window;
-    }
-    present(window);
-    return window;
+    return openOrRaise(slot(), [] { return new InstructionsWindow(); });
 }
 
 InstructionsWindow::InstructionsWindow() {

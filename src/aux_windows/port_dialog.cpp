@@ -47,13 +47,7 @@ PortDialog* PortDialog::instance() {
 }
 
 PortDialog* PortDialog::open(platform::SerialPort& port) {
-    PortDialog* dialog = instance();
-    if (dialog == nullptr) {
-        dialog = new PortDialog(port);
-        slot() = dialog;
-    }
-    present(dialog);
-    return dialog;
+    return openOrRaise(slot(), [&] { return new PortDialog(port); });
 }
 
 PortDialog::PortDialog(platform::SerialPort& port) : port_(&port) {

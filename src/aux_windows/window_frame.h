@@ -16,11 +16,18 @@ template <typename Window> Window* openInstance(QPointer<Window>& slot) {
     return slot && slot->isVisible() ? slot.data() : nullptr;
 }
 
-// Shows a window created afresh, or brings the open one to the front.
-template <typename Window> void present(Window* window) {
+// Brings the open instance to the front as it is, or makes a new one with
+// `make` and shows it: one window of a kind at a time.
+template <typename Window, typename Make> Window* openOrRaise(QPointer<Window>& slot, Make make) {
+    Window* window = openInstance(slot);
+    if (window == nullptr) {
+        window = make();
+        slot = window;
+    }
     window->show();
     window->raise();
     window->activateWindow();
+    return window;
 }
 
 } // namespace kr4720::aux_windows

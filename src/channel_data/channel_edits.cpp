@@ -26,44 +26,44 @@ double valueOf(const FieldValue& field) {
     return field ? text::leadingNumberValue(*field) : 0.0;
 }
 
+// The typed frequency of `field` checked and normalised. Not a number empties
+// the field (and returns nothing); out of range shows the message, then
+// empties the field.
+std::optional<std::string> checkedFrequency(ChannelCursor& cursor, int field,
+                                            const std::function<void()>& showOutOfRange) {
+    const double value = valueOf(cursor.field(field));
+    const auto frequency = value == 0.0 ? std::nullopt : normalisedFrequency(value);
+    if (value != 0.0 && !frequency) {
+        showOutOfRange();
+    }
+    if (!frequency) {
+        cursor.setField(field, std::string());
+    }
+    return frequency;
+}
+
 void receiveEdited(ChannelCursor& cursor, const std::function<void()>& showOutOfRange) {
     using namespace channel_field;
-    const FieldValue typed = cursor.field(kReceiveFrequency);
-    const double value = valueOf(typed);
-    if (value == 0.0) {
-        cursor.setField(kReceiveFrequency, std::string());
+    const bool typedNumber = valueOf(cursor.field(kReceiveFrequency)) != 0.0;
+    const auto frequency = checkedFrequency(cursor, kReceiveFrequency, showOutOfRange);
+    if (frequency) {
+        cursor.setField(kReceiveFrequency, *frequency);
+        cursor.setField(kTransmitFrequency, *frequency);
+    } else if (!typedNumber) {
+        // Clearing the receive frequency clears the transmit frequency too.
         cursor.setField(kTransmitFrequency, std::string());
-        return;
     }
-    const auto frequency = normalisedFrequency(value);
-    if (!frequency) {
-        showOutOfRange();
-        cursor.setField(kReceiveFrequency, std::string());
-        return;
-    }
-    cursor.setField(kReceiveFrequency, *frequency);
-    cursor.setField(kTransmitFrequency, *frequency);
 }
 
 void transmitEdited(ChannelCursor& cursor, const std::function<void()>& showOutOfRange) {
     using namespace channel_field;
-    const FieldValue typed = cursor.field(kTransmitFrequency);
-    if (!typed || valueOf(cursor.field(kReceiveFrequency)) == 0.0) {
+    if (!cursor.field(kTransmitFrequency) || valueOf(cursor.field(kReceiveFrequency)) == 0.0) {
         cursor.setField(kTransmitFrequency, std::string());
         return;
     }
-    const double value = valueOf(typed);
-    if (value == 0.0) {
-        cursor.setField(kTransmitFrequency, std::string());
-        return;
+    if (const auto frequency = checkedFrequency(cursor, kTransmitFrequency, showOutOfRange)) {
+        cursor.setField(kTransmitFrequency, *frequency);
     }
-    const auto frequency = normalisedFrequency(value);
-    if (!frequency) {
-        showOutOfRange();
-        cursor.setField(kTransmitFrequency, std::string());
-        return;
-    }
-    cursor.setField(kTransmitFrequency, *frequency);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "main_window/emergency_window.h"
 
+#include "aux_windows/window_frame.h"
 #include "channel_data/channel_cursor.h"
 #include "channel_data/data_error.h"
 #include "platform/look.h"
@@ -28,14 +29,11 @@ QString textOf(const FieldValue& value) {
 } // namespace
 
 EmergencyWindow* EmergencyWindow::open(EmergencyCursor& emergency) {
-    if (!instance()) {
-        instance() = new EmergencyWindow(emergency);
-        instance()->load();
-    }
-    instance()->show();
-    instance()->raise();
-    instance()->activateWindow();
-    return instance();
+    return aux_windows::openOrRaise(instance(), [&] {
+        auto* window = new EmergencyWindow(emergency);
+        window->load();
+        return window;
+    });
 }
 
 EmergencyWindow::EmergencyWindow(EmergencyCursor& emergency)
