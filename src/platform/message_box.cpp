@@ -30,6 +30,7 @@ void showMessage(QWidget* parent, const Message& message) {
         return;
     }
     QMessageBox box(toQt(message.icon), message.title, message.text, QMessageBox::Ok, parent);
+    box.setInformativeText(message.informativeText);
     box.exec();
 }
 

@@ -14,6 +14,9 @@ struct Message {
     QString text;
     QString title;
     MessageIcon icon = MessageIcon::None;
+    // A second, smaller line under the text: the device, the value or the
+    // library's own words that help the user. Empty for none.
+    QString informativeText;
 };
 
 // Every message box of the program goes through here: a modal box with the
