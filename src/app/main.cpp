@@ -19,10 +19,7 @@ int main(int argc, char* argv[]) {
         window.startUp();
         return QApplication::exec();
     } catch (const kr4720::platform::StoreOpenError& error) {
-        kr4720::platform::showMessage(
-            nullptr,
-            {QStringLiteral("数据库文件 %1 无法使用：%2").arg(error.file(), error.problem()),
-             kr4720::platform::dataErrorTitle(), kr4720::platform::MessageIcon::Information});
+        kr4720::platform::showMessage(nullptr, kr4720::platform::storeOpenMessage(error));
         return 1;
     }
 }
