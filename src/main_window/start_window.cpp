@@ -244,8 +244,9 @@ void StartWindow::buildPickers(QWidget* client) {
 }
 
 void StartWindow::showDataError(const QString& reason) {
-    platform::showMessage(this, {QStringLiteral("数据库操作失败：%1").arg(reason),
-                                 platform::dataErrorTitle(), platform::MessageIcon::Information});
+    // The reason is the database's own words: on the second line.
+    platform::showMessage(this, {QStringLiteral("数据库操作失败"), platform::dataErrorTitle(),
+                                 platform::MessageIcon::Information, reason});
 }
 
 void StartWindow::buildMenus() {
@@ -367,8 +368,8 @@ void StartWindow::SaveChannelFile() {
         commonDialog1_.fileName(), QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     if (!failure.isEmpty()) {
         platform::showMessage(
-            this, {QStringLiteral("无法保存文件 %1：%2").arg(commonDialog1_.fileName(), failure),
-                   platform::dataErrorTitle(), platform::MessageIcon::Information});
+            this, {QStringLiteral("无法保存文件 %1").arg(commonDialog1_.fileName()),
+                   platform::dataErrorTitle(), platform::MessageIcon::Information, failure});
     }
 }
 
@@ -376,15 +377,22 @@ void StartWindow::LoadChannelFile() {
     if (!chooseChannelFile(false)) {
         return;
     }
-    const auto refuse = [this](const QString& reason) {
+    // `reason` is ours, in Chinese; `detail` the system's words.
+    const auto refuse = [this](const QString& reason, const QString& detail = {}) {
+        const QString name = commonDialog1_.fileName();
         platform::showMessage(
-            this, {QStringLiteral("无法打开文件 %1：%2").arg(commonDialog1_.fileName(), reason),
-                   platform::dataErrorTitle(), platform::MessageIcon::Information});
+            this, {reason.isEmpty() ? QStringLiteral("无法打开文件 %1").arg(name)
+                                    : QStringLiteral("无法打开文件 %1：%2").arg(name, reason),
+                   platform::dataErrorTitle(), platform::MessageIcon::Information, detail});
     };
     const platform::FileStart file =
         platform::readFileStart(commonDialog1_.fileName(), kChannelFileReadLimit);
+    if (file.notRegular) {
+        refuse(QStringLiteral("这不是一个普通文件"));
+        return;
+    }
     if (!file.opened) {
-        refuse(file.error);
+        refuse({}, file.error);
         return;
     }
     // Everything is read and checked before anything changes.
