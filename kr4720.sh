@@ -12,7 +12,7 @@ cd "$here"
 
 packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
-    qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite qt6-qpa-plugins
+    qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite qt6-qpa-plugins qt6-translations-l10n
     libgtest-dev libgmock-dev
     fonts-arphic-ukai fonts-arphic-uming
     xvfb xauth
@@ -107,7 +107,7 @@ check_package() {
     for file in "${files[@]}"; do
         grep -qE " ${file//./\\.}\$" <<<"$contents" || missing+=("$file")
     done
-    for dependency in libqt6sql6-sqlite fonts-arphic-ukai; do
+    for dependency in libqt6sql6-sqlite fonts-arphic-ukai qt6-translations-l10n; do
         grep -qE "(^|, )${dependency}( |,|\$)" <<<"$depends" || missing+=("Depends: $dependency")
     done
     if [ "${#missing[@]}" -gt 0 ]; then

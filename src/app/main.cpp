@@ -3,6 +3,7 @@
 #include "platform/first_frame.h"
 #include "platform/look.h"
 #include "platform/message_box.h"
+#include "platform/qt_translations.h"
 #include "platform/sqlite_stores.h"
 
 #include <QApplication>
@@ -13,16 +14,14 @@ int main(int argc, char* argv[]) {
     QGuiApplication::setDesktopFileName(QStringLiteral("kr4720"));
     QApplication::setWindowIcon(kr4720::aux_windows::programIcon());
     kr4720::platform::installFontSubstitutions();
+    kr4720::platform::installQtTranslations();
     try {
         kr4720::main_window::StartWindow window;
         kr4720::platform::quitAfterFirstFrameIfAsked(&window);
         window.startUp();
         return QApplication::exec();
     } catch (const kr4720::platform::StoreOpenError& error) {
-        kr4720::platform::showMessage(
-            nullptr,
-            {QStringLiteral("数据库文件 %1 无法使用：%2").arg(error.file(), error.problem()),
-             kr4720::platform::dataErrorTitle(), kr4720::platform::MessageIcon::Information});
+        kr4720::platform::showMessage(nullptr, kr4720::platform::storeOpenMessage(error));
         return 1;
     }
 }

@@ -50,10 +50,15 @@ AboutWindow::AboutWindow() {
 
     new EtchedLine(this, twips(120), twips(2640), twips(5700));
 
-    placeCloseButton(twipsRect(4200, 2880, 1500, 420));
+    QPushButton* cmdOK = placeCloseButton(twipsRect(4200, 2880, 1500, 420));
     auto* cmdSysInfo = new QPushButton(QStringLiteral("系统信息(&S)..."), this);
     cmdSysInfo->setObjectName(QStringLiteral("cmdSysInfo"));
     cmdSysInfo->setGeometry(twipsRect(4200, 3420, 1500, 420));
+    // The buttons use the dialog face of a Chinese desktop (宋体 9 pt), in
+    // which "系统信息(S)..." leaves a margin on either side of its 100 pixels.
+    for (QPushButton* button : {cmdOK, cmdSysInfo}) {
+        button->setFont(platform::songFont(9));
+    }
     // Enter presses the button that has the focus; cmdOK when none has.
     cmdSysInfo->setAutoDefault(true);
     connect(cmdSysInfo, &QPushButton::clicked, this, [this] { StartSysInfo(this); });

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "channel_data/channel_layout.h"
 #include "channel_data/field_value.h"
 
+#include <array>
+
 namespace kr4720 {
+
+using ChannelRow = std::array<FieldValue, kChannelFieldCount>;
 
 // The shared cursor over the 16 rows of the channel table (Adodc1). The grid's
 // selected row and the cursor's current row are one and the same. A changed
@@ -20,6 +25,13 @@ public:
     virtual FieldValue field(int index) const = 0;
     // Null is stored as Null: a channel file value with no characters clears a field.
     virtual void setField(int index, const FieldValue& value) = 0;
+
+    // Stores fields 1 to 9 of rows 1 to 16 (the channel numbers stay) and ends
+    // on row 1: what a channel file or an import does to the table. Stores
+    // that can fail part-way store all the rows or, throwing DataError, none.
+    // This plain walk is for stores that cannot refuse a single row and not
+    // the next (a table held in memory).
+    virtual void replaceRows(const std::array<ChannelRow, kChannelCount>& rows);
 };
 
 // The cursor over the one-row emergency table (Data1). Every change follows

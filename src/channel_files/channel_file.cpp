@@ -25,16 +25,27 @@ std::size_t characterCount(std::string_view text) {
     return count;
 }
 
+// The text without the blanks and tabs around it (a tab after a comma, say).
+std::string_view trimmed(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
 // Frequencies from a file are kept in the same five-decimal form a typed
-// frequency gets. A value that is not a number is kept as it is, and no value
-// stays not set rather than turning into ".00000".
+// frequency gets; no value stays not set rather than turning into ".00000",
+// and a text of blanks is kept as it is. Any other text never gets here: the
+// file is refused.
 FieldValue frequencyValue(const FileValue& value) {
     if (const auto* number = std::get_if<double>(&value)) {
         return text::fiveDecimalText(*number);
     }
     if (const auto* characters = std::get_if<std::string>(&value)) {
-        if (text::isDecimalNumberText(*characters)) {
-            return text::fiveDecimalText(text::leadingNumberValue(*characters));
+        if (const std::string_view number = trimmed(*characters);
+            text::isDecimalNumberText(number)) {
+            return text::fiveDecimalText(text::leadingNumberValue(number));
         }
     }
     return storedFieldValue(value);
@@ -63,11 +74,55 @@ FieldValue fieldValue(int field, const FileValue& value) {
     }
 }
 
+// The first byte that no text file holds, or npos. Line ends, tabs and a
+// Ctrl-Z end-of-file mark are text. UTF-16 and UTF-32 are caught too: every
+// ASCII character (all a channel file needs) comes with NUL bytes in them.
+std::size_t firstNonTextByte(std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if ((byte < 0x20 && byte != '\t' && byte != '\r' && byte != '\n' && byte != 0x1A) ||
+            byte == 0x7F) {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+bool isBlankText(std::string_view text) {
+    return text.find_first_not_of(" \r\n") == std::string_view::npos;
+}
+
+// A frequency value is a number, or empty: no value, or a (quoted) text of
+// blanks. Blanks and tabs around a number do not matter.
+bool isFrequencyValue(const FileValue& value) {
+    if (const auto* characters = std::get_if<std::string>(&value)) {
+        const std::string_view number = trimmed(*characters);
+        return number.empty() || text::isDecimalNumberText(number);
+    }
+    return true;
+}
+
 } // namespace
 
 std::string ChannelFileLoad::errorText() const {
-    return "文件不完整：缺少第 " + std::to_string(missingValue) + " 个值（应有 " +
-           std::to_string(kChannelFileValueCount) + " 个值）";
+    switch (problem) {
+    case ChannelFileProblem::None:
+        break;
+    case ChannelFileProblem::Incomplete:
+        return "文件不完整：缺少第 " + std::to_string(missingValue) + " 个值（应有 " +
+               std::to_string(kChannelFileValueCount) + " 个值）";
+    case ChannelFileProblem::NotText:
+        return "不是信道文件：第 " + std::to_string(badByte + 1) + " 个字节不是文本";
+    case ChannelFileProblem::Blank:
+        return "不是信道文件：文件里只有空格和空行";
+    case ChannelFileProblem::NotFrequency: {
+        const int channel = (badValue - 2) / (kChannelFieldCount - 1) + 1;
+        const bool receive = (badValue - 2) % (kChannelFieldCount - 1) == 0;
+        return "不是信道文件：第 " + std::to_string(badValue) + " 个值（信道 " +
+               std::to_string(channel) + " 的" + (receive ? "接收频率" : "发送频率") + "）不是数字";
+    }
+    }
+    return {};
 }
 
 std::string ChannelFileText(const ChannelFileContents& contents) {
@@ -86,8 +141,15 @@ std::string ChannelFileText(const ChannelFileContents& contents) {
 
 ChannelFileLoad ParseChannelFile(std::string_view fileText) {
     ChannelFileLoad load;
+    load.badByte = firstNonTextByte(fileText);
+    if (load.badByte != std::string_view::npos) {
+        load.problem = ChannelFileProblem::NotText;
+        return load;
+    }
+    load.badByte = 0;
     FileValueReader reader(fileText);
     auto fail = [&] {
+        load.problem = ChannelFileProblem::Incomplete;
         load.missingValue = reader.valuesRead + 1;
         load.charactersUsed = reader.position;
         return load;
@@ -105,8 +167,21 @@ ChannelFileLoad ParseChannelFile(std::string_view fileText) {
             if (!value) {
                 return fail();
             }
+            if ((field == channel_field::kReceiveFrequency ||
+                 field == channel_field::kTransmitFrequency) &&
+                !isFrequencyValue(*value)) {
+                load.problem = ChannelFileProblem::NotFrequency;
+                load.badValue = reader.valuesRead;
+                load.charactersUsed = reader.position;
+                return load;
+            }
             row[static_cast<std::size_t>(field)] = fieldValue(field, *value);
         }
+    }
+    load.charactersUsed = reader.position;
+    if (isBlankText(fileText.substr(0, reader.position))) {
+        load.problem = ChannelFileProblem::Blank;
+        return load;
     }
     load.contents = std::move(contents);
     load.charactersUsed = reader.position;
@@ -114,14 +189,7 @@ ChannelFileLoad ParseChannelFile(std::string_view fileText) {
 }
 
 void ApplyChannelFile(const ChannelFileContents& contents, ChannelCursor& cursor) {
-    cursor.MoveFirst();
-    for (const ChannelFileRow& row : contents.rows) {
-        for (int field = 1; field < kChannelFieldCount; ++field) {
-            cursor.setField(field, row[static_cast<std::size_t>(field)]);
-        }
-        cursor.MoveNext();
-    }
-    cursor.MoveFirst();
+    cursor.replaceRows(contents.rows);
 }
 
 ChannelFileContents CollectChannelFile(ChannelCursor& cursor, std::string_view squelch) {
@@ -134,6 +202,9 @@ ChannelFileContents CollectChannelFile(ChannelCursor& cursor, std::string_view s
         }
         cursor.MoveNext();
     }
+    // Like the transfers and a load, a save ends on row 1: past row 16 there
+    // is no current record for the next pick.
+    cursor.MoveFirst();
     return contents;
 }
 

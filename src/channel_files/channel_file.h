@@ -34,15 +34,27 @@ struct ChannelFileContents {
     bool operator==(const ChannelFileContents&) const = default;
 };
 
+// Why a text is not taken as a channel file.
+enum class ChannelFileProblem {
+    None,
+    Incomplete,   // the text ends before its 145th value
+    NotText,      // a NUL or another control byte: binary data, UTF-16 and the like
+    Blank,        // nothing but blanks and line breaks where the values should be
+    NotFrequency, // a frequency value that is neither empty nor a number
+};
+
 // The outcome of reading a channel file: the contents ready to be stored, or
-// the number of the first value the file lacks.
+// what is wrong with it.
 struct ChannelFileLoad {
     std::optional<ChannelFileContents> contents;
-    int missingValue = 0;           // 1 to 145 when `contents` is empty
+    ChannelFileProblem problem = ChannelFileProblem::None;
+    int missingValue = 0;           // 1 to 145 for Incomplete
+    int badValue = 0;               // the value (1 to 145) for NotFrequency
+    std::size_t badByte = 0;        // the byte's offset for NotText
     std::size_t charactersUsed = 0; // how far the text was read
 
     bool ok() const { return contents.has_value(); }
-    // A message naming the missing value, e.g. "文件不完整：缺少第 37 个值（应有 145 个值）".
+    // What is wrong, in Chinese, e.g. "文件不完整：缺少第 37 个值（应有 145 个值）".
     std::string errorText() const;
 };
 
@@ -51,18 +63,26 @@ struct ChannelFileLoad {
 std::string ChannelFileText(const ChannelFileContents& contents);
 
 // Reads the first 145 values of a channel file and says what each field is to
-// hold: frequencies (fields 1 and 4) in the "###.00000" form when they are
-// numbers, DCS codes (fields 3 and 6) with "0" put in front of a two-character
-// text, no value as Null. Values after the 145th are never looked at.
+// hold: frequencies (fields 1 and 4) in the "###.00000" form, DCS codes
+// (fields 3 and 6) with "0" put in front of a two-character text, no value as
+// Null. Values after the 145th are never read as values.
+//
+// A text that is not a channel file is refused before anything is stored:
+// one with a NUL or another control byte anywhere (tab, CR, LF and the old
+// end-of-file mark Ctrl-Z excepted), which also refuses UTF-16; one
+// whose 145 values are nothing but blanks and line breaks; one whose frequency
+// value is neither empty (blanks) nor a decimal number. Bytes from 0x80 up are
+// taken as they are: the file may be in the system's 8-bit code page (GBK on a
+// Chinese Windows), which no byte test can tell from UTF-8.
 ChannelFileLoad ParseChannelFile(std::string_view fileText);
 
-// Stores parsed contents into rows 1 to 16 (fields 1 to 9) and moves the cursor
-// back to row 1. The squelch text is left to the caller (Combo8). Throws
-// DataError when the table refuses a change; the rows stored before stay.
+// Stores parsed contents into rows 1 to 16 (fields 1 to 9) in one change and
+// moves the cursor back to row 1 (ChannelCursor::replaceRows). The squelch
+// text is left to the caller (Combo8). Throws DataError when the table refuses.
 void ApplyChannelFile(const ChannelFileContents& contents, ChannelCursor& cursor);
 
-// Fields 1 to 9 of rows 1 to 16 with the given squelch text. The cursor is left
-// after row 16. Throws DataError when the table has fewer than 16 rows.
+// Fields 1 to 9 of rows 1 to 16 with the given squelch text. The cursor ends on
+// row 1. Throws DataError when the table has fewer than 16 rows.
 ChannelFileContents CollectChannelFile(ChannelCursor& cursor, std::string_view squelch);
 
 // CollectChannelFile followed by ChannelFileText: the text a save writes.

@@ -148,6 +148,8 @@ ChannelGrid::ChannelGrid(platform::SqliteChannelTable& table, QWidget* parent)
     // column shows whole in its tooltip.
     horizontalHeader()->setFixedHeight(platform::twips(2280 - 1920) - frameWidth());
     horizontalHeader()->setHighlightSections(false);
+    // The pick lists lie over their columns: the widths stay as laid out.
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     verticalHeader()->setDefaultSectionSize(platform::twips(330));
     verticalHeader()->setDefaultAlignment(Qt::AlignCenter);

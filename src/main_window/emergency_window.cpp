@@ -108,9 +108,9 @@ void EmergencyWindow::confirm() {
         emergency_.saveRecord();
     } catch (const DataError& error) {
         emergency_.MoveFirst();
-        platform::showMessage(this,
-                              {QString::fromStdString(error.what()), platform::dataErrorTitle(),
-                               platform::MessageIcon::Information});
+        platform::showMessage(this, {QStringLiteral("数据库操作失败"), platform::dataErrorTitle(),
+                                     platform::MessageIcon::Information,
+                                     QString::fromStdString(error.what())});
         return;
     }
     close();

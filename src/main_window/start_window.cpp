@@ -7,6 +7,7 @@
 #include "channel_data/channel_layout.h"
 #include "channel_data/data_error.h"
 #include "channel_files/channel_file.h"
+#include "main_window/caption_frame.h"
 #include "main_window/channel_grid.h"
 #include "main_window/clickable_label.h"
 #include "main_window/emergency_window.h"
@@ -21,7 +22,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFrame>
-#include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
@@ -141,11 +141,11 @@ void StartWindow::buildControls() {
     line1->setFrameShadow(QFrame::Sunken);
     line1->setGeometry(0, platform::twips(120) - 1, platform::twips(11880), 2);
 
-    auto* frame2 = new QGroupBox(QStringLiteral("日期"), client);
+    auto* frame2 = new CaptionFrame(QStringLiteral("日期"), client);
     frame2->setObjectName(QStringLiteral("Frame2"));
     frame2->setGeometry(twipsRect(600, 480, 2175, 735));
     platform::setTextColor(frame2, platform::kYellow);
-    // A title small enough to leave room for the date below it.
+    // A caption small enough that the date below it stays clear of the border.
     frame2->setFont(platform::kaiFont(10.5));
     label8_ = placeLabel(frame2, QStringLiteral("Label8"), QString(),
                          twipsRect(240, 240, 1695, 255), platform::kRed);
@@ -179,6 +179,7 @@ void StartWindow::buildControls() {
     }
     combo8_->setEditText(QStringLiteral(" 3"));
     platform::setTextColor(combo8_, platform::kRed);
+    platform::takeWheelOnlyWithFocus(combo8_);
 
     auto* label5 = new ClickableLabel(QStringLiteral("设置紧急信道"), client);
     label5->setObjectName(QStringLiteral("Label5"));
@@ -232,6 +233,9 @@ void StartWindow::buildPickers(QWidget* client) {
         }
         combo->setCurrentIndex(-1);
         combo->raise();
+        // The wheel would otherwise pick, and so write into the row, at
+        // every notch while the pointer merely passes over the list.
+        platform::takeWheelOnlyWithFocus(combo);
         connect(combo, &QComboBox::activated, this,
                 [this, combo, picker = place.picker](int index) {
                     try {
@@ -244,8 +248,9 @@ void StartWindow::buildPickers(QWidget* client) {
 }
 
 void StartWindow::showDataError(const QString& reason) {
-    platform::showMessage(this, {QStringLiteral("数据库操作失败：%1").arg(reason),
-                                 platform::dataErrorTitle(), platform::MessageIcon::Information});
+    // The reason is the database's own words: on the second line.
+    platform::showMessage(this, {QStringLiteral("数据库操作失败"), platform::dataErrorTitle(),
+                                 platform::MessageIcon::Information, reason});
 }
 
 void StartWindow::buildMenus() {
@@ -283,6 +288,10 @@ void StartWindow::buildMenus() {
             [] { aux_windows::InstructionsWindow::open(); });
     QAction* about = named(help->addAction(QStringLiteral("关于本软件(&A)")), "关于");
     connect(about, &QAction::triggered, this, [] { aux_windows::AboutWindow::open(); });
+    // A drop-down menu is a window of its own and takes no font from the bar.
+    for (QMenu* menu : {file, system, help}) {
+        menu->setFont(bar->font());
+    }
 }
 
 QString StartWindow::formatDate(const QDate& date) const {
@@ -367,8 +376,8 @@ void StartWindow::SaveChannelFile() {
         commonDialog1_.fileName(), QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     if (!failure.isEmpty()) {
         platform::showMessage(
-            this, {QStringLiteral("无法保存文件 %1：%2").arg(commonDialog1_.fileName(), failure),
-                   platform::dataErrorTitle(), platform::MessageIcon::Information});
+            this, {QStringLiteral("无法保存文件 %1").arg(commonDialog1_.fileName()),
+                   platform::dataErrorTitle(), platform::MessageIcon::Information, failure});
     }
 }
 
@@ -376,15 +385,22 @@ void StartWindow::LoadChannelFile() {
     if (!chooseChannelFile(false)) {
         return;
     }
-    const auto refuse = [this](const QString& reason) {
+    // `reason` is ours, in Chinese; `detail` the system's words.
+    const auto refuse = [this](const QString& reason, const QString& detail = {}) {
+        const QString name = commonDialog1_.fileName();
         platform::showMessage(
-            this, {QStringLiteral("无法打开文件 %1：%2").arg(commonDialog1_.fileName(), reason),
-                   platform::dataErrorTitle(), platform::MessageIcon::Information});
+            this, {reason.isEmpty() ? QStringLiteral("无法打开文件 %1").arg(name)
+                                    : QStringLiteral("无法打开文件 %1：%2").arg(name, reason),
+                   platform::dataErrorTitle(), platform::MessageIcon::Information, detail});
     };
     const platform::FileStart file =
         platform::readFileStart(commonDialog1_.fileName(), kChannelFileReadLimit);
+    if (file.notRegular) {
+        refuse(QStringLiteral("这不是一个普通文件"));
+        return;
+    }
     if (!file.opened) {
-        refuse(file.error);
+        refuse({}, file.error);
         return;
     }
     // Everything is read and checked before anything changes.

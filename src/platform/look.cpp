@@ -1,5 +1,7 @@
 #include "platform/look.h"
 
+#include <QComboBox>
+#include <QEvent>
 #include <QPalette>
 #include <QWidget>
 
@@ -8,6 +10,22 @@ namespace {
 
 const QString kKaiFamily = QStringLiteral("楷体_GB2312");
 const QString kSongFamily = QStringLiteral("宋体");
+
+// Swallows wheel events of the lists it watches while they lack the focus.
+class WheelWithFocusOnly : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Wheel) {
+            const auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget && !widget->hasFocus()) {
+                event->ignore();
+                return true;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 } // namespace
 
@@ -40,6 +58,12 @@ void setTextColor(QWidget* widget, const QColor& color) {
     palette.setColor(QPalette::Text, color);
     palette.setColor(QPalette::ButtonText, color);
     widget->setPalette(palette);
+}
+
+void takeWheelOnlyWithFocus(QComboBox* box) {
+    // The default WheelFocus would let the wheel itself take the focus.
+    box->setFocusPolicy(Qt::StrongFocus);
+    box->installEventFilter(new WheelWithFocusOnly(box));
 }
 
 } // namespace kr4720::platform

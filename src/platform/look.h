@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QRect>
 
+class QComboBox;
 class QWidget;
 
 // Geometry, fonts and colours as the windows are laid out: positions in twips,
@@ -30,5 +31,10 @@ inline const QColor kYellow{255, 255, 0};
 
 // Sets the text colour of a label, button or box.
 void setTextColor(QWidget* widget, const QColor& color);
+
+// A drop-down list that turns only while it has the keyboard focus: a mouse
+// wheel passing over it on its way elsewhere changes nothing. Clicking or
+// tabbing gives it the focus; the wheel alone does not.
+void takeWheelOnlyWithFocus(QComboBox* box);
 
 } // namespace kr4720::platform

@@ -15,8 +15,9 @@ struct Message {
     QString title;
     MessageIcon icon = MessageIcon::None;
     // A second, smaller line under the text: the device, the value or the
-    // library's own words that help the user. Empty for none.
-    QString informativeText;
+    // library's own words that help the user. Empty for none. The braces let
+    // a message be written {text, title, icon} without a -Wextra warning.
+    QString informativeText{};
 };
 
 // Every message box of the program goes through here: a modal box with the

@@ -8,6 +8,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <algorithm>
 #include <atomic>
 
 namespace kr4720::platform {
@@ -46,8 +47,27 @@ QStringList namesOf(auto const& names) {
 
 } // namespace
 
-StoreOpenError::StoreOpenError(const QString& file, const QString& problem)
-    : std::runtime_error((file + ": " + problem).toStdString()), file_(file), problem_(problem) {}
+StoreOpenError::StoreOpenError(const QString& file, const QString& problem, Kind kind,
+                               const QString& detail)
+    : std::runtime_error((file + ": " + problem).toStdString()), file_(file), problem_(problem),
+      kind_(kind), detail_(detail) {}
+
+Message storeOpenMessage(const StoreOpenError& error) {
+    QString text;
+    switch (error.kind()) {
+    case StoreOpenError::Kind::Busy:
+        text = QStringLiteral("数据库文件 %1 正被其它程序使用，请关闭那个程序后再启动本软件")
+                   .arg(error.file());
+        break;
+    case StoreOpenError::Kind::Damaged:
+        text = QStringLiteral("数据库文件 %1 已损坏，无法使用").arg(error.file());
+        break;
+    case StoreOpenError::Kind::Unusable:
+        text = QStringLiteral("数据库文件 %1 无法使用：%2").arg(error.file(), error.problem());
+        break;
+    }
+    return {text, dataErrorTitle(), MessageIcon::Information, error.detail()};
+}
 
 SqliteTable::SqliteTable(const QString& path, const QString& table, int fieldCount, int minimumRows,
                          const std::vector<std::vector<QVariant>>& defaultRows)
@@ -59,17 +79,18 @@ SqliteTable::SqliteTable(const QString& path, const QString& table, int fieldCou
         createWithDefaults(defaultRows);
     } else {
         // Look at an existing file read-only first, so that a file we cannot
-        // use is never touched.
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        // use is never touched. A lock held by another program is not going
+        // away while we wait: a second is plenty.
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=1000"));
         if (!db.open()) {
-            fail(QStringLiteral("无法打开：%1").arg(db.lastError().text()));
+            failOn(db.lastError(), QStringLiteral("无法打开"));
         }
         load();
         db.close();
         db.setConnectOptions();
     }
     if (!db.isOpen() && !db.open()) {
-        fail(QStringLiteral("无法打开：%1").arg(db.lastError().text()));
+        failOn(db.lastError(), QStringLiteral("无法打开"));
     }
 }
 
@@ -81,20 +102,33 @@ SqliteTable::~SqliteTable() {
     QSqlDatabase::removeDatabase(connection_);
 }
 
-void SqliteTable::fail(const QString& problem) const {
+void SqliteTable::fail(const QString& problem, StoreOpenError::Kind kind,
+                       const QString& detail) const {
     {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
         db.close();
     }
-    throw StoreOpenError(QFileInfo(path_).fileName(), problem);
+    throw StoreOpenError(QFileInfo(path_).fileName(), problem, kind, detail);
+}
+
+void SqliteTable::failOn(const QSqlError& error, const QString& problem) const {
+    // SQLite's primary result codes: SQLITE_BUSY, SQLITE_LOCKED, SQLITE_CORRUPT.
+    const int code = error.nativeErrorCode().toInt() & 0xFF;
+    if (code == 5 || code == 6) {
+        fail(QStringLiteral("正被其它程序使用"), StoreOpenError::Kind::Busy, error.text());
+    }
+    if (code == 11) {
+        fail(QStringLiteral("文件已损坏"), StoreOpenError::Kind::Damaged, error.text());
+    }
+    fail(problem, StoreOpenError::Kind::Unusable, error.text());
 }
 
 void SqliteTable::createWithDefaults(const std::vector<std::vector<QVariant>>& defaultRows) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    const auto abandon = [&](const QString& problem) {
+    const auto abandon = [&](const QString& detail) {
         db.close();
         QFile::remove(path_);
-        fail(QStringLiteral("无法创建：%1").arg(problem));
+        fail(QStringLiteral("无法创建"), StoreOpenError::Kind::Unusable, detail);
     };
     if (!db.open() || !db.transaction()) {
         abandon(db.lastError().text());
@@ -132,7 +166,7 @@ void SqliteTable::load() {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quoted(table_)))) {
-        fail(QStringLiteral("不是可用的数据库文件（%1）").arg(query.lastError().text()));
+        failOn(query.lastError(), QStringLiteral("不是可用的数据库文件"));
     }
     columns_.clear();
     while (query.next()) {
@@ -152,9 +186,22 @@ void SqliteTable::load() {
     for (const QString& column : columns_) {
         selected << quoted(column);
     }
+    // A damaged file may still show a table, with rows missing: check the
+    // whole file before believing what it holds.
+    if (!query.exec(QStringLiteral("PRAGMA quick_check"))) {
+        failOn(query.lastError(), QStringLiteral("文件已损坏"));
+    }
+    QStringList findings;
+    while (query.next()) {
+        findings << query.value(0).toString();
+    }
+    if (findings != QStringList{QStringLiteral("ok")}) {
+        fail(QStringLiteral("文件已损坏"), StoreOpenError::Kind::Damaged,
+             findings.mid(0, 3).join('\n'));
+    }
     if (!query.exec(QStringLiteral("SELECT rowid, %1 FROM %2 ORDER BY rowid")
                         .arg(selected.join(", "), quoted(table_)))) {
-        fail(QStringLiteral("无法读取表 %1（%2）").arg(table_, query.lastError().text()));
+        failOn(query.lastError(), QStringLiteral("无法读取表 %1").arg(table_));
     }
     rowIds_.clear();
     rows_.clear();
@@ -199,6 +246,34 @@ void SqliteTable::store(int row, const std::vector<FieldValue>& fields) {
     rows_[static_cast<std::size_t>(row)] = fields;
 }
 
+void SqliteTable::storeRows(const std::vector<std::vector<FieldValue>>& rows) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    const auto refused = [&](const QSqlError& error) {
+        return DataError(
+            QStringLiteral("%1: %2").arg(QFileInfo(path_).fileName(), error.text()).toStdString());
+    };
+    if (!db.transaction()) {
+        throw refused(db.lastError());
+    }
+    const std::vector<std::vector<FieldValue>> before(
+        rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(rows.size()));
+    try {
+        for (std::size_t row = 0; row < rows.size(); ++row) {
+            store(static_cast<int>(row), rows[row]);
+        }
+    } catch (const DataError&) {
+        db.rollback();
+        std::copy(before.begin(), before.end(), rows_.begin());
+        throw;
+    }
+    if (!db.commit()) {
+        const QSqlError error = db.lastError();
+        db.rollback();
+        std::copy(before.begin(), before.end(), rows_.begin());
+        throw refused(error);
+    }
+}
+
 namespace {
 
 std::vector<std::vector<QVariant>> defaultChannelRows() {
@@ -230,6 +305,28 @@ void SqliteChannelTable::MoveNext() {
         throw DataError("no current record");
     }
     moveTo(current_ + 1);
+}
+
+void SqliteChannelTable::replaceRows(const std::array<ChannelRow, kChannelCount>& rows) {
+    // A change pending in the current row is stored first, on its own, as a
+    // move would store it.
+    storePending();
+    std::vector<std::vector<FieldValue>> stored;
+    for (int row = 0; row < kChannelCount; ++row) {
+        std::vector<FieldValue> fields(1, table_.value(row, channel_field::kNumber));
+        const ChannelRow& from = rows[static_cast<std::size_t>(row)];
+        fields.insert(fields.end(), from.begin() + 1, from.end());
+        stored.push_back(std::move(fields));
+    }
+    table_.storeRows(stored);
+    // Every cell may have changed: reload the current row and tell the grid.
+    current_ = -1;
+    moveTo(0);
+    for (int row = 0; row < kChannelCount; ++row) {
+        for (int field = 1; field < kChannelFieldCount; ++field) {
+            emit valueChanged(row, field);
+        }
+    }
 }
 
 void SqliteChannelTable::checkCurrent(int index) const {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "channel_data/channel_cursor.h"
+#include "platform/message_box.h"
 
 #include <QObject>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -17,14 +19,29 @@ namespace kr4720::platform {
 // message names the file and what is wrong with it.
 class StoreOpenError : public std::runtime_error {
 public:
-    StoreOpenError(const QString& file, const QString& problem);
+    enum class Kind {
+        Unusable, // not a database, or not the tables this program keeps
+        Busy,     // another program holds a lock on it
+        Damaged,  // SQLite's quick check finds it broken
+    };
+    // `problem` is in Chinese; `detail` holds SQLite's own words, if any.
+    StoreOpenError(const QString& file, const QString& problem, Kind kind = Kind::Unusable,
+                   const QString& detail = {});
     QString file() const { return file_; }
     QString problem() const { return problem_; }
+    Kind kind() const { return kind_; }
+    QString detail() const { return detail_; }
 
 private:
     QString file_;
     QString problem_;
+    Kind kind_;
+    QString detail_;
 };
+
+// The message shown when a database file cannot be used at start-up; SQLite's
+// own words go on the second line.
+Message storeOpenMessage(const StoreOpenError& error);
 
 // One SQLite connection to a table whose rows are addressed by stored
 // position (rowid order) and whose fields are addressed by column position.
@@ -41,11 +58,18 @@ public:
     // Stores the given fields of a row; throws DataError and keeps the old
     // values when the database refuses.
     void store(int row, const std::vector<FieldValue>& fields);
+    // Stores rows 0 to rows.size() - 1 in one transaction: all of them, or
+    // (throwing DataError) none.
+    void storeRows(const std::vector<std::vector<FieldValue>>& rows);
 
 private:
     void createWithDefaults(const std::vector<std::vector<QVariant>>& defaultRows);
     void load();
-    [[noreturn]] void fail(const QString& problem) const;
+    [[noreturn]] void fail(const QString& problem,
+                           StoreOpenError::Kind kind = StoreOpenError::Kind::Unusable,
+                           const QString& detail = {}) const;
+    // Fails with the right kind for an error met while looking at the file.
+    [[noreturn]] void failOn(const QSqlError& error, const QString& problem) const;
 
     QString path_;
     QString table_;
@@ -69,6 +93,8 @@ public:
     void MoveNext() override;
     FieldValue field(int index) const override;
     void setField(int index, const FieldValue& value) override;
+    // One transaction for all 16 rows: a refusal keeps every row as it was.
+    void replaceRows(const std::array<ChannelRow, kChannelCount>& rows) override;
 
     int rowCount() const { return table_.rowCount(); }
     FieldValue value(int row, int column) const;

@@ -1,20 +1,42 @@
 #include "platform/text_files.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace kr4720::platform {
 
 QString saveWholeFile(const QString& path, const QByteArray& bytes) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Unbuffered: a write that fails (a full disk) fails here, where QSaveFile
+    // notices it. A buffered write would fail only in commit(), which then
+    // renames the empty temporary file over the old one all the same.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
         return file.errorString();
     }
-    if (file.write(bytes) != bytes.size()) {
+    const auto cancel = [&file] {
         const QString error = file.errorString();
         file.cancelWriting();
         return error;
+    };
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        return cancel();
     }
+#ifdef Q_OS_UNIX
+    // commit() syncs too but ignores the result; a file system that reports a
+    // lost write only at sync or close must not get to replace the old file.
+    if (::fsync(file.handle()) != 0) {
+        file.cancelWriting();
+        return QString::fromLocal8Bit(std::strerror(errno));
+    }
+#endif
     if (!file.commit()) {
         return file.errorString();
     }
@@ -23,6 +45,13 @@ QString saveWholeFile(const QString& path, const QByteArray& bytes) {
 
 FileStart readFileStart(const QString& path, qint64 limit) {
     FileStart start;
+    // A FIFO or a device would block in open() or never end: only regular
+    // files (or links to one) are opened.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        start.notRegular = true;
+        return start;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         start.error = file.errorString();

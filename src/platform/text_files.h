@@ -6,14 +6,16 @@
 namespace kr4720::platform {
 
 // Replaces the file only once the whole text is written (a temporary file
-// beside it, then a rename); the old file stays as it was on any failure.
-// Returns the reason on failure, an empty text on success.
+// beside it, then a rename); the old file stays as it was on any failure,
+// also one at flush, sync or close. Returns the system's reason on failure,
+// an empty text on success.
 QString saveWholeFile(const QString& path, const QByteArray& bytes);
 
 struct FileStart {
     bool opened = false;
-    QString error;
-    QByteArray bytes; // at most the limit
+    bool notRegular = false; // a folder, FIFO, device or socket: never opened
+    QString error;           // the system's words when opening failed
+    QByteArray bytes;        // at most the limit
 };
 // The first `limit` bytes of a file, so that no file can exhaust memory.
 FileStart readFileStart(const QString& path, qint64 limit);

@@ -83,6 +83,12 @@ void ReadSequence::run() {
         }
         const auto record = CollectRecord(failure);
         if (!record) {
+            // Back onto row 16, the last one read: past it there is no
+            // current record for the next pick.
+            p_.channels.MoveFirst();
+            for (int row = 1; row < kChannelCount; ++row) {
+                p_.channels.MoveNext();
+            }
             fail();
             return;
         }

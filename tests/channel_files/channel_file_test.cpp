@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -102,18 +103,18 @@ TEST(ChannelFile, NextFileValueTypesValues) {
 }
 
 TEST(ChannelFile, FieldRulesForQuotedAndTextValues) {
-    // Text in a frequency field passes unchanged; a quoted value stays text with no number rule,
-    // but a quoted number is still a frequency; two characters (text too) get a "0" in a code
-    // field, one does not; text after the closing quote is dropped, and a second quote ends
-    // nothing, so the values after it stay in place.
+    // Quoted blanks in a frequency field pass unchanged; a quoted value stays text with no
+    // number rule, but a quoted number is still a frequency; two characters (text too) get a
+    // "0" in a code field, one does not; text after the closing quote is dropped, and a second
+    // quote ends nothing, so the values after it stay in place.
     const auto values = sampleValues();
     const ChannelFileContents contents =
-        parsed("\" 3\",abc,\"023\",\"23\"junk,\"146.125\",,5,,,,\r\n"
+        parsed("\" 3\",\"  \",\"023\",\"23\"junk,\"146.125\",,5,,,,\r\n"
                "0.5,3.50,1234,,,ab,\"a\"\"b\",2,,\r\n" +
                joined({values.begin() + 19, values.end()}, ","));
     EXPECT_EQ(contents.squelch, " 3"); // a quoted squelch keeps its blank
     EXPECT_EQ(fields(contents.rows[0]),
-              std::vector<FieldValue>({"abc", "023", "023", "146.12500", {}, "5", {}, {}, {}}));
+              std::vector<FieldValue>({"  ", "023", "023", "146.12500", {}, "5", {}, {}, {}}));
     EXPECT_EQ(fields(contents.rows[1]),
               std::vector<FieldValue>({".50000", "3.5", "1234", {}, {}, "0ab", "a", "2", {}}));
     EXPECT_EQ(contents.rows[2][1], "402.12500");
@@ -148,6 +149,63 @@ TEST(ChannelFile, LayoutsLineBreaksAndLengths) {
     EXPECT_EQ(*load.contents, commas);
 }
 
+TEST(ChannelFile, TextsThatAreNoChannelFilesAreRefused) {
+    auto values = sampleValues();
+    const std::string good = joined(values, ",\r\n");
+    std::string utf16 = "\xFF\xFE";
+    for (const char c : good) {
+        utf16 += {c, '\0'};
+    }
+    std::string random(200 * 1024, ' ');
+    std::mt19937 generator(4720);
+    for (char& c : random) {
+        c = static_cast<char>(generator());
+    }
+    std::string withNul = good;
+    withNul[10] = '\0';
+    values[19] = "abc"; // channel 3, receive frequency
+    const std::string badReceive = joined(values, ",");
+    values[19] = "402.125";
+    values[4] = "\"x146\""; // channel 1, transmit frequency
+    const std::string badTransmit = joined(values, ",");
+
+    struct Case {
+        const char* what;
+        std::string text;
+        ChannelFileProblem problem;
+        std::string_view says;
+    };
+    const std::vector<Case> refused = {
+        {"random bytes", random, ChannelFileProblem::NotText, "不是文本"},
+        {"UTF-16 with a byte-order mark", utf16, ChannelFileProblem::NotText, "第 4 个字节"},
+        {"a NUL byte", withNul, ChannelFileProblem::NotText, "第 11 个字节"},
+        {"bare line breaks", std::string(10000, '\n'), ChannelFileProblem::Blank, "空行"},
+        {"blanks and line breaks", joined(std::vector<std::string>(200, "  "), "\r\n"),
+         ChannelFileProblem::Blank, "空行"},
+        {"text as a receive frequency", badReceive, ChannelFileProblem::NotFrequency,
+         "第 20 个值（信道 3 的接收频率）"},
+        {"quoted text as a transmit frequency", badTransmit, ChannelFileProblem::NotFrequency,
+         "第 5 个值（信道 1 的发送频率）"},
+    };
+    for (const Case& c : refused) {
+        const ChannelFileLoad load = ParseChannelFile(c.text);
+        EXPECT_FALSE(load.ok()) << c.what;
+        EXPECT_EQ(load.problem, c.problem) << c.what;
+        EXPECT_NE(load.errorText().find(c.says), std::string::npos)
+            << c.what << ": " << load.errorText();
+    }
+
+    // What the program writes, even for an all-empty table, and text with an
+    // end-of-file mark, tabs or 8-bit (GBK) characters still loads.
+    ChannelFileContents empty;
+    empty.squelch = "\xB5\xB5";
+    values[4] = "400.125";
+    for (const std::string& text :
+         {ChannelFileText(empty), good + "\x1A", "\t" + joined(values, ",\t")}) {
+        EXPECT_TRUE(ParseChannelFile(text).ok()) << text.substr(0, 40);
+    }
+}
+
 TEST(ChannelFile, WalksSixteenRowsOnly) {
     MemoryChannelCursor table(kChannelCount + 1);
     table.at(16, channel_field::kScan) = "del";
@@ -156,7 +214,7 @@ TEST(ChannelFile, WalksSixteenRowsOnly) {
     EXPECT_EQ(table.at(15, channel_field::kScan), "add");
     EXPECT_EQ(table.at(16, channel_field::kScan), "del");
     const std::string text = SaveText(table, "5");
-    EXPECT_EQ(table.current, 16); // the save leaves the cursor after row 16
+    EXPECT_EQ(table.current, 0); // a save ends on row 1, where a pick finds a record
     EXPECT_EQ(std::count(text.begin(), text.end(), ','), kChannelFileValueCount);
 
     MemoryChannelCursor shortTable(kChannelCount - 1);

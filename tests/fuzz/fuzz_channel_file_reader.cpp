@@ -63,8 +63,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const ChannelFileLoad load = ParseChannelFile(text);
     CHECK(load.charactersUsed <= size);
+    if (load.problem == ChannelFileProblem::NotText ||
+        load.problem == ChannelFileProblem::NotFrequency) {
+        CHECK(!load.ok() && !load.errorText().empty());
+        return 0;
+    }
     if (reader.valuesRead < kChannelFileValueCount) {
         CHECK(!load.ok() && load.missingValue == reader.valuesRead + 1);
+        return 0;
+    }
+    if (load.problem == ChannelFileProblem::Blank) {
+        CHECK(!load.ok() && load.charactersUsed == afterLastValue);
         return 0;
     }
     CHECK(load.ok() && load.charactersUsed == afterLastValue);

@@ -1,9 +1,22 @@
 #include "platform/file_dialog.h"
 #include "support/pseudo_terminal.h"
+#include "support/sqlite_peek.h"
 #include "support/window_fixture.h"
 
 #include <QComboBox>
 #include <QDir>
+#include <QTest>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kr4720;
 using platform::CommonDialog;
@@ -121,4 +134,142 @@ TEST_F(FileCommands, AFailedSaveSaysSoAndLeavesWhatWasThere) {
     EXPECT_EQ(messages.messages.size(), 2);
     EXPECT_EQ(folder.read("set.doc").count(','), 145);
     EXPECT_FALSE(folder.read("set.doc").contains('x'));
+}
+
+TEST_F(FileCommands, ASaveAndALoadEndOnRowOneSoThatAPickFindsARecord) {
+    answer = folder.file("set.doc");
+    window->SaveChannelFile();
+    EXPECT_EQ(window->channelCursor().currentRow(), 0);
+    auto* combo5 = child<QComboBox>("Combo5");
+    combo5->setFocus();
+    QTest::keyClick(combo5, Qt::Key_Home);
+    EXPECT_TRUE(messages.messages.isEmpty()) << messages.texts().join('|').toStdString();
+    EXPECT_EQ(value(0, 7), "add");
+}
+
+TEST_F(FileCommands, FilesThatAreNoChannelFilesAreRefusedAtOnceAndChangeNothing) {
+    setRow(3, {"438.50000", "88.5", "", "438.50000", "88.5", "", "add", "off", "off"});
+    const auto before = allRows();
+    std::string random(200 * 1024, ' ');
+    std::mt19937 generator(4720);
+    for (char& c : random) {
+        c = static_cast<char>(generator());
+    }
+    folder.write("random.doc", QByteArray::fromStdString(random));
+    folder.write("lines.doc", QByteArray(10000, '\n'));
+    QByteArray utf16("\xFF\xFE", 2);
+    for (const char c : QByteArray(" 5,") + QByteArray(144 * 2, ',')) {
+        utf16 += QByteArray(1, c) + QByteArray(1, '\0');
+    }
+    folder.write("utf16.doc", utf16);
+    folder.write("words.doc", "5," + QByteArray("hello,") + QByteArray(143, ','));
+    ASSERT_EQ(::mkfifo(folder.file("fifo.doc").toLocal8Bit().constData(), 0600), 0);
+
+    // Were the FIFO opened, a writer coming and going would end the wait in
+    // open(); the load would then read it as an empty file, not refuse it.
+    std::atomic<bool> done = false;
+    std::thread writer([&] {
+        const QByteArray fifo = folder.file("fifo.doc").toLocal8Bit();
+        while (!done) {
+            const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                ::close(fd);
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+    const std::pair<const char*, const char*> cases[] = {
+        {"fifo.doc", "这不是一个普通文件"}, {"random.doc", "不是信道文件"},
+        {"lines.doc", "不是信道文件"},      {"utf16.doc", "不是信道文件"},
+        {"words.doc", "不是信道文件"},
+    };
+    for (const auto& [name, says] : cases) {
+        messages.messages.clear();
+        answer = folder.file(name);
+        window->LoadChannelFile();
+        ASSERT_EQ(messages.messages.size(), 1) << name;
+        EXPECT_TRUE(messages.messages[0].text.startsWith("无法打开文件 " + *answer + "："))
+            << messages.messages[0].text.toStdString();
+        EXPECT_TRUE(messages.messages[0].text.contains(QString::fromUtf8(says))) << name;
+        EXPECT_EQ(allRows(), before) << name;
+        EXPECT_EQ(combo8(), " 3") << name;
+    }
+    done = true;
+    writer.join();
+}
+
+TEST_F(FileCommands, ALoadTheDatabaseRefusesHalfWayChangesNoRow) {
+    setRow(0, {"400.00000", "", "", "400.00000", "", "", "add", "off", "off"});
+    answer = folder.file("set.doc");
+    window->SaveChannelFile();
+    for (int index = 0; index < 16; ++index) {
+        setRow(index, {"145.00000", "67.0", "", "145.00000", "", "", "del", "2", "on"});
+    }
+    const auto before = allRows();
+    // Row 2 cannot be changed while the rest can: the load fails after row 1.
+    ASSERT_TRUE(runSql(folder.file("tw8810.mdb"),
+                       {"CREATE TRIGGER busy BEFORE UPDATE ON 信道表 WHEN old.rowid = 2 "
+                        "BEGIN SELECT RAISE(ABORT, 'database is locked'); END"}));
+    window->LoadChannelFile();
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_EQ(messages.messages[0].text, "数据库操作失败");
+    EXPECT_TRUE(messages.messages[0].informativeText.contains("database is locked"));
+    EXPECT_EQ(allRows(), before);
+    EXPECT_EQ(storedChannelField(folder.file("tw8810.mdb"), 1, 1).toString(), "145.00000");
+    EXPECT_EQ(combo8(), " 3");
+}
+
+// A small file system of its own that the test fills up. Mounting needs root;
+// elsewhere the test says why it does not run.
+class FullDisk : public FileCommands {
+protected:
+    void SetUp() override {
+        FileCommands::SetUp();
+        if (::geteuid() != 0) {
+            GTEST_SKIP() << "needs root to mount a small tmpfs and fill it";
+        }
+        mountPoint = folder.file("full");
+        QDir().mkpath(mountPoint);
+        if (::mount("tmpfs", mountPoint.toLocal8Bit().constData(), "tmpfs", 0, "size=64k") != 0) {
+            GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+        }
+        mounted = true;
+    }
+    void TearDown() override {
+        if (mounted) {
+            ::umount2(mountPoint.toLocal8Bit().constData(), MNT_DETACH);
+        }
+        FileCommands::TearDown();
+    }
+    // Writes until the file system has no block left.
+    void fill() {
+        QFile filler(mountPoint + "/filler");
+        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        const QByteArray block(1024, 'f');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+
+    QString mountPoint;
+    bool mounted = false;
+};
+
+TEST_F(FullDisk, ASaveOntoAFullDiskSaysSoAndLeavesTheOldFile) {
+    const QByteArray old = " 7,old channels,";
+    {
+        QFile file(mountPoint + "/set.doc");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(old);
+    }
+    fill();
+    answer = mountPoint + "/set.doc";
+    window->SaveChannelFile();
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_EQ(messages.messages[0].text, "无法保存文件 " + *answer);
+    EXPECT_FALSE(messages.messages[0].informativeText.isEmpty());
+    QFile file(*answer);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), old);
+    EXPECT_EQ(QDir(mountPoint).entryList(QDir::Files).size(), 2); // no temporary file left
 }

@@ -5,10 +5,12 @@
 #include "virtual_radio/virtual_radio.h"
 
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QWheelEvent>
 
 using namespace kr4720;
 
@@ -124,6 +126,47 @@ TEST_F(GridEditing, KeyboardPicksWriteTheirFieldsOfTheSelectedRow) {
     QTest::keyClick(child<QComboBox>("Combo7"), Qt::Key_End);
     selectRow(0);
     EXPECT_EQ(inFile(4, 9), "  ");
+}
+
+TEST_F(GridEditing, PickListsAndTheSquelchBoxTakeTheWheelOnlyWithTheFocus) {
+    setRow(2, {"145.00000", "67.0", "", "145.00000", "67.0", "", "add", "off", "off"});
+    selectRow(2);
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    const auto turn = [](QComboBox* box) {
+        const QPointF centre = QRectF(box->rect()).center();
+        QWheelEvent wheel(centre, box->mapToGlobal(centre), QPoint(), QPoint(0, -120), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(box, &wheel);
+    };
+    for (const char* name :
+         {"Combo1", "Combo2", "Combo3", "Combo4", "Combo5", "Combo6", "Combo7", "Combo8"}) {
+        auto* box = child<QComboBox>(name);
+        window->grid()->setFocus();
+        const QString shown = box->currentText();
+        const auto before = rowValues(2);
+        turn(box);
+        EXPECT_EQ(box->currentText(), shown) << name;
+        EXPECT_EQ(rowValues(2), before) << name;
+        EXPECT_FALSE(box->hasFocus()) << name; // the wheel does not take the focus either
+
+        box->setFocus();
+        ASSERT_TRUE(box->hasFocus()) << name;
+        turn(box);
+        EXPECT_NE(box->currentText(), shown) << name;
+    }
+}
+
+TEST_F(GridEditing, ColumnsKeepTheirWidthsWhenAHeaderEdgeIsDragged) {
+    auto* header = window->grid()->horizontalHeader();
+    const int width = header->sectionSize(2);
+    const int edge = header->sectionViewportPosition(2) + width - 1;
+    const int y = header->height() / 2;
+    QTest::mousePress(header->viewport(), Qt::LeftButton, {}, QPoint(edge, y));
+    QTest::mouseMove(header->viewport(), QPoint(edge + 40, y));
+    QTest::mouseRelease(header->viewport(), Qt::LeftButton, {}, QPoint(edge + 40, y));
+    QTest::mouseDClick(header->viewport(), Qt::LeftButton, {}, QPoint(edge, y));
+    EXPECT_EQ(header->sectionSize(2), width);
 }
 
 TEST_F(GridEditing, PickersSitOverTheFirstDataRowWithTheirEntries) {

@@ -4,9 +4,12 @@
 #include "support/window_fixture.h"
 
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 
 using namespace kr4720;
@@ -177,4 +180,19 @@ TEST_F(StartWindowTest, MenuCommandsOpenTheSecondaryWindowsAndClosingEndsThemAll
     window->close();
     QApplication::processEvents();
     EXPECT_TRUE(visibleWindows().isEmpty());
+}
+
+TEST_F(StartWindowTest, QtsOwnDialogsAndButtonsReadChinese) {
+    QMessageBox box(QMessageBox::Question, "KR-4720", "old.doc",
+                    QMessageBox::Ok | QMessageBox::Yes | QMessageBox::No);
+    EXPECT_EQ(box.button(QMessageBox::Ok)->text(), "确定");
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), "是(&Y)");
+    EXPECT_EQ(box.button(QMessageBox::No)->text(), "否(&N)");
+
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    EXPECT_EQ(dialog.windowTitle(), "另存为");
+    EXPECT_EQ(dialog.labelText(QFileDialog::Accept), "保存(&S)");
+    EXPECT_EQ(dialog.labelText(QFileDialog::Reject), "取消");
 }

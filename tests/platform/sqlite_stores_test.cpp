@@ -126,6 +126,58 @@ TEST(ChannelStore, UnusableFilesAreRefusedAndLeftByteForByteUnchanged) {
     }
 }
 
+TEST(ChannelStore, ABusyOrDamagedFileGetsAMessageOfItsOwnAndStaysUnchanged) {
+    TempFolder folder;
+    const QString path = folder.file("tw8810.mdb");
+    runSql(path, channelTableSql(16));
+    // Cutting the table's page down to one cell leaves a file whose table
+    // shows one row where it held sixteen.
+    QByteArray damaged = folder.read("tw8810.mdb");
+    ASSERT_GE(damaged.size(), 8192);
+    damaged[4096 + 3] = 0;
+    damaged[4096 + 4] = 1;
+    folder.write("damaged.mdb", damaged);
+
+    struct Case {
+        const char* what;
+        QString file;
+        bool lock;
+        StoreOpenError::Kind kind;
+        QString message;
+    };
+    const std::vector<Case> cases = {
+        {"busy", "tw8810.mdb", true, StoreOpenError::Kind::Busy,
+         "数据库文件 tw8810.mdb 正被其它程序使用，请关闭那个程序后再启动本软件"},
+        {"damaged", "damaged.mdb", false, StoreOpenError::Kind::Damaged,
+         "数据库文件 damaged.mdb 已损坏，无法使用"},
+    };
+    for (const Case& c : cases) {
+        const QByteArray before = folder.read(c.file);
+        {
+            // Another program holding the file in a transaction of its own.
+            QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
+            other.setDatabaseName(folder.file(c.file));
+            ASSERT_TRUE(other.open());
+            QSqlQuery query(other);
+            ASSERT_TRUE(!c.lock || query.exec("BEGIN EXCLUSIVE")) << c.what;
+            try {
+                SqliteChannelTable table(folder.file(c.file));
+                ADD_FAILURE() << c.what << " was accepted";
+            } catch (const StoreOpenError& error) {
+                EXPECT_EQ(error.kind(), c.kind) << c.what;
+                const platform::Message message = platform::storeOpenMessage(error);
+                EXPECT_EQ(message.text, c.message) << c.what;
+                EXPECT_FALSE(message.informativeText.isEmpty()) << c.what;
+            }
+            query.exec("ROLLBACK");
+            query.finish();
+            other.close();
+        }
+        QSqlDatabase::removeDatabase("other");
+        EXPECT_EQ(folder.read(c.file), before) << c.what;
+    }
+}
+
 TEST(EmergencyStore, CreatedWithDefaultsAndChangedThroughEditAndSaveRecord) {
     TempFolder folder;
     const QString path = folder.file("tw8810X.mdb");

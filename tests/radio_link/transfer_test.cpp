@@ -313,7 +313,8 @@ TEST(ReadSequence, ATimeOutAtAnyRecordKeepsWhatCameBeforeAndNothingAfter) {
         for (int row = 0; row < 16; ++row) {
             EXPECT_EQ(rig.channels.at(row, 1) == "999", row >= updated) << received << ' ' << row;
         }
-        EXPECT_EQ(rig.channels.currentRow(), updated) << received;
+        // A failing emergency record leaves row 16 current, not the end of the table.
+        EXPECT_EQ(rig.channels.currentRow(), std::min(updated, 15)) << received;
         EXPECT_EQ(rig.emergency.stored[0], "old");
         EXPECT_EQ(rig.display.squelch, " 3");
         EXPECT_TRUE(rig.timer3.active);

@@ -1,4 +1,5 @@
 #include "platform/look.h"
+#include "platform/qt_translations.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     kr4720::platform::installFontSubstitutions();
+    kr4720::platform::installQtTranslations();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -13,6 +13,7 @@
 #include "main_window/start_window.h"
 #include "platform/look.h"
 #include "platform/message_box.h"
+#include "platform/qt_translations.h"
 #include "virtual_radio/virtual_radio.h"
 
 #include <QApplication>
@@ -224,6 +225,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("KR4720"));
     QApplication::setWindowIcon(aux_windows::programIcon());
     platform::installFontSubstitutions();
+    platform::installQtTranslations();
 
     QStringList arguments = QApplication::arguments().mid(1);
     QDate date = QDate::currentDate();
