@@ -686,16 +686,15 @@ ChirpCsvImport ParseChirpCsv(std::string_view text, const DcsCodes& codes) {
 }
 
 std::string ChirpCsvImport::reportText() const {
-    std::string report;
-    if (taken > 0) {
-        report =
-            "已导入 " + std::to_string(taken) + " 行，放入信道 1–" + std::to_string(taken) + "。";
-    } else {
-        report = "没有可以导入的行。";
-    }
+    const auto channels = [](int first, int last) {
+        return "信道 " + std::to_string(first) +
+               (first == last ? std::string() : "–" + std::to_string(last));
+    };
+    std::string report =
+        taken > 0 ? "已导入 " + std::to_string(taken) + " 行，放入" + channels(1, taken) + "。"
+                  : "没有可以导入的行。";
     if (taken < kChannelCount) {
-        report += "\n信道 " + std::to_string(taken + 1) + "–" + std::to_string(kChannelCount) +
-                  " 已清空。";
+        report += "\n" + channels(taken + 1, kChannelCount) + " 已清空。";
     }
     if (!skipped.empty()) {
         report += "\n跳过 " + std::to_string(skipped.size()) + " 行：";

@@ -204,7 +204,7 @@ TEST(ChirpCsv, ReportsTakenSkippedAndLeftOver) {
 
     EXPECT_EQ(parse(kHeader).reportText(), "没有可以导入的行。\n信道 1–16 已清空。");
     EXPECT_EQ(parse(kHeader + "1,,146.52,,0,,,,,,,,,,,,,,,,").reportText(),
-              "已导入 1 行，放入信道 1–1。\n信道 2–16 已清空。");
+              "已导入 1 行，放入信道 1。\n信道 2–16 已清空。");
 }
 
 TEST(ChirpCsv, AcceptsTheSpellingsOfOtherWriters) {
