@@ -8,6 +8,7 @@
 namespace kr4720 {
 
 using ChannelRow = std::array<FieldValue, kChannelFieldCount>;
+using EmergencyRow = std::array<FieldValue, kEmergencyFieldCount>;
 
 // The shared cursor over the 16 rows of the channel table (Adodc1). The grid's
 // selected row and the cursor's current row are one and the same. A changed

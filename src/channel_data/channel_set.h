@@ -13,9 +13,6 @@
 // channel file and the edits run on it exactly as they run on the databases.
 namespace kr4720 {
 
-using ChannelRow = std::array<FieldValue, kChannelFieldCount>;
-using EmergencyRow = std::array<FieldValue, kEmergencyFieldCount>;
-
 struct ChannelSet {
     // Row n holds channel n + 1; a fresh set numbers its rows "1" to "16" and
     // leaves every other field Null.
@@ -65,5 +62,9 @@ private:
     EmergencyRow buffer_;
     bool editing_ = false;
 };
+
+// Fields 0 to 9 of rows 1 to 16 as the cursor shows them, from row 1 on; the
+// cursor is left after row 16. Throws DataError.
+std::array<ChannelRow, kChannelCount> CollectChannelRows(ChannelCursor& cursor);
 
 } // namespace kr4720

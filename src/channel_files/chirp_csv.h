@@ -49,7 +49,8 @@ struct ChirpCsvImport {
 ChirpCsvImport ParseChirpCsv(std::string_view text, const DcsCodes& codes);
 
 // Stores imported rows into fields 1 to 9 of rows 1 to 16 through the cursor
-// and moves it back to row 1. Throws DataError when the table refuses.
+// in one go (ChannelCursor::replaceRows: all rows or none) and moves it back
+// to row 1. Throws DataError when the table refuses.
 void ApplyChirpCsvRows(const std::array<ChannelRow, kChannelCount>& rows, ChannelCursor& cursor);
 
 } // namespace kr4720::channel_files

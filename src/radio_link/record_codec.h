@@ -1,5 +1,6 @@
 #pragma once
 
+#include "channel_data/channel_cursor.h"
 #include "channel_data/channel_layout.h"
 #include "channel_data/field_value.h"
 #include "channel_data/tone_tables.h"
@@ -22,8 +23,6 @@ inline constexpr std::string_view DcsMarker = "55";
 // Named in a refusal when the squelch level cannot be sent.
 inline constexpr std::string_view kSquelchFieldName = "静噪级别";
 
-using ChannelRow = std::array<FieldValue, kChannelFieldCount>;
-using EmergencyRow = std::array<FieldValue, kEmergencyFieldCount>;
 
 // A record, or the name of the field whose value the record cannot carry
 // (for instance "接收频率", "发哑音", "静噪级别"). Nothing malformed is ever
