@@ -20,6 +20,9 @@ public:
     virtual FieldValue field(int index) const = 0;
     // Null is stored as Null: a channel file value with no characters clears a field.
     virtual void setField(int index, const FieldValue& value) = 0;
+    // Stores the change pending in the current row now instead of when the
+    // cursor leaves it. Nothing to do for a cursor that stores every change at once.
+    virtual void storePending() {}
 };
 
 // The cursor over the one-row emergency table (Data1). Every change follows

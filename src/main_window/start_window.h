@@ -68,6 +68,9 @@ public:
     void SaveChannelFile();
     void LoadChannelFile();
     const radio_link::WriteSequence& writeSequence() const { return *write_; }
+    // For commands that replace rows: true, after telling the user, while a
+    // write is sending them.
+    bool refuseWhileWriting();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -80,13 +83,15 @@ private:
     void closeSecondaryWindows();
     bool chooseChannelFile(bool save);
     void openSerialPort();
+    void onLineLost();
 
     // What the transfers show in the window.
     void setStatus(const std::string& text) override;
     void setProgress(int value) override;
     std::string squelchText() const override;
     void setSquelchText(const std::string& text) override;
-    void showMessage(radio_link::TransferMessage message, const std::string& detail) override;
+    void showMessage(radio_link::TransferMessage message,
+                     const radio_link::MessageDetail& detail) override;
     QString formatDate(const QDate& date) const;
 
     StartWindowOptions options_;
@@ -113,6 +118,8 @@ private:
     QLabel* label8_ = nullptr;
     QProgressBar* progressBar1_ = nullptr;
     QComboBox* combo8_ = nullptr;
+    // The window was asked to close while a write ran: it closes when the write ends.
+    bool closeAfterWrite_ = false;
 };
 
 } // namespace kr4720::main_window

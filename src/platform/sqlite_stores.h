@@ -77,7 +77,7 @@ public:
     // Makes a row current, storing the change pending in the row it leaves.
     void moveTo(int row);
     // Stores the change pending in the current row, if any.
-    void storePending();
+    void storePending() override;
 
 signals:
     void currentRowChanged(int row);

@@ -2,7 +2,6 @@
 
 #include "channel_data/channel_layout.h"
 #include "channel_data/data_error.h"
-#include "radio_link/record_codec.h"
 
 namespace kr4720::radio_link {
 namespace {
@@ -23,25 +22,45 @@ EmergencyRow currentEmergencyRow(const EmergencyCursor& emergency) {
     return row;
 }
 
+MessageDetail unsendable(int channel, const EncodedRecord& record) {
+    MessageDetail detail;
+    detail.channel = channel;
+    detail.field = record.unencodableField;
+    detail.value = record.unencodableValue;
+    return detail;
+}
+
 } // namespace
 
-std::string WriteSequence::firstUnencodableField() {
+bool WriteSequence::checkRecords() {
     p_.channels.MoveFirst();
     for (int row = 0; row < kChannelCount; ++row) {
         ChannelRow fields = currentChannelRow(p_.channels);
         if (row == 0) {
-            fields[channel_field::kNumber].emplace("1"); // the write numbers row 1 before it sends it
+            fields[channel_field::kNumber].emplace(
+                "1"); // the write numbers row 1 before it sends it
         }
         const EncodedRecord record = EncodeChannelRecord(fields, p_.codes);
         if (!record.ok()) {
-            return record.unencodableField;
+            p_.channels.MoveFirst();
+            p_.display.showMessage(TransferMessage::OutOfRange, unsendable(row + 1, record));
+            return false;
         }
+        checkedRecords_[static_cast<std::size_t>(row)] = record.record;
         p_.channels.MoveNext();
     }
     p_.channels.MoveFirst();
     p_.emergency.MoveFirst();
-    return EncodeEmergencyRecord(currentEmergencyRow(p_.emergency), p_.display.squelchText())
-        .unencodableField;
+    const EmergencyRow emergency = currentEmergencyRow(p_.emergency);
+    const std::string squelch = p_.display.squelchText();
+    const EncodedRecord record = EncodeEmergencyRecord(emergency, squelch);
+    if (!record.ok()) {
+        p_.display.showMessage(TransferMessage::OutOfRange, unsendable(kChannelCount + 1, record));
+        return false;
+    }
+    checkedEmergency_ = emergency;
+    checkedSquelch_ = squelch;
+    return true;
 }
 
 void WriteSequence::start() {
@@ -54,23 +73,25 @@ void WriteSequence::start() {
     }
     try {
         // Nothing malformed goes on the line: every record must encode first.
-        if (const std::string field = firstUnencodableField(); !field.empty()) {
-            p_.channels.MoveFirst();
-            p_.display.showMessage(TransferMessage::OutOfRange, field);
+        if (!checkRecords()) {
             return;
         }
-        p_.link.setTextMode();
-        p_.timer3.stop();
-        p_.channels.MoveFirst();
-        p_.emergency.MoveFirst();
-        p_.channels.setField(channel_field::kNumber, std::string("1"));
+        // Row 1's number is stored now: after "A" nothing may stop the records.
+        if (p_.channels.field(channel_field::kNumber) != "1") {
+            p_.channels.setField(channel_field::kNumber, std::string("1"));
+        }
+        p_.channels.storePending();
     } catch (const DataError& error) {
-        p_.display.showMessage(TransferMessage::DataFailure, error.what());
+        p_.display.showMessage(TransferMessage::DataFailure, {error.what()});
         return;
     }
+    p_.link.setTextMode();
+    p_.timer3.stop();
+    cursorFailed_ = false;
+    replacedSquelch_.clear();
     running_ = true;
     if (!p_.link.output("A")) {
-        abort(TransferMessage::LineLost, {});
+        abort(TransferMessage::LineLost);
         return;
     }
     p_.timer4.start();
@@ -87,15 +108,10 @@ void WriteSequence::onTimer1() {
         p_.timer1.stop();
         return;
     }
-    try {
-        if (sendStep_ < 92) {
-            sendChannel();
-        } else if (sendStep_ > 92 && sendStep_ < 98) {
-            sendEmergency();
-        }
-    } catch (const DataError& error) {
-        abort(TransferMessage::DataFailure, error.what());
-        return;
+    if (sendStep_ < 92) {
+        sendChannel();
+    } else if (sendStep_ > 92 && sendStep_ < 98) {
+        sendEmergency();
     }
     if (!running_) {
         return;
@@ -119,25 +135,49 @@ void WriteSequence::goToRow(int row) {
 }
 
 void WriteSequence::sendChannel() {
-    goToRow(sendStep_ / 6);
-    const EncodedRecord record = EncodeChannelRecord(currentChannelRow(p_.channels), p_.codes);
-    if (!record.ok()) {
-        abort(TransferMessage::OutOfRange, record.unencodableField);
+    const int row = sendStep_ / 6;
+    const std::string& checked = checkedRecords_[static_cast<std::size_t>(row)];
+    std::string record = checked;
+    // A cursor that failed once is not moved again: each move would store the
+    // row it leaves and could keep the window waiting on a locked database.
+    if (!cursorFailed_) {
+        try {
+            goToRow(row);
+            const EncodedRecord now = EncodeChannelRecord(currentChannelRow(p_.channels), p_.codes);
+            if (now.ok()) {
+                record = now.record;
+            }
+        } catch (const DataError&) {
+            cursorFailed_ = true;
+        }
+    }
+    if (!send(record)) {
         return;
     }
-    if (!send(record.record)) {
-        return;
+    if (!cursorFailed_) {
+        try {
+            p_.channels.MoveNext();
+        } catch (const DataError&) {
+            cursorFailed_ = true;
+        }
     }
-    p_.channels.MoveNext();
     p_.display.setProgress(sendStep_);
 }
 
 void WriteSequence::sendEmergency() {
-    const EncodedRecord record =
-        EncodeEmergencyRecord(currentEmergencyRow(p_.emergency), p_.display.squelchText());
+    EmergencyRow row = checkedEmergency_;
+    try {
+        row = currentEmergencyRow(p_.emergency);
+    } catch (const DataError&) {
+    }
+    // A row edited into something the record cannot carry goes out as checked.
+    if (!EncodeEmergencyRecord(row, "0").ok()) {
+        row = checkedEmergency_;
+    }
+    EncodedRecord record = EncodeEmergencyRecord(row, p_.display.squelchText());
     if (!record.ok()) {
-        abort(TransferMessage::OutOfRange, record.unencodableField);
-        return;
+        record = EncodeEmergencyRecord(row, checkedSquelch_);
+        replacedSquelch_ = record.record.substr(3, 1);
     }
     if (send(record.record)) {
         p_.display.setProgress(sendStep_);
@@ -148,7 +188,7 @@ bool WriteSequence::send(const std::string& record) {
     if (p_.link.isOpen() && p_.link.output(record)) {
         return true;
     }
-    abort(TransferMessage::LineLost, {});
+    abort(TransferMessage::LineLost);
     return false;
 }
 
@@ -159,19 +199,27 @@ void WriteSequence::finish() {
     p_.display.setProgress(0);
     sendStep_ = 0;
     running_ = false;
-    try {
-        p_.channels.MoveFirst();
-    } catch (const DataError&) {
-        // The row left behind could not be stored; the message was shown already
-        // or will be when the user next leaves it.
+    if (!cursorFailed_) {
+        try {
+            p_.channels.MoveFirst();
+        } catch (const DataError&) {
+            // The row left behind could not be stored; the user is told when
+            // the grid next leaves it.
+        }
     }
     p_.timer3.start();
+    if (!replacedSquelch_.empty()) {
+        const std::string level = replacedSquelch_;
+        replacedSquelch_.clear();
+        p_.display.showMessage(TransferMessage::SquelchReplaced, {level});
+    }
 }
 
-void WriteSequence::abort(TransferMessage message, const std::string& detail) {
+void WriteSequence::abort(TransferMessage message) {
     p_.timer1.stop();
     p_.timer4.stop();
-    p_.display.showMessage(message, detail);
+    replacedSquelch_.clear();
+    p_.display.showMessage(message, {});
     finish();
 }
 

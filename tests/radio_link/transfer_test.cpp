@@ -89,14 +89,18 @@ public:
     void setProgress(int value) override { progress.push_back(value); }
     std::string squelchText() const override { return squelch; }
     void setSquelchText(const std::string& text) override { squelch = text; }
-    void showMessage(TransferMessage message, const std::string& detail) override {
+    void showMessage(TransferMessage message, const MessageDetail& detail) override {
         messages.push_back(message);
         details.push_back(detail);
+        // The write has ended by the time it reports a replaced squelch level.
+        endedBeforeMessage.push_back(timer3 != nullptr && timer3->isActive());
     }
     std::vector<std::string> statuses;
     std::vector<int> progress;
     std::vector<TransferMessage> messages;
-    std::vector<std::string> details;
+    std::vector<MessageDetail> details;
+    std::vector<bool> endedBeforeMessage;
+    const Timer* timer3 = nullptr;
     std::string squelch = " 3";
 };
 
@@ -104,6 +108,7 @@ struct Rig {
     Rig() {
         codes.fill();
         timer3.active = true;
+        display.timer3 = &timer3;
     }
     WriteSequence writer() {
         return WriteSequence({link, channels, emergency, codes, display, timer1, timer3, timer4});
@@ -237,14 +242,18 @@ TEST(WriteSequence, RefusesWithoutSendingOrChangingAnything) {
     writer.start();
     EXPECT_EQ(rig.display.messages, Messages{TransferMessage::PortNotOpen});
 
+    // The message names the channel, the field and the value that cannot be sent.
     rig.link.open = true;
-    for (const auto& [squelch, receive, field] :
-         {std::tuple("12", "145.5", "静噪级别"), std::tuple("3", "145.000001", "接收频率")}) {
+    for (const auto& [squelch, receive, channel, field, value] :
+         {std::tuple("12", "145.5", 17, "静噪级别", "12"),
+          std::tuple("3", "145.000001", 5, "接收频率", "145.000001")}) {
         rig.display.squelch = squelch;
         rig.channels.rows[4][1] = receive;
         writer.start();
         EXPECT_EQ(rig.display.messages.back(), TransferMessage::OutOfRange);
-        EXPECT_EQ(rig.display.details.back(), field);
+        EXPECT_EQ(rig.display.details.back().channel, channel);
+        EXPECT_EQ(rig.display.details.back().field, field);
+        EXPECT_EQ(rig.display.details.back().value, value);
     }
     EXPECT_EQ(rig.display.messages.size(), 3u);
     EXPECT_EQ(rig.link.sent, "");
@@ -253,26 +262,90 @@ TEST(WriteSequence, RefusesWithoutSendingOrChangingAnything) {
     EXPECT_FALSE(rig.timer4.active || rig.timer1.active);
 }
 
-TEST(WriteSequence, EndsWithAMessageWhenTheSquelchBreaksOrTheLineGoesMidWrite) {
+TEST(WriteSequence, StoresRowOnesNumberBeforeAOrSendsNothing) {
     Rig rig;
+    rig.channels.rows[0][0] = "9";
+    rig.channels.storeFails = true;
     auto writer = rig.writer();
-    writeRecords(writer, 16);
-    rig.display.squelch = "12";
-    writer.onTimer1();
-    EXPECT_EQ(rig.display.messages.back(), TransferMessage::OutOfRange);
-    EXPECT_EQ(rig.link.sent.size(), 1u + 16 * 32);
+    writer.start();
+    EXPECT_EQ(rig.display.messages, Messages{TransferMessage::DataFailure});
+    EXPECT_EQ(rig.display.details.back().text, "database is locked");
+    EXPECT_EQ(rig.link.sent, "");
     EXPECT_FALSE(writer.isRunning());
-    EXPECT_EQ(writer.sendStep(), 0);
-    EXPECT_EQ(rig.display.progress.back(), 0);
     EXPECT_TRUE(rig.timer3.active);
 
-    rig.display.squelch = "3";
+    // A locked store with nothing to store does not stop a write.
+    rig.channels.rows[0][0] = "1";
+    rig.channels.dirty = false;
+    writeRecords(writer, 17);
+    EXPECT_EQ(rig.link.sent.size(), 1u + 17 * 32);
+}
+
+TEST(WriteSequence, AStoreFailingAfterADoesNotStopTheRecords) {
+    Rig rig;
+    for (std::size_t row = 0; row < 16; ++row) {
+        rig.channels.rows[row][1] = "400";
+    }
+    auto writer = rig.writer();
+    writeRecords(writer, 2);
+    // An edit to a row not yet sent goes out as edited.
+    rig.channels.moveTo(4);
+    rig.channels.setField(1, std::string("145.5"));
+    writer.onTimer1();
+    // Then another program locks the database while row 8 holds an edit.
+    writer.onTimer1();
+    writer.onTimer1();
+    rig.channels.moveTo(7);
+    rig.channels.setField(1, std::string("146.5"));
+    rig.channels.storeFails = true;
+    while (writer.isRunning()) {
+        writer.onTimer1();
+    }
+    EXPECT_TRUE(rig.display.messages.empty());
+    ASSERT_EQ(rig.link.sent.size(), 1u + 17 * 32);
+    const auto receiveField = [&](int row) { return rig.link.sent.substr(1 + 32 * row + 4, 8); };
+    EXPECT_EQ(receiveField(4), "00500410");      // 145.5 as edited
+    EXPECT_EQ(receiveField(7), receiveField(6)); // 400 as checked before "A"
+    EXPECT_EQ(receiveField(15), receiveField(6));
+    // The locked store was tried once, not at every tick.
+    EXPECT_EQ(rig.channels.failedStores, 1);
+    EXPECT_TRUE(rig.timer3.active);
+}
+
+TEST(WriteSequence, AnUnsendableSquelchEditSendsTheCheckedLevelAndSaysSo) {
+    for (const auto& [typed, sent, replaced] :
+         {std::tuple("12", '3', true), std::tuple("5", '5', false)}) {
+        Rig rig;
+        auto writer = rig.writer();
+        writeRecords(writer, 16);
+        rig.display.squelch = typed;
+        writer.onTimer1();
+        EXPECT_FALSE(writer.isRunning());
+        ASSERT_EQ(rig.link.sent.size(), 1u + 17 * 32) << typed;
+        EXPECT_EQ(rig.link.sent[1 + 16 * 32 + 3], sent) << typed;
+        if (replaced) {
+            EXPECT_EQ(rig.display.messages, Messages{TransferMessage::SquelchReplaced});
+            EXPECT_EQ(rig.display.details.back().text, "3");
+            EXPECT_TRUE(rig.display.endedBeforeMessage.back());
+        } else {
+            EXPECT_TRUE(rig.display.messages.empty()) << typed;
+        }
+        EXPECT_EQ(rig.display.progress.back(), 0);
+        EXPECT_TRUE(rig.timer3.active);
+    }
+}
+
+TEST(WriteSequence, EndsWithAMessageWhenTheLineGoesMidWrite) {
+    Rig rig;
+    auto writer = rig.writer();
     writeRecords(writer, 1);
     rig.link.open = false;
     writer.onTimer1();
     EXPECT_EQ(rig.display.messages.back(), TransferMessage::LineLost);
     EXPECT_FALSE(writer.isRunning());
+    EXPECT_EQ(writer.sendStep(), 0);
     EXPECT_FALSE(rig.timer1.active);
+    EXPECT_TRUE(rig.timer3.active);
 }
 
 TEST(ReadSequence, DecodesEveryRecordIntoItsRowTheEmergencyRowAndTheSquelchBox) {
@@ -342,4 +415,54 @@ TEST(ReadSequence, ALostLineOrAClosedPortEndsTheReadWithAMessage) {
     EXPECT_EQ(closed.display.messages, Messages{TransferMessage::PortNotOpen});
     EXPECT_EQ(closed.channels.currentRow(), -1);
     EXPECT_TRUE(closed.timer3.active);
+}
+
+TEST(ReadSequence, AReplyThatCannotBeWhatTheRadioSentChangesNothing) {
+    std::string lowercase = kReply;
+    lowercase[kReply.size() - 1] = 'a';
+    const std::vector<std::pair<const char*, std::string>> replies = {
+        {"stray C before", "C" + kReply},
+        {"stray 0 before", "0" + kReply},
+        {"character after", kReply + "0"},
+        {"NUL bytes", std::string(kReply.size(), '\0')},
+        {"0xFF bytes", std::string(kReply.size(), '\xFF')},
+        {"letters", std::string(kReply.size(), 'Z')},
+        {"one lower-case digit", lowercase},
+    };
+    for (const auto& [name, reply] : replies) {
+        Rig rig;
+        for (auto& row : rig.channels.rows) {
+            row[1] = "999";
+        }
+        rig.emergency.stored[0] = "old";
+        rig.link.reply = reply;
+        rig.reader().run();
+
+        EXPECT_EQ(rig.display.messages, Messages{TransferMessage::BadReply}) << name;
+        for (int row = 0; row < 16; ++row) {
+            EXPECT_EQ(rig.channels.at(row, 1), "999") << name << ' ' << row;
+        }
+        EXPECT_EQ(rig.emergency.stored[0], "old") << name;
+        EXPECT_EQ(rig.display.squelch, " 3") << name;
+        EXPECT_EQ(rig.channels.currentRow(), 0) << name;
+        // The bar moved as the records came in.
+        EXPECT_EQ(rig.display.progress, progressUpTo(90)) << name;
+        EXPECT_TRUE(rig.timer3.active) << name;
+    }
+}
+
+TEST(ReadSequence, ATimeOutAfterANonHexRecordKeepsOnlyTheChannelsBeforeIt) {
+    Rig rig;
+    for (auto& row : rig.channels.rows) {
+        row[1] = "999";
+    }
+    std::string reply = kReply.substr(0, 32 * 4);
+    reply[32 * 3 + 5] = 'Z'; // channel 3
+    rig.link.reply = reply;
+    rig.reader().run();
+    EXPECT_EQ(rig.display.messages, Messages{TransferMessage::ReadTimeout});
+    EXPECT_EQ(rig.channels.at(0, 1), "435");
+    EXPECT_EQ(rig.channels.at(1, 1), "451.175");
+    EXPECT_EQ(rig.channels.at(2, 1), "999");
+    EXPECT_EQ(rig.channels.currentRow(), 2);
 }

@@ -8,7 +8,8 @@
 #include <vector>
 
 // In-memory channel and emergency tables with the cursor rules of the real
-// stores: rows by position, a change kept until the cursor leaves its row.
+// stores: rows by position, a change stored when the cursor leaves its row.
+// With storeFails set, storing a changed row throws as a locked database does.
 class MemoryChannelCursor : public kr4720::ChannelCursor {
 public:
     using Row = std::array<kr4720::FieldValue, kr4720::kChannelFieldCount>;
@@ -20,11 +21,16 @@ public:
         }
     }
 
-    void MoveFirst() override { moveTo(0); }
+    void MoveFirst() override {
+        leaveRow();
+        moveTo(0);
+    }
     void MoveNext() override {
         check();
+        leaveRow();
         moveTo(current + 1);
     }
+    void storePending() override { leaveRow(); }
     int currentRow() const override { return current; }
     kr4720::FieldValue field(int index) const override {
         check();
@@ -34,6 +40,7 @@ public:
         check();
         rows.at(static_cast<std::size_t>(current)).at(static_cast<std::size_t>(index)) = value;
         ++changes;
+        dirty = true;
     }
     kr4720::FieldValue& at(int row, int field) {
         return rows.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(field));
@@ -47,8 +54,18 @@ public:
     int current = -1;
     int moves = 0;
     int changes = 0;
+    bool dirty = false;
+    bool storeFails = false;
+    int failedStores = 0;
 
 private:
+    void leaveRow() {
+        if (dirty && storeFails && current >= 0) {
+            ++failedStores;
+            throw kr4720::DataError("database is locked");
+        }
+        dirty = false;
+    }
     void check() const {
         if (current < 0 || current >= static_cast<int>(rows.size())) {
             throw kr4720::DataError("no current record");
