@@ -71,7 +71,7 @@ public:
     void setField(int index, const FieldValue& value) override;
 
     int rowCount() const { return table_.rowCount(); }
-    FieldValue value(int row, int column) const;
+    FieldValue value(int row, int column) const override;
     // -1 before the first move; rowCount() once the cursor has passed the last row.
     int currentRow() const override { return current_; }
     // Makes a row current, storing the change pending in the row it leaves.

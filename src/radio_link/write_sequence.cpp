@@ -32,24 +32,30 @@ MessageDetail unsendable(int channel, const EncodedRecord& record) {
 
 } // namespace
 
+ChannelRow WriteSequence::channelRow(int row) const {
+    ChannelRow fields;
+    for (int i = 0; i < kChannelFieldCount; ++i) {
+        fields[static_cast<std::size_t>(i)] = p_.channels.value(row, i);
+    }
+    return fields;
+}
+
 bool WriteSequence::checkRecords() {
+    // Stores a change pending in the row the user was on.
     p_.channels.MoveFirst();
     for (int row = 0; row < kChannelCount; ++row) {
-        ChannelRow fields = currentChannelRow(p_.channels);
+        ChannelRow fields = channelRow(row);
         if (row == 0) {
             fields[channel_field::kNumber].emplace(
                 "1"); // the write numbers row 1 before it sends it
         }
         const EncodedRecord record = EncodeChannelRecord(fields, p_.codes);
         if (!record.ok()) {
-            p_.channels.MoveFirst();
             p_.display.showMessage(TransferMessage::OutOfRange, unsendable(row + 1, record));
             return false;
         }
         checkedRecords_[static_cast<std::size_t>(row)] = record.record;
-        p_.channels.MoveNext();
     }
-    p_.channels.MoveFirst();
     p_.emergency.MoveFirst();
     const EmergencyRow emergency = currentEmergencyRow(p_.emergency);
     const std::string squelch = p_.display.squelchText();
@@ -87,7 +93,6 @@ void WriteSequence::start() {
     }
     p_.link.setTextMode();
     p_.timer3.stop();
-    cursorFailed_ = false;
     replacedSquelch_.clear();
     running_ = true;
     if (!p_.link.output("A")) {
@@ -123,45 +128,23 @@ void WriteSequence::onTimer1() {
 }
 
 // The row this tick sends is fixed by the step, whatever row the user has
-// selected since the last tick.
-void WriteSequence::goToRow(int row) {
-    if (p_.channels.currentRow() == row) {
-        return;
-    }
-    p_.channels.MoveFirst();
-    for (int i = 0; i < row; ++i) {
-        p_.channels.MoveNext();
-    }
-}
-
+// selected since the last tick. It is read in place: moving the cursor would
+// store the row it leaves, and a database that makes the window wait for a
+// lock would keep the radio waiting for its next record.
 void WriteSequence::sendChannel() {
     const int row = sendStep_ / 6;
-    const std::string& checked = checkedRecords_[static_cast<std::size_t>(row)];
-    std::string record = checked;
-    // A cursor that failed once is not moved again: each move would store the
-    // row it leaves and could keep the window waiting on a locked database.
-    if (!cursorFailed_) {
-        try {
-            goToRow(row);
-            const EncodedRecord now = EncodeChannelRecord(currentChannelRow(p_.channels), p_.codes);
-            if (now.ok()) {
-                record = now.record;
-            }
-        } catch (const DataError&) {
-            cursorFailed_ = true;
+    std::string record = checkedRecords_[static_cast<std::size_t>(row)];
+    try {
+        const EncodedRecord now = EncodeChannelRecord(channelRow(row), p_.codes);
+        if (now.ok()) {
+            record = now.record;
         }
+    } catch (const DataError&) {
+        // Sent as checked before "A".
     }
-    if (!send(record)) {
-        return;
+    if (send(record)) {
+        p_.display.setProgress(sendStep_);
     }
-    if (!cursorFailed_) {
-        try {
-            p_.channels.MoveNext();
-        } catch (const DataError&) {
-            cursorFailed_ = true;
-        }
-    }
-    p_.display.setProgress(sendStep_);
 }
 
 void WriteSequence::sendEmergency() {
@@ -169,6 +152,7 @@ void WriteSequence::sendEmergency() {
     try {
         row = currentEmergencyRow(p_.emergency);
     } catch (const DataError&) {
+        // Sent as checked before "A".
     }
     // A row edited into something the record cannot carry goes out as checked.
     if (!EncodeEmergencyRecord(row, "0").ok()) {
@@ -199,13 +183,11 @@ void WriteSequence::finish() {
     p_.display.setProgress(0);
     sendStep_ = 0;
     running_ = false;
-    if (!cursorFailed_) {
-        try {
-            p_.channels.MoveFirst();
-        } catch (const DataError&) {
-            // The row left behind could not be stored; the user is told when
-            // the grid next leaves it.
-        }
+    try {
+        p_.channels.MoveFirst();
+    } catch (const DataError&) {
+        // The row left behind could not be stored; the user is told when the
+        // grid next leaves it.
     }
     p_.timer3.start();
     if (!replacedSquelch_.empty()) {

@@ -22,7 +22,7 @@ namespace kr4720::radio_link {
 // database failure, an edit the record cannot carry) goes out as it was
 // checked. A squelch text that cannot be sent is replaced by the level checked
 // before "A", and the user is told so when the write ends. Only a lost line
-// stops a write early.
+// stops a write early. The cursor stays where it is while the records go out.
 class WriteSequence {
 public:
     struct Parts {
@@ -55,15 +55,13 @@ private:
     void sendChannel();
     void sendEmergency();
     bool send(const std::string& record);
-    void goToRow(int row);
+    ChannelRow channelRow(int row) const;
     void finish();
     void abort(TransferMessage message);
 
     Parts p_;
     std::int16_t sendStep_ = 0;
     bool running_ = false;
-    // Set when the cursor failed during this write: it is left where it is.
-    bool cursorFailed_ = false;
     // What was checked before "A", sent in place of what can no longer be.
     std::array<std::string, kChannelCount> checkedRecords_;
     EmergencyRow checkedEmergency_;

@@ -36,6 +36,9 @@ public:
         check();
         return rows.at(static_cast<std::size_t>(current)).at(static_cast<std::size_t>(index));
     }
+    kr4720::FieldValue value(int row, int index) const override {
+        return rows.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(index));
+    }
     void setField(int index, const kr4720::FieldValue& value) override {
         check();
         rows.at(static_cast<std::size_t>(current)).at(static_cast<std::size_t>(index)) = value;
