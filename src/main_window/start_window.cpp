@@ -331,6 +331,8 @@ void StartWindow::onLineLost() {
         return;
     }
     setStatus("");
+    // Polls again once the port is reopened, to show when the radio is back.
+    timer3_.start();
     platform::Message box{QStringLiteral("串行端口连接中断"), platform::portMessageTitle(),
                           platform::MessageIcon::Exclamation, port_->deviceName()};
     platform::showMessage(this, box);
