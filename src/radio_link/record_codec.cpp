@@ -129,7 +129,7 @@ EncodedRecord EncodeChannelRecord(const ChannelRow& row, const DcsCodes& codes) 
     };
 
     if (valueOf(at(f::kReceiveFrequency)) == 0) {
-        return {std::string(EmptyRecord), {}};
+        return {std::string(EmptyRecord), {}, {}};
     }
 
     const auto number = text::scaledWholeNumber(valueOf(at(f::kNumber)), 0);
@@ -177,7 +177,7 @@ EncodedRecord EncodeChannelRecord(const ChannelRow& row, const DcsCodes& codes) 
     record += "00";
     record += *transmit;
     record += *transmitTone;
-    return {record, {}};
+    return {record, {}, {}};
 }
 
 EncodedRecord EncodeEmergencyRecord(const EmergencyRow& row, std::string_view squelchText) {
@@ -213,7 +213,7 @@ EncodedRecord EncodeEmergencyRecord(const EmergencyRow& row, std::string_view sq
     record += "000";
     record += *transmit;
     record += "0000";
-    return {record, {}};
+    return {record, {}, {}};
 }
 
 std::string DecodeFrequencyField(std::string_view eightCharacters, bool receive) {

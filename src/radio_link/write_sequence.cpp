@@ -6,14 +6,6 @@
 namespace kr4720::radio_link {
 namespace {
 
-ChannelRow currentChannelRow(const ChannelCursor& channels) {
-    ChannelRow row;
-    for (int i = 0; i < kChannelFieldCount; ++i) {
-        row[static_cast<std::size_t>(i)] = channels.field(i);
-    }
-    return row;
-}
-
 EmergencyRow currentEmergencyRow(const EmergencyCursor& emergency) {
     EmergencyRow row;
     for (int i = 0; i < kEmergencyFieldCount; ++i) {
