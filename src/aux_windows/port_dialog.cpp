@@ -46,11 +46,12 @@ PortDialog* PortDialog::instance() {
     return openInstance(slot());
 }
 
-PortDialog* PortDialog::open(platform::SerialPort& port) {
-    return openOrRaise(slot(), [&] { return new PortDialog(port); });
+PortDialog* PortDialog::open(platform::SerialPort& port, std::function<bool()> transferRunning) {
+    return openOrRaise(slot(), [&] { return new PortDialog(port, std::move(transferRunning)); });
 }
 
-PortDialog::PortDialog(platform::SerialPort& port) : port_(&port) {
+PortDialog::PortDialog(platform::SerialPort& port, std::function<bool()> transferRunning)
+    : port_(&port), transferRunning_(std::move(transferRunning)) {
     setObjectName(QStringLiteral("Dialog"));
     setWindowTitle(QStringLiteral("选择端口"));
     setFont(platform::songFont(10.5));
@@ -104,12 +105,18 @@ void PortDialog::switchTo(int portNumber, const QString& failureText) {
         close();
         return;
     }
-    if (port_->portNumber() == portNumber) {
+    if (port_->portNumber() == portNumber && port_->isOpen()) {
         close();
         return;
     }
-    // The old port is not reopened on failure: the link stays closed on the
-    // new number until a later switch or a restart.
+    // Records meant for the radio must not go to another device.
+    if (transferRunning_ && transferRunning_()) {
+        platform::showMessage(this, platform::transferRunningMessage());
+        return;
+    }
+    // OK on the current port reopens it (the cable was plugged back in). The
+    // old port is not reopened on failure: the link stays closed on the new
+    // number until a later switch or a restart.
     port_->close();
     if (!port_->setPortNumber(portNumber) || !port_->open()) {
         platform::showMessage(

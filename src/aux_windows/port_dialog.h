@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
+
 class QLabel;
 class QPushButton;
 class QRadioButton;
@@ -21,13 +23,14 @@ class PortDialog : public QWidget {
     Q_OBJECT
 public:
     // Creates the dialog, reading the port number, or brings the open one to
-    // the front as it is. Modeless and without an owner.
-    static PortDialog* open(platform::SerialPort& port);
+    // the front as it is. Modeless and without an owner. While
+    // `transferRunning` says so, OK leaves the port alone and tells the user.
+    static PortDialog* open(platform::SerialPort& port, std::function<bool()> transferRunning = {});
     // The open dialog, or nullptr.
     static PortDialog* instance();
 
 private:
-    explicit PortDialog(platform::SerialPort& port);
+    PortDialog(platform::SerialPort& port, std::function<bool()> transferRunning);
     void load();
     void confirm();
     void switchTo(int portNumber, const QString& failureText);
@@ -35,6 +38,7 @@ private:
     static QPointer<PortDialog>& slot();
 
     QPointer<platform::SerialPort> port_;
+    std::function<bool()> transferRunning_;
     QLabel* label1_;
     QRadioButton* option1_;
     QRadioButton* option2_;

@@ -24,8 +24,14 @@ public:
     // The current row, 0 for the first; the row count once past the last row.
     virtual int currentRow() const = 0;
     virtual FieldValue field(int index) const = 0;
+    // Field `index` of row `row` without moving: the current row's with its
+    // pending change, any other row's as stored.
+    virtual FieldValue value(int row, int index) const = 0;
     // Null is stored as Null: a channel file value with no characters clears a field.
     virtual void setField(int index, const FieldValue& value) = 0;
+    // Stores the change pending in the current row now instead of when the
+    // cursor leaves it. Nothing to do for a cursor that stores every change at once.
+    virtual void storePending() {}
 
     // Stores fields 1 to 9 of rows 1 to 16 (the channel numbers stay) and ends
     // on row 1: what a channel file or an import does to the table. Stores

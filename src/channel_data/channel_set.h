@@ -36,6 +36,9 @@ public:
     void MoveNext() override;
     int currentRow() const override { return current_; }
     FieldValue field(int index) const override;
+    FieldValue value(int row, int index) const override {
+        return set_.rows.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(index));
+    }
     void setField(int index, const FieldValue& value) override;
 
 private:

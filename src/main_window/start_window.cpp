@@ -102,7 +102,13 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
         *port_, *channels_, *emergency_, dcsCodes_, display, windowTimer3_, clock_});
     connect(&timer3_, &QTimer::timeout, this, [this] { handshake_->tick(); });
     connect(&timer4_, &QTimer::timeout, this, [this] { write_->onTimer4(); });
-    connect(&timer1_, &QTimer::timeout, this, [this] { write_->onTimer1(); });
+    connect(&timer1_, &QTimer::timeout, this, [this] {
+        write_->onTimer1();
+        if (closeAfterWrite_ && !write_->isRunning()) {
+            close();
+        }
+    });
+    connect(port_.get(), &platform::SerialPort::lineLost, this, &StartWindow::onLineLost);
 
     setWindowTitle(QStringLiteral("KR-4720"));
     setFont(platform::kaiFont(14.25));
@@ -282,7 +288,9 @@ void StartWindow::buildMenus() {
     QMenu* system = bar->addMenu(blanks(8) + QStringLiteral("系统设置(&S)"));
     system->setObjectName(QStringLiteral("系统"));
     QAction* port = named(system->addAction(QStringLiteral("选择端口(&P)")), "端口");
-    connect(port, &QAction::triggered, this, [this] { aux_windows::PortDialog::open(*port_); });
+    connect(port, &QAction::triggered, this, [this] {
+        aux_windows::PortDialog::open(*port_, [this] { return write_->isRunning(); });
+    });
     named(system->addAction(QStringLiteral("波特率(&B)")), "波特率");
     QAction* quit = named(bar->addAction(blanks(7) + QStringLiteral("退出系统(&E)")), "退出");
     connect(quit, &QAction::triggered, this, &QWidget::close);
@@ -329,6 +337,27 @@ void StartWindow::openSerialPort() {
                               {QStringLiteral("串行端口 2 已被使用， "),
                                platform::portMessageTitle(), platform::MessageIcon::Exclamation});
     }
+}
+
+// While idle nothing else would notice; a transfer says so itself.
+void StartWindow::onLineLost() {
+    if (write_->isRunning() || read_->isRunning()) {
+        return;
+    }
+    setStatus("");
+    // Polls again once the port is reopened, to show when the radio is back.
+    timer3_.start();
+    platform::Message box{QStringLiteral("串行端口连接中断"), platform::portMessageTitle(),
+                          platform::MessageIcon::Exclamation, port_->deviceName()};
+    platform::showMessage(this, box);
+}
+
+bool StartWindow::refuseWhileWriting() {
+    if (!write_->isRunning()) {
+        return false;
+    }
+    platform::showMessage(this, platform::transferRunningMessage());
+    return true;
 }
 
 void StartWindow::writeChannels() {
@@ -387,7 +416,7 @@ void StartWindow::SaveChannelFile() {
 }
 
 void StartWindow::LoadChannelFile() {
-    if (!chooseChannelFile(false)) {
+    if (refuseWhileWriting() || !chooseChannelFile(false)) {
         return;
     }
     // `reason` is ours, in Chinese; `detail` the system's words.
@@ -434,7 +463,7 @@ bool StartWindow::chooseCsvFile(bool save) {
 // nothing when the file is refused. The emergency channel and the squelch
 // level are not part of such a file and stay.
 void StartWindow::ImportChirpCsv() {
-    if (!chooseCsvFile(false)) {
+    if (refuseWhileWriting() || !chooseCsvFile(false)) {
         return;
     }
     const auto refuse = [this](const QString& reason, const QString& detail = {}) {
@@ -444,6 +473,10 @@ void StartWindow::ImportChirpCsv() {
     };
     const platform::FileStart file =
         platform::readFileStart(csvDialog_.fileName(), kChannelFileReadLimit + 1);
+    if (file.notRegular) {
+        refuse(QStringLiteral("：这不是一个普通文件"));
+        return;
+    }
     if (!file.opened) {
         refuse({}, file.error);
         return;
@@ -511,32 +544,60 @@ void StartWindow::setSquelchText(const std::string& text) {
     combo8_->setEditText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
-void StartWindow::showMessage(radio_link::TransferMessage message, const std::string& detail) {
+void StartWindow::showMessage(radio_link::TransferMessage message,
+                              const radio_link::MessageDetail& detail) {
     using radio_link::TransferMessage;
-    platform::Message box{{}, platform::dataErrorTitle(), platform::MessageIcon::Information};
+    platform::Message box{{}, platform::dataErrorTitle(), platform::MessageIcon::Information, {}};
     switch (message) {
     case TransferMessage::ReadTimeout:
+    case TransferMessage::BadReply:
         box.text = QStringLiteral("读数错误！！");
         break;
-    case TransferMessage::OutOfRange:
+    case TransferMessage::OutOfRange: {
         box.text = QStringLiteral("数据超出范围 ！！");
+        const QString field = QString::fromStdString(detail.field);
+        const QString value = QString::fromStdString(detail.value);
+        if (detail.field == radio_link::kSquelchFieldName) {
+            box.informativeText = QStringLiteral("%1 %2").arg(field, value);
+        } else if (detail.channel > kChannelCount) {
+            box.informativeText = QStringLiteral("紧急信道：%1 %2").arg(field, value);
+        } else {
+            box.informativeText =
+                QStringLiteral("信道 %1：%2 %3").arg(detail.channel).arg(field, value);
+        }
+        break;
+    }
+    case TransferMessage::SquelchReplaced:
+        box.text = QStringLiteral("静噪级别超出范围，已写入原来的静噪级别 %1 ")
+                       .arg(QString::fromStdString(detail.text));
         break;
     case TransferMessage::PortNotOpen:
-        box = {QStringLiteral("串行端口没有打开，请先选择端口 "), platform::portMessageTitle(),
-               platform::MessageIcon::Exclamation};
+        box = {QStringLiteral("串行端口没有打开，请先选择端口 "),
+               platform::portMessageTitle(),
+               platform::MessageIcon::Exclamation,
+               {}};
         break;
     case TransferMessage::LineLost:
-        box = {QStringLiteral("串行端口连接中断，数据传送没有完成 "), platform::portMessageTitle(),
-               platform::MessageIcon::Exclamation};
+        box = {QStringLiteral("串行端口连接中断，数据传送没有完成 "),
+               platform::portMessageTitle(),
+               platform::MessageIcon::Exclamation,
+               {}};
         break;
     case TransferMessage::DataFailure:
-        showDataError(QString::fromStdString(detail));
+        showDataError(QString::fromStdString(detail.text));
         return;
     }
     platform::showMessage(this, box);
 }
 
 void StartWindow::closeEvent(QCloseEvent* event) {
+    // Once "A" is out the radio gets all 17 records (about 2 s at most); the
+    // window closes when the last one has gone.
+    if (write_->isRunning()) {
+        closeAfterWrite_ = true;
+        event->ignore();
+        return;
+    }
     timer1_.stop();
     timer3_.stop();
     timer4_.stop();

@@ -71,6 +71,9 @@ public:
     void ImportChirpCsv();
     void ExportChirpCsv();
     const radio_link::WriteSequence& writeSequence() const { return *write_; }
+    // For commands that replace rows: true, after telling the user, while a
+    // write is sending them.
+    bool refuseWhileWriting();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -84,13 +87,15 @@ private:
     bool chooseChannelFile(bool save);
     bool chooseCsvFile(bool save);
     void openSerialPort();
+    void onLineLost();
 
     // What the transfers show in the window.
     void setStatus(const std::string& text) override;
     void setProgress(int value) override;
     std::string squelchText() const override;
     void setSquelchText(const std::string& text) override;
-    void showMessage(radio_link::TransferMessage message, const std::string& detail) override;
+    void showMessage(radio_link::TransferMessage message,
+                     const radio_link::MessageDetail& detail) override;
     QString formatDate(const QDate& date) const;
 
     StartWindowOptions options_;
@@ -120,6 +125,8 @@ private:
     QLabel* label8_ = nullptr;
     QProgressBar* progressBar1_ = nullptr;
     QComboBox* combo8_ = nullptr;
+    // The window was asked to close while a write ran: it closes when the write ends.
+    bool closeAfterWrite_ = false;
 };
 
 } // namespace kr4720::main_window

@@ -37,4 +37,12 @@ inline QString portMessageTitle() {
     return QStringLiteral("系统信息");
 }
 
+// A command that would change the port or the rows while a write sends them.
+inline Message transferRunningMessage() {
+    return {QStringLiteral("正在传送数据，请等传送结束后再操作 "),
+            portMessageTitle(),
+            MessageIcon::Exclamation,
+            {}};
+}
+
 } // namespace kr4720::platform

@@ -39,7 +39,8 @@ bool SerialPort::open() {
         return false;
     }
     received_.clear();
-    port_.setPortName(portDeviceName(portNumber_));
+    device_ = portDeviceName(portNumber_);
+    port_.setPortName(device_);
     port_.setBaudRate(QSerialPort::Baud9600);
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::NoParity);

@@ -29,6 +29,8 @@ public:
     bool open();
     void close();
     QString errorText() const { return port_.errorString(); }
+    // The device of the port as last opened, e.g. "/dev/ttyUSB0".
+    QString deviceName() const { return device_; }
 
     bool isOpen() const override;
     void setTextMode() override {}
@@ -48,6 +50,7 @@ private:
 
     QSerialPort port_;
     int portNumber_ = 1;
+    QString device_;
     QByteArray received_;
 };
 

@@ -97,13 +97,13 @@ public:
     void replaceRows(const std::array<ChannelRow, kChannelCount>& rows) override;
 
     int rowCount() const { return table_.rowCount(); }
-    FieldValue value(int row, int column) const;
+    FieldValue value(int row, int column) const override;
     // -1 before the first move; rowCount() once the cursor has passed the last row.
     int currentRow() const override { return current_; }
     // Makes a row current, storing the change pending in the row it leaves.
     void moveTo(int row);
     // Stores the change pending in the current row, if any.
-    void storePending();
+    void storePending() override;
 
 signals:
     void currentRowChanged(int row);

@@ -4,7 +4,17 @@
 #include "channel_data/data_error.h"
 #include "radio_link/record_codec.h"
 
+#include <algorithm>
+
 namespace kr4720::radio_link {
+namespace {
+
+bool isRecord(std::string_view text) {
+    return text.size() == kRecordLength &&
+           text.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
+}
+
+} // namespace
 
 std::optional<std::string> ReadSequence::CollectRecord(Failure& failure) {
     std::string record;
@@ -39,60 +49,79 @@ void ReadSequence::run() {
         p_.channels.MoveFirst();
         p_.emergency.MoveFirst();
     } catch (const DataError& error) {
-        p_.display.showMessage(TransferMessage::DataFailure, error.what());
+        p_.display.showMessage(TransferMessage::DataFailure, {error.what()});
         return;
     }
+    running_ = true;
     p_.timer3.stop();
     p_.clock.sleepFor(kPauseBeforeRequest);
     // A late "C" from the handshake would shift every record by a character.
     p_.link.discardInput();
     Failure failure = Failure::TimedOut;
-    const auto fail = [&] {
-        p_.display.showMessage(failure == Failure::TimedOut ? TransferMessage::ReadTimeout
-                                                            : TransferMessage::LineLost,
-                               {});
-        end();
-    };
-    if (!p_.link.output("B")) {
-        failure = Failure::LineLost;
-        fail();
-        return;
-    }
-    p_.clock.sleepFor(kPauseAfterRequest);
-    if (!CollectRecord(failure)) {
-        fail();
-        return;
-    }
-    try {
-        std::int16_t progress = 0;
-        for (int channel = 1; channel <= kChannelCount; ++channel) {
-            const auto record = CollectRecord(failure);
+    std::vector<std::string> records;
+    if (p_.link.output("B")) {
+        p_.clock.sleepFor(kPauseAfterRequest);
+        while (records.size() < kReplyRecords) {
+            auto record = CollectRecord(failure);
             if (!record) {
-                fail();
-                return;
+                break;
             }
-            const DecodedChannel decoded = DecodeChannelRecord(*record, p_.codes);
+            records.push_back(std::move(*record));
+            if (records.size() > 1 && records.size() < kReplyRecords) {
+                p_.display.setProgress(static_cast<int>(records.size() - 2) * 6);
+            }
+        }
+    } else {
+        failure = Failure::LineLost;
+    }
+    // Only whole records of the radio's characters are ever stored.
+    std::size_t sound = 0;
+    while (sound < records.size() && isRecord(records[sound])) {
+        ++sound;
+    }
+    if (records.size() == kReplyRecords) {
+        if (sound < records.size() || p_.link.waitForInput(kQuietAfterReply)) {
+            p_.display.showMessage(TransferMessage::BadReply, {});
+        } else {
+            store(records);
+        }
+    } else {
+        // The channels before the record that did not come are kept.
+        records.resize(sound);
+        if (store(records)) {
+            p_.display.showMessage(failure == Failure::TimedOut ? TransferMessage::ReadTimeout
+                                                                : TransferMessage::LineLost,
+                                   {});
+        }
+    }
+    end();
+}
+
+bool ReadSequence::store(const std::vector<std::string>& records) {
+    const std::size_t channels =
+        std::min(records.size() > 0 ? records.size() - 1 : 0, std::size_t{kChannelCount});
+    try {
+        for (std::size_t channel = 1; channel <= channels; ++channel) {
+            const DecodedChannel decoded = DecodeChannelRecord(records[channel], p_.codes);
             for (int field = 1; field < kChannelFieldCount; ++field) {
                 if (const auto& text = decoded.fields[static_cast<std::size_t>(field)]) {
                     p_.channels.setField(field, *text);
                 }
             }
             p_.channels.MoveNext();
-            p_.display.setProgress(progress);
-            progress = static_cast<std::int16_t>(progress + 6);
         }
-        const auto record = CollectRecord(failure);
-        if (!record) {
-            // Back onto row 16, the last one read: past it there is no
-            // current record for the next pick.
-            p_.channels.MoveFirst();
-            for (int row = 1; row < kChannelCount; ++row) {
-                p_.channels.MoveNext();
+        if (records.size() < kReplyRecords) {
+            if (channels == kChannelCount) {
+                // Back onto row 16, the last one read: past it there is no
+                // current record for the next pick.
+                p_.channels.MoveFirst();
+                for (int row = 1; row < kChannelCount; ++row) {
+                    p_.channels.MoveNext();
+                }
             }
-            fail();
-            return;
+            return true;
         }
-        const DecodedEmergency decoded = DecodeEmergencyRecord(*record);
+        const DecodedEmergency decoded = DecodeEmergencyRecord(records[kChannelCount + 1]);
         p_.display.setSquelchText(decoded.squelch);
         p_.emergency.Edit();
         for (int field = 0; field < kEmergencyFieldCount; ++field) {
@@ -101,12 +130,14 @@ void ReadSequence::run() {
         p_.emergency.saveRecord();
         p_.channels.MoveFirst();
     } catch (const DataError& error) {
-        p_.display.showMessage(TransferMessage::DataFailure, error.what());
+        p_.display.showMessage(TransferMessage::DataFailure, {error.what()});
+        return false;
     }
-    end();
+    return true;
 }
 
 void ReadSequence::end() {
+    running_ = false;
     p_.display.setStatus("");
     p_.display.setProgress(0);
     p_.timer3.start();

@@ -118,15 +118,18 @@ std::optional<std::string> EncodeToneField(const FieldValue& ctcss, const FieldV
 
 EncodedRecord EncodeChannelRecord(const ChannelRow& row, const DcsCodes& codes) {
     namespace f = channel_field;
-    const auto refuse = [](int field) {
-        return EncodedRecord{{}, std::string(kChannelFieldNames[static_cast<std::size_t>(field)])};
+    const auto refuse = [&row](int field) {
+        const FieldValue& value = row[static_cast<std::size_t>(field)];
+        return EncodedRecord{{},
+                             std::string(kChannelFieldNames[static_cast<std::size_t>(field)]),
+                             value.value_or(std::string())};
     };
     const auto at = [&row](int field) -> const FieldValue& {
         return row[static_cast<std::size_t>(field)];
     };
 
     if (valueOf(at(f::kReceiveFrequency)) == 0) {
-        return {std::string(EmptyRecord), {}};
+        return {std::string(EmptyRecord), {}, {}};
     }
 
     const auto number = text::scaledWholeNumber(valueOf(at(f::kNumber)), 0);
@@ -174,26 +177,28 @@ EncodedRecord EncodeChannelRecord(const ChannelRow& row, const DcsCodes& codes) 
     record += "00";
     record += *transmit;
     record += *transmitTone;
-    return {record, {}};
+    return {record, {}, {}};
 }
 
 EncodedRecord EncodeEmergencyRecord(const EmergencyRow& row, std::string_view squelchText) {
     namespace f = emergency_field;
-    const auto refuse = [](std::string_view name) { return EncodedRecord{{}, std::string(name)}; };
+    const auto refuse = [](std::string_view name, const FieldValue& value) {
+        return EncodedRecord{{}, std::string(name), value.value_or(std::string())};
+    };
 
     const auto receive = EncodeFrequencyField(row[f::kReceiveFrequency], true);
     if (!receive) {
-        return refuse(kEmergencyFieldNames[f::kReceiveFrequency]);
+        return refuse(kEmergencyFieldNames[f::kReceiveFrequency], row[f::kReceiveFrequency]);
     }
     const auto transmit = EncodeFrequencyField(row[f::kTransmitFrequency], false);
     if (!transmit) {
-        return refuse(kEmergencyFieldNames[f::kTransmitFrequency]);
+        return refuse(kEmergencyFieldNames[f::kTransmitFrequency], row[f::kTransmitFrequency]);
     }
     std::string squelch = "0";
     if (leadingNumberValue(squelchText) != 0) {
         const auto digit = singleDigit(squelchText);
         if (!digit) {
-            return refuse(kSquelchFieldName);
+            return refuse(kSquelchFieldName, std::string(squelchText));
         }
         squelch = *digit;
     }
@@ -208,7 +213,7 @@ EncodedRecord EncodeEmergencyRecord(const EmergencyRow& row, std::string_view sq
     record += "000";
     record += *transmit;
     record += "0000";
-    return {record, {}};
+    return {record, {}, {}};
 }
 
 std::string DecodeFrequencyField(std::string_view eightCharacters, bool receive) {

@@ -25,11 +25,12 @@ inline constexpr std::string_view kSquelchFieldName = "静噪级别";
 
 
 // A record, or the name of the field whose value the record cannot carry
-// (for instance "接收频率", "发哑音", "静噪级别"). Nothing malformed is ever
-// returned as a record.
+// (for instance "接收频率", "发哑音", "静噪级别") and that value as it stands.
+// Nothing malformed is ever returned as a record.
 struct EncodedRecord {
     std::string record;
     std::string unencodableField;
+    std::string unencodableValue;
 
     bool ok() const { return unencodableField.empty(); }
 };

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 
 // What the handshake and the two transfers need of the main window besides
 // the serial link and the cursors.
@@ -26,11 +27,27 @@ public:
 };
 
 enum class TransferMessage {
-    ReadTimeout, // a record did not arrive in time
-    OutOfRange,  // a value cannot be put into a record
-    PortNotOpen, // the serial port is closed
-    LineLost,    // the port failed in the middle of a transfer
-    DataFailure, // the channel store refused a change
+    ReadTimeout,     // a record did not arrive in time
+    BadReply,        // the reply cannot be what the radio sent; nothing was stored
+    OutOfRange,      // a value cannot be put into a record
+    PortNotOpen,     // the serial port is closed
+    LineLost,        // the port failed in the middle of a transfer
+    DataFailure,     // the channel store refused a change
+    SquelchReplaced, // the squelch text could not be sent; the level checked before "A" was
+};
+
+// What a message is about, where it says more than its kind.
+struct MessageDetail {
+    MessageDetail() = default;
+    MessageDetail(std::string words) : text(std::move(words)) {}
+
+    // DataFailure: the store's own words. SquelchReplaced: the level sent.
+    std::string text;
+    // OutOfRange: the channel (1-16, 17 for the emergency record and the
+    // squelch level), the field and its value that cannot be sent.
+    int channel = 0;
+    std::string field;
+    std::string value;
 };
 
 // The status line, the progress bar, the squelch box and the message boxes.
@@ -43,7 +60,7 @@ public:
     virtual std::string squelchText() const = 0;
     virtual void setSquelchText(const std::string& text) = 0;
     // Modal: returns once the user has closed the message.
-    virtual void showMessage(TransferMessage message, const std::string& detail) = 0;
+    virtual void showMessage(TransferMessage message, const MessageDetail& detail) = 0;
 };
 
 inline constexpr const char* kRadioReadyText = "对讲机就绪...";

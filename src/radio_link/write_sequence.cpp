@@ -2,18 +2,9 @@
 
 #include "channel_data/channel_layout.h"
 #include "channel_data/data_error.h"
-#include "radio_link/record_codec.h"
 
 namespace kr4720::radio_link {
 namespace {
-
-ChannelRow currentChannelRow(const ChannelCursor& channels) {
-    ChannelRow row;
-    for (int i = 0; i < kChannelFieldCount; ++i) {
-        row[static_cast<std::size_t>(i)] = channels.field(i);
-    }
-    return row;
-}
 
 EmergencyRow currentEmergencyRow(const EmergencyCursor& emergency) {
     EmergencyRow row;
@@ -23,25 +14,51 @@ EmergencyRow currentEmergencyRow(const EmergencyCursor& emergency) {
     return row;
 }
 
+MessageDetail unsendable(int channel, const EncodedRecord& record) {
+    MessageDetail detail;
+    detail.channel = channel;
+    detail.field = record.unencodableField;
+    detail.value = record.unencodableValue;
+    return detail;
+}
+
 } // namespace
 
-std::string WriteSequence::firstUnencodableField() {
+ChannelRow WriteSequence::channelRow(int row) const {
+    ChannelRow fields;
+    for (int i = 0; i < kChannelFieldCount; ++i) {
+        fields[static_cast<std::size_t>(i)] = p_.channels.value(row, i);
+    }
+    return fields;
+}
+
+bool WriteSequence::checkRecords() {
+    // Stores a change pending in the row the user was on.
     p_.channels.MoveFirst();
     for (int row = 0; row < kChannelCount; ++row) {
-        ChannelRow fields = currentChannelRow(p_.channels);
+        ChannelRow fields = channelRow(row);
         if (row == 0) {
-            fields[channel_field::kNumber].emplace("1"); // the write numbers row 1 before it sends it
+            fields[channel_field::kNumber].emplace(
+                "1"); // the write numbers row 1 before it sends it
         }
         const EncodedRecord record = EncodeChannelRecord(fields, p_.codes);
         if (!record.ok()) {
-            return record.unencodableField;
+            p_.display.showMessage(TransferMessage::OutOfRange, unsendable(row + 1, record));
+            return false;
         }
-        p_.channels.MoveNext();
+        checkedRecords_[static_cast<std::size_t>(row)] = record.record;
     }
-    p_.channels.MoveFirst();
     p_.emergency.MoveFirst();
-    return EncodeEmergencyRecord(currentEmergencyRow(p_.emergency), p_.display.squelchText())
-        .unencodableField;
+    const EmergencyRow emergency = currentEmergencyRow(p_.emergency);
+    const std::string squelch = p_.display.squelchText();
+    const EncodedRecord record = EncodeEmergencyRecord(emergency, squelch);
+    if (!record.ok()) {
+        p_.display.showMessage(TransferMessage::OutOfRange, unsendable(kChannelCount + 1, record));
+        return false;
+    }
+    checkedEmergency_ = emergency;
+    checkedSquelch_ = squelch;
+    return true;
 }
 
 void WriteSequence::start() {
@@ -54,23 +71,24 @@ void WriteSequence::start() {
     }
     try {
         // Nothing malformed goes on the line: every record must encode first.
-        if (const std::string field = firstUnencodableField(); !field.empty()) {
-            p_.channels.MoveFirst();
-            p_.display.showMessage(TransferMessage::OutOfRange, field);
+        if (!checkRecords()) {
             return;
         }
-        p_.link.setTextMode();
-        p_.timer3.stop();
-        p_.channels.MoveFirst();
-        p_.emergency.MoveFirst();
-        p_.channels.setField(channel_field::kNumber, std::string("1"));
+        // Row 1's number is stored now: after "A" nothing may stop the records.
+        if (p_.channels.field(channel_field::kNumber) != "1") {
+            p_.channels.setField(channel_field::kNumber, std::string("1"));
+        }
+        p_.channels.storePending();
     } catch (const DataError& error) {
-        p_.display.showMessage(TransferMessage::DataFailure, error.what());
+        p_.display.showMessage(TransferMessage::DataFailure, {error.what()});
         return;
     }
+    p_.link.setTextMode();
+    p_.timer3.stop();
+    replacedSquelch_.clear();
     running_ = true;
     if (!p_.link.output("A")) {
-        abort(TransferMessage::LineLost, {});
+        abort(TransferMessage::LineLost);
         return;
     }
     p_.timer4.start();
@@ -87,15 +105,10 @@ void WriteSequence::onTimer1() {
         p_.timer1.stop();
         return;
     }
-    try {
-        if (sendStep_ < 92) {
-            sendChannel();
-        } else if (sendStep_ > 92 && sendStep_ < 98) {
-            sendEmergency();
-        }
-    } catch (const DataError& error) {
-        abort(TransferMessage::DataFailure, error.what());
-        return;
+    if (sendStep_ < 92) {
+        sendChannel();
+    } else if (sendStep_ > 92 && sendStep_ < 98) {
+        sendEmergency();
     }
     if (!running_) {
         return;
@@ -107,37 +120,40 @@ void WriteSequence::onTimer1() {
 }
 
 // The row this tick sends is fixed by the step, whatever row the user has
-// selected since the last tick.
-void WriteSequence::goToRow(int row) {
-    if (p_.channels.currentRow() == row) {
-        return;
-    }
-    p_.channels.MoveFirst();
-    for (int i = 0; i < row; ++i) {
-        p_.channels.MoveNext();
-    }
-}
-
+// selected since the last tick. It is read in place: moving the cursor would
+// store the row it leaves, and a database that makes the window wait for a
+// lock would keep the radio waiting for its next record.
 void WriteSequence::sendChannel() {
-    goToRow(sendStep_ / 6);
-    const EncodedRecord record = EncodeChannelRecord(currentChannelRow(p_.channels), p_.codes);
-    if (!record.ok()) {
-        abort(TransferMessage::OutOfRange, record.unencodableField);
-        return;
+    const int row = sendStep_ / 6;
+    std::string record = checkedRecords_[static_cast<std::size_t>(row)];
+    try {
+        const EncodedRecord now = EncodeChannelRecord(channelRow(row), p_.codes);
+        if (now.ok()) {
+            record = now.record;
+        }
+    } catch (const DataError&) {
+        // Sent as checked before "A".
     }
-    if (!send(record.record)) {
-        return;
+    if (send(record)) {
+        p_.display.setProgress(sendStep_);
     }
-    p_.channels.MoveNext();
-    p_.display.setProgress(sendStep_);
 }
 
 void WriteSequence::sendEmergency() {
-    const EncodedRecord record =
-        EncodeEmergencyRecord(currentEmergencyRow(p_.emergency), p_.display.squelchText());
+    EmergencyRow row = checkedEmergency_;
+    try {
+        row = currentEmergencyRow(p_.emergency);
+    } catch (const DataError&) {
+        // Sent as checked before "A".
+    }
+    // A row edited into something the record cannot carry goes out as checked.
+    if (!EncodeEmergencyRecord(row, "0").ok()) {
+        row = checkedEmergency_;
+    }
+    EncodedRecord record = EncodeEmergencyRecord(row, p_.display.squelchText());
     if (!record.ok()) {
-        abort(TransferMessage::OutOfRange, record.unencodableField);
-        return;
+        record = EncodeEmergencyRecord(row, checkedSquelch_);
+        replacedSquelch_ = record.record.substr(3, 1);
     }
     if (send(record.record)) {
         p_.display.setProgress(sendStep_);
@@ -148,7 +164,7 @@ bool WriteSequence::send(const std::string& record) {
     if (p_.link.isOpen() && p_.link.output(record)) {
         return true;
     }
-    abort(TransferMessage::LineLost, {});
+    abort(TransferMessage::LineLost);
     return false;
 }
 
@@ -162,16 +178,22 @@ void WriteSequence::finish() {
     try {
         p_.channels.MoveFirst();
     } catch (const DataError&) {
-        // The row left behind could not be stored; the message was shown already
-        // or will be when the user next leaves it.
+        // The row left behind could not be stored; the user is told when the
+        // grid next leaves it.
     }
     p_.timer3.start();
+    if (!replacedSquelch_.empty()) {
+        const std::string level = replacedSquelch_;
+        replacedSquelch_.clear();
+        p_.display.showMessage(TransferMessage::SquelchReplaced, {level});
+    }
 }
 
-void WriteSequence::abort(TransferMessage message, const std::string& detail) {
+void WriteSequence::abort(TransferMessage message) {
     p_.timer1.stop();
     p_.timer4.stop();
-    p_.display.showMessage(message, detail);
+    replacedSquelch_.clear();
+    p_.display.showMessage(message, {});
     finish();
 }
 

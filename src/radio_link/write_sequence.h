@@ -2,9 +2,11 @@
 
 #include "channel_data/channel_cursor.h"
 #include "channel_data/tone_tables.h"
+#include "radio_link/record_codec.h"
 #include "radio_link/serial_link.h"
 #include "radio_link/transfer_parts.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -13,6 +15,14 @@ namespace kr4720::radio_link {
 // Writing the channel set to the radio: "A", a 500 ms pause on Timer4, then
 // one record per Timer1 tick: the 16 channel rows in table order and the
 // emergency record with the squelch level. The window delivers the ticks.
+//
+// Once "A" is on the line the radio gets 17 whole records. Everything is read,
+// checked and stored before "A"; afterwards each record is built from the row
+// as it is at its tick, and a row that can no longer be read or encoded (a
+// database failure, an edit the record cannot carry) goes out as it was
+// checked. A squelch text that cannot be sent is replaced by the level checked
+// before "A", and the user is told so when the write ends. Only a lost line
+// stops a write early. The cursor stays where it is while the records go out.
 class WriteSequence {
 public:
     struct Parts {
@@ -29,8 +39,8 @@ public:
     explicit WriteSequence(Parts parts) : p_(parts) {}
 
     // The menu command. Refused while a write runs; refused with a message
-    // when the port is closed or a record cannot be encoded, before anything
-    // is sent or changed.
+    // when the port is closed, a record cannot be encoded or the channel store
+    // cannot keep row 1's number, before anything is sent.
     void start();
     void onTimer4();
     void onTimer1();
@@ -39,17 +49,25 @@ public:
     std::int16_t sendStep() const { return sendStep_; }
 
 private:
+    // Reads and encodes every record as a write would send it now; false
+    // with the message shown when one cannot be sent.
+    bool checkRecords();
     void sendChannel();
     void sendEmergency();
     bool send(const std::string& record);
-    void goToRow(int row);
+    ChannelRow channelRow(int row) const;
     void finish();
-    void abort(TransferMessage message, const std::string& detail);
-    std::string firstUnencodableField();
+    void abort(TransferMessage message);
 
     Parts p_;
     std::int16_t sendStep_ = 0;
     bool running_ = false;
+    // What was checked before "A", sent in place of what can no longer be.
+    std::array<std::string, kChannelCount> checkedRecords_;
+    EmergencyRow checkedEmergency_;
+    std::string checkedSquelch_;
+    // The squelch level sent instead of an unsendable text, or empty.
+    std::string replacedSquelch_;
 };
 
 } // namespace kr4720::radio_link

@@ -84,7 +84,7 @@ protected:
 
 } // namespace
 
-TEST_F(AuxWindowsTest, PortDialogOkOnTheCurrentPortTouchesNothingEvenWhenClosed) {
+TEST_F(AuxWindowsTest, PortDialogOkOnTheCurrentPortReopensItOnlyWhenClosed) {
     auto window = start();
     platform::SerialPort& port = window->serialPort();
     pty1.send("xyz");
@@ -93,19 +93,46 @@ TEST_F(AuxWindowsTest, PortDialogOkOnTheCurrentPortTouchesNothingEvenWhenClosed)
     }
     ASSERT_EQ(port.inBufferCount(), 3);
 
-    for (const bool open : {true, false}) {
-        SCOPED_TRACE(open ? "open" : "closed");
-        QPointer<PortDialog> dialog = PortDialog::open(port);
-        EXPECT_EQ(selected(dialog), 1);
-        press(dialog, "OKButton");
-        EXPECT_TRUE(dialog.isNull());
-        EXPECT_EQ(port.isOpen(), open);
-        EXPECT_EQ(port.portNumber(), 1);
-        // Not closed and reopened: what had arrived is still waiting.
-        EXPECT_EQ(port.inBufferCount(), open ? 3 : 0);
-        port.close();
-    }
+    // Open: not closed and reopened, what had arrived is still waiting.
+    QPointer<PortDialog> dialog = PortDialog::open(port);
+    EXPECT_EQ(selected(dialog), 1);
+    press(dialog, "OKButton");
+    EXPECT_TRUE(dialog.isNull());
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(port.inBufferCount(), 3);
+
+    // Closed (the cable was out) and back: OK opens it again.
+    port.close();
+    dialog = PortDialog::open(port);
+    press(dialog, "OKButton");
+    EXPECT_TRUE(dialog.isNull());
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(port.portNumber(), 1);
     EXPECT_TRUE(messages.messages.isEmpty());
+
+    // Closed and still missing: the port's message, and the dialog stays.
+    port.close();
+    setPort(1, "/nonexistent/tty");
+    dialog = PortDialog::open(port);
+    press(dialog, "OKButton");
+    EXPECT_FALSE(dialog.isNull());
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(messages.texts(), QStringList{"串行端口 1 已被使用 "});
+}
+
+TEST_F(AuxWindowsTest, PortDialogOkWhileATransferRunsLeavesThePortAlone) {
+    auto window = start();
+    platform::SerialPort& port = window->serialPort();
+    QPointer<PortDialog> dialog = PortDialog::open(port, [] { return true; });
+    choose(dialog, "Option2");
+    press(dialog, "OKButton");
+    EXPECT_FALSE(dialog.isNull());
+    EXPECT_TRUE(port.isOpen());
+    EXPECT_EQ(port.portNumber(), 1);
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_EQ(messages.messages[0].text, "正在传送数据，请等传送结束后再操作 ");
+    EXPECT_EQ(messages.messages[0].title, "系统信息");
+    EXPECT_EQ(messages.messages[0].icon, platform::MessageIcon::Exclamation);
 }
 
 TEST_F(AuxWindowsTest, PortDialogSwitchToAnAbsentPortLeavesTheLinkClosedOnTheNewNumber) {

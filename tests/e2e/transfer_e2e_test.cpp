@@ -1,10 +1,20 @@
+#include "aux_windows/port_dialog.h"
 #include "main_window/channel_grid.h"
+#include "platform/file_dialog.h"
 #include "platform/serial_port.h"
+#include "support/pseudo_terminal.h"
 #include "support/window_fixture.h"
 #include "virtual_radio/virtual_radio.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+
+#include <random>
 
 using namespace kr4720;
 using namespace std::chrono_literals;
@@ -28,6 +38,24 @@ protected:
     void TearDown() override {
         WindowFixture::TearDown();
         radio.reset();
+    }
+    // A fresh radio and window; the database files stay.
+    void restart(const std::function<void(VirtualRadio::Options&)>& adjust = {}) {
+        window.reset();
+        radio.reset();
+        messages.messages.clear();
+        startRadio(adjust);
+    }
+    void trigger(const char* action) { child<QAction>(action)->trigger(); }
+    // Starts a write and returns once `records` records have gone out.
+    void writeUntil(int records) {
+        window->writeChannels();
+        ASSERT_TRUE(pumpUntil([&] { return window->writeSequence().sendStep() >= 6 * records; }));
+    }
+    void expectMessage(const QString& text, const QString& title) {
+        ASSERT_EQ(messages.messages.size(), 1) << messages.texts().join('|').toStdString();
+        EXPECT_EQ(messages.messages[0].text, text);
+        EXPECT_EQ(messages.messages[0].title, title);
     }
     bool ready() {
         return pumpUntil([&] { return child<QLabel>("Label2")->text() == "对讲机就绪..."; });
@@ -180,4 +208,180 @@ TEST_F(TransferEndToEnd, ALineClosedMidTransferGivesAMessageAndNoCrash) {
     EXPECT_EQ(messages.messages.size(), 2);
     EXPECT_EQ(value(0, 0), "1");
     EXPECT_EQ(value(5, 1), std::nullopt);
+}
+
+TEST_F(TransferEndToEnd, AReplyThatCannotBeTheRadiosIsRefusedAndChangesNothing) {
+    std::mt19937 generator(4720);
+    std::string randomBytes(18 * 32, '\0');
+    for (char& byte : randomBytes) {
+        byte = static_cast<char>(generator() & 0xFF);
+    }
+    const std::vector<std::pair<const char*, std::function<void(VirtualRadio::Options&)>>> cases = {
+        {"stray C", [](auto& o) { o.strayBeforeReply = "C"; }},
+        {"stray 0", [](auto& o) { o.strayBeforeReply = "0"; }},
+        {"NUL bytes", [](auto& o) { o.replyInstead = std::string(18 * 32, '\0'); }},
+        {"0xFF bytes", [](auto& o) { o.replyInstead = std::string(18 * 32, '\xFF'); }},
+        {"ZZ...", [](auto& o) { o.replyInstead = std::string(18 * 32, 'Z'); }},
+        {"random bytes", [&](auto& o) { o.replyInstead = randomBytes; }},
+        {"character after", [](auto& o) { o.strayAfterReply = "0"; }},
+    };
+    for (const auto& [name, adjust] : cases) {
+        SCOPED_TRACE(name);
+        restart(adjust);
+        setRow(0, {"400.00000", "67.0"});
+        setRow(15, {"401.00000"});
+        window->emergencyCursor().Edit();
+        window->emergencyCursor().setField(0, std::string("450.00000"));
+        window->emergencyCursor().saveRecord();
+        combo8()->setEditText("7");
+        window->readChannels();
+        expectReadError();
+        EXPECT_EQ(value(0, 1), "400.00000");
+        EXPECT_EQ(value(0, 2), "67.0");
+        EXPECT_EQ(value(4, 1), std::nullopt);
+        EXPECT_EQ(value(15, 1), "401.00000");
+        EXPECT_EQ(window->emergencyCursor().field(0), "450.00000");
+        EXPECT_EQ(combo8()->currentText(), "7");
+        EXPECT_TRUE(window->timer3().isActive());
+    }
+}
+
+TEST_F(TransferEndToEnd, ASquelchTypedDuringAWriteNeverCutsTheWriteShort) {
+    for (const auto& [typed, sent, told] :
+         {std::tuple("12", '3', true), std::tuple("5", '5', false)}) {
+        SCOPED_TRACE(typed);
+        restart();
+        writeUntil(8);
+        combo8()->setEditText(typed);
+        ASSERT_TRUE(pumpUntil([&] { return !window->writeSequence().isRunning(); }));
+        ASSERT_TRUE(radio->waitFor([](const auto& c) { return c.completeWrites == 1; }, 2000ms));
+        EXPECT_EQ(radio->memory()[16][3], sent);
+        if (told) {
+            expectMessage("静噪级别超出范围，已写入原来的静噪级别 3 ", "错误警告 ");
+        } else {
+            EXPECT_TRUE(messages.messages.isEmpty());
+        }
+    }
+}
+
+TEST_F(TransferEndToEnd, ALockedDatabaseRefusesTheWriteBeforeAOrNeverStopsIt) {
+    startRadio();
+    setRow(3, {"145.50000"});
+    window->channelCursor().moveTo(0);
+    window->channelCursor().setField(0, std::string("9"));
+    window->channelCursor().storePending();
+    // Another program holds a write lock on the channel database.
+    QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
+    other.setDatabaseName(folder.file("tw8810.mdb"));
+    ASSERT_TRUE(other.open());
+    QSqlQuery lock(other);
+    ASSERT_TRUE(lock.exec("BEGIN IMMEDIATE"));
+
+    // Row 1's number cannot be stored: refused, and nothing goes on the line.
+    window->writeChannels();
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_EQ(messages.messages[0].text, "数据库操作失败");
+    EXPECT_TRUE(messages.messages[0].informativeText.contains("locked"));
+    EXPECT_FALSE(window->writeSequence().isRunning());
+    QThread::msleep(100);
+    EXPECT_EQ(radio->counters().writesStarted, 0);
+
+    // With nothing to store the write goes, and a row edited meanwhile is sent as edited.
+    ASSERT_TRUE(lock.exec("ROLLBACK"));
+    window->channelCursor().storePending();
+    ASSERT_TRUE(lock.exec("BEGIN IMMEDIATE"));
+    messages.messages.clear();
+    window->writeChannels();
+    window->channelCursor().setField(1, std::string("146.50000"));
+    ASSERT_TRUE(pumpUntil([&] { return !window->writeSequence().isRunning(); }));
+    ASSERT_TRUE(radio->waitFor([](const auto& c) { return c.completeWrites == 1; }, 2000ms));
+    EXPECT_TRUE(messages.messages.isEmpty());
+    EXPECT_EQ(radio->memory()[0].substr(4, 8), "00501410"); // 146.5 - 45.05 = 101.45
+    EXPECT_EQ(radio->memory()[3].substr(4, 8), "00500410"); // 145.5
+    lock.exec("ROLLBACK");
+    lock = QSqlQuery();
+    other.close();
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase("other");
+}
+
+TEST_F(TransferEndToEnd, NeitherAPortSwitchNorAFileTakesOverARunningWrite) {
+    PseudoTerminal com2;
+    qputenv("KR4720_COM2", QByteArray::fromStdString(com2.path()));
+    startRadio();
+    // A channel file whose rows differ from the table's.
+    setRow(11, {"147.00000"});
+    const QString file = folder.file("other.doc");
+    platform::CommonDialog::setHandler([&](const auto&) { return std::optional(file); });
+    window->SaveChannelFile();
+    setRow(11, {"148.00000"});
+
+    writeUntil(4);
+    trigger("端口");
+    QWidget* dialog = aux_windows::PortDialog::instance();
+    ASSERT_NE(dialog, nullptr);
+    dialog->findChild<QRadioButton*>("Option2")->setChecked(true);
+    dialog->findChild<QPushButton*>("OKButton")->click();
+    trigger("打开");
+    ASSERT_TRUE(pumpUntil([&] { return !window->writeSequence().isRunning(); }));
+    platform::CommonDialog::setHandler({});
+    dialog->close();
+
+    ASSERT_TRUE(radio->waitFor([](const auto& c) { return c.completeWrites == 1; }, 2000ms));
+    EXPECT_EQ(radio->memory()[11].substr(4, 8), "00502910"); // 148 - 45.05 = 102.95
+    EXPECT_EQ(com2.readAvailable(), "");
+    EXPECT_EQ(window->serialPort().portNumber(), 1);
+    EXPECT_EQ(value(11, 1), "148.00000");
+    const QString running = "正在传送数据，请等传送结束后再操作 ";
+    EXPECT_EQ(messages.texts(), (QStringList{running, running}));
+    EXPECT_EQ(messages.messages[0].title, "系统信息");
+}
+
+TEST_F(TransferEndToEnd, ExitDuringAWriteEndsOnceTheRadioHasEverything) {
+    startRadio();
+    writeUntil(9);
+    trigger("退出");
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_TRUE(pumpUntil([&] { return !window->isVisible(); }, 3000));
+    EXPECT_EQ(radio->counters().completeWrites, 1);
+    EXPECT_EQ(radio->counters().incompleteWrites, 0);
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(TransferEndToEnd, APulledCableIsReportedAndOkOnThePortReopensIt) {
+    const std::string link = folder.file("radio").toStdString();
+    radio = std::make_unique<VirtualRadio>([&] {
+        VirtualRadio::Options options;
+        options.pace = false;
+        options.linkPath = link;
+        return options;
+    }());
+    radio->start();
+    start(link);
+    ASSERT_TRUE(ready());
+
+    radio->stop();
+    ASSERT_TRUE(pumpUntil([&] { return !messages.messages.isEmpty(); }));
+    expectMessage("串行端口连接中断", "系统信息");
+    EXPECT_EQ(messages.messages[0].informativeText, QString::fromStdString(link));
+    EXPECT_EQ(messages.messages[0].icon, platform::MessageIcon::Exclamation);
+    EXPECT_EQ(child<QLabel>("Label2")->text(), "");
+    EXPECT_FALSE(window->serialPort().isOpen());
+
+    // Plugged back in: OK on the same port opens it again.
+    radio->start();
+    trigger("端口");
+    aux_windows::PortDialog::instance()->findChild<QPushButton*>("OKButton")->click();
+    EXPECT_TRUE(window->serialPort().isOpen());
+    EXPECT_TRUE(ready());
+    EXPECT_EQ(messages.messages.size(), 1);
+}
+
+TEST_F(TransferEndToEnd, ARefusedValueIsNamedOnTheSecondLine) {
+    startRadio();
+    setRow(4, {"145.50000", "", "", "145.50000", "67.05"});
+    window->writeChannels();
+    expectMessage("数据超出范围 ！！", "错误警告 ");
+    EXPECT_EQ(messages.messages[0].informativeText, "信道 5：发哑音 67.05");
+    EXPECT_EQ(radio->receivedBytes().find('A'), std::string::npos);
 }

@@ -3,6 +3,7 @@
 #include "radio_link/radio_image.h"
 #include "radio_link/read_sequence.h"
 #include "radio_link/write_sequence.h"
+#include "support/memory_cursors.h"
 
 #include <gtest/gtest.h>
 
@@ -90,14 +91,18 @@ public:
     void setProgress(int value) override { progress.push_back(value); }
     std::string squelchText() const override { return squelch; }
     void setSquelchText(const std::string& text) override { squelch = text; }
-    void showMessage(TransferMessage message, const std::string& detail) override {
+    void showMessage(TransferMessage message, const MessageDetail& detail) override {
         messages.push_back(message);
         details.push_back(detail);
+        // The write has ended by the time it reports a replaced squelch level.
+        endedBeforeMessage.push_back(timer3 != nullptr && timer3->isActive());
     }
     std::vector<std::string> statuses;
     std::vector<int> progress;
     std::vector<TransferMessage> messages;
-    std::vector<std::string> details;
+    std::vector<MessageDetail> details;
+    std::vector<bool> endedBeforeMessage;
+    const Timer* timer3 = nullptr;
     std::string squelch = " 3";
 };
 
@@ -105,9 +110,10 @@ struct Rig {
     Rig() {
         codes.fill();
         timer3.active = true;
+        display.timer3 = &timer3;
     }
     WriteSequence writer() {
-        return WriteSequence({link, channels, emergency, codes, display, timer1, timer3, timer4});
+        return WriteSequence({link, *table, emergency, codes, display, timer1, timer3, timer4});
     }
     ReadSequence reader() {
         return ReadSequence({link, channels, emergency, codes, display, timer3, clock});
@@ -118,6 +124,10 @@ struct Rig {
     ChannelSet set;
     ChannelSetCursor channels{set};
     ChannelSetEmergencyCursor emergency{set};
+    // A table whose stores can fail as a locked database's do, for the tests
+    // that point `table` at it.
+    MemoryChannelCursor lockable;
+    ChannelCursor* table = &channels;
     DcsCodes codes;
     FakeDisplay display;
     FakeTimer timer1, timer3, timer4;
@@ -242,14 +252,18 @@ TEST(WriteSequence, RefusesWithoutSendingOrChangingAnything) {
     writer.start();
     EXPECT_EQ(rig.display.messages, Messages{TransferMessage::PortNotOpen});
 
+    // The message names the channel, the field and the value that cannot be sent.
     rig.link.open = true;
-    for (const auto& [squelch, receive, field] :
-         {std::tuple("12", "145.5", "静噪级别"), std::tuple("3", "145.000001", "接收频率")}) {
+    for (const auto& [squelch, receive, channel, field, value] :
+         {std::tuple("12", "145.5", 17, "静噪级别", "12"),
+          std::tuple("3", "145.000001", 5, "接收频率", "145.000001")}) {
         rig.display.squelch = squelch;
         rig.set.rows[4][1] = receive;
         writer.start();
         EXPECT_EQ(rig.display.messages.back(), TransferMessage::OutOfRange);
-        EXPECT_EQ(rig.display.details.back(), field);
+        EXPECT_EQ(rig.display.details.back().channel, channel);
+        EXPECT_EQ(rig.display.details.back().field, field);
+        EXPECT_EQ(rig.display.details.back().value, value);
     }
     EXPECT_EQ(rig.display.messages.size(), 3u);
     EXPECT_EQ(rig.link.sent, "");
@@ -258,26 +272,89 @@ TEST(WriteSequence, RefusesWithoutSendingOrChangingAnything) {
     EXPECT_FALSE(rig.timer4.active || rig.timer1.active);
 }
 
-TEST(WriteSequence, EndsWithAMessageWhenTheSquelchBreaksOrTheLineGoesMidWrite) {
+TEST(WriteSequence, StoresRowOnesNumberBeforeAOrSendsNothing) {
     Rig rig;
+    rig.table = &rig.lockable;
+    rig.lockable.rows[0][0] = "9";
+    rig.lockable.storeFails = true;
     auto writer = rig.writer();
-    writeRecords(writer, 16);
-    rig.display.squelch = "12";
-    writer.onTimer1();
-    EXPECT_EQ(rig.display.messages.back(), TransferMessage::OutOfRange);
-    EXPECT_EQ(rig.link.sent.size(), 1u + 16 * 32);
+    writer.start();
+    EXPECT_EQ(rig.display.messages, Messages{TransferMessage::DataFailure});
+    EXPECT_EQ(rig.display.details.back().text, "database is locked");
+    EXPECT_EQ(rig.link.sent, "");
     EXPECT_FALSE(writer.isRunning());
-    EXPECT_EQ(writer.sendStep(), 0);
-    EXPECT_EQ(rig.display.progress.back(), 0);
     EXPECT_TRUE(rig.timer3.active);
 
-    rig.display.squelch = "3";
+    // A locked store with nothing to store does not stop a write.
+    rig.lockable.rows[0][0] = "1";
+    rig.lockable.dirty = false;
+    writeRecords(writer, 17);
+    EXPECT_EQ(rig.link.sent.size(), 1u + 17 * 32);
+}
+
+TEST(WriteSequence, EditsAndALockedStoreAfterADoNotStopTheRecords) {
+    Rig rig;
+    rig.table = &rig.lockable;
+    for (std::size_t row = 0; row < 16; ++row) {
+        rig.lockable.rows[row][1] = "400";
+    }
+    auto writer = rig.writer();
+    writeRecords(writer, 2);
+    // Another program locks the database; the user edits rows not yet sent,
+    // one of them into a value no record can carry.
+    rig.lockable.storeFails = true;
+    rig.lockable.moveTo(4);
+    rig.lockable.setField(1, std::string("145.5"));
+    rig.lockable.rows[9][1] = "145.000001";
+    for (int tick = 2; tick < 16; ++tick) {
+        writer.onTimer1();
+    }
+    // Nothing was stored while records went out.
+    EXPECT_EQ(rig.lockable.failedStores, 0);
+    writer.onTimer1();
+    EXPECT_FALSE(writer.isRunning());
+    EXPECT_TRUE(rig.display.messages.empty());
+    ASSERT_EQ(rig.link.sent.size(), 1u + 17 * 32);
+    const auto receiveField = [&](int row) { return rig.link.sent.substr(1 + 32 * row + 4, 8); };
+    EXPECT_EQ(receiveField(4), "00500410");      // 145.5 as edited
+    EXPECT_EQ(receiveField(9), receiveField(8)); // 400 as checked before "A"
+    EXPECT_TRUE(rig.timer3.active);
+}
+
+TEST(WriteSequence, AnUnsendableSquelchEditSendsTheCheckedLevelAndSaysSo) {
+    for (const auto& [typed, sent, replaced] :
+         {std::tuple("12", '3', true), std::tuple("5", '5', false)}) {
+        Rig rig;
+        auto writer = rig.writer();
+        writeRecords(writer, 16);
+        rig.display.squelch = typed;
+        writer.onTimer1();
+        EXPECT_FALSE(writer.isRunning());
+        ASSERT_EQ(rig.link.sent.size(), 1u + 17 * 32) << typed;
+        EXPECT_EQ(rig.link.sent[1 + 16 * 32 + 3], sent) << typed;
+        if (replaced) {
+            EXPECT_EQ(rig.display.messages, Messages{TransferMessage::SquelchReplaced});
+            EXPECT_EQ(rig.display.details.back().text, "3");
+            EXPECT_TRUE(rig.display.endedBeforeMessage.back());
+        } else {
+            EXPECT_TRUE(rig.display.messages.empty()) << typed;
+        }
+        EXPECT_EQ(rig.display.progress.back(), 0);
+        EXPECT_TRUE(rig.timer3.active);
+    }
+}
+
+TEST(WriteSequence, EndsWithAMessageWhenTheLineGoesMidWrite) {
+    Rig rig;
+    auto writer = rig.writer();
     writeRecords(writer, 1);
     rig.link.open = false;
     writer.onTimer1();
     EXPECT_EQ(rig.display.messages.back(), TransferMessage::LineLost);
     EXPECT_FALSE(writer.isRunning());
+    EXPECT_EQ(writer.sendStep(), 0);
     EXPECT_FALSE(rig.timer1.active);
+    EXPECT_TRUE(rig.timer3.active);
 }
 
 TEST(ReadSequence, DecodesEveryRecordIntoItsRowTheEmergencyRowAndTheSquelchBox) {
@@ -411,7 +488,8 @@ TEST(RadioImage, RefusesWhatTheWriteRefusesNamingChannelAndField) {
         EXPECT_EQ(encoding.channel, c.channel);
         EXPECT_EQ(encoding.field, c.name);
         rig.writer().start();
-        EXPECT_EQ(rig.display.details, std::vector<std::string>{c.name});
+        ASSERT_EQ(rig.display.details.size(), 1u);
+        EXPECT_EQ(rig.display.details.back().field, c.name);
         EXPECT_EQ(rig.link.sent, "");
     }
 }
@@ -442,4 +520,54 @@ TEST(RadioImage, DecodesAsTheReadStores) {
     decoded.squelch = rig.set.squelch; // the read puts the level in the squelch box
     EXPECT_EQ(decoded, rig.set);
     EXPECT_EQ(decoded.rows[4][7], "keep");
+}
+
+TEST(ReadSequence, AReplyThatCannotBeWhatTheRadioSentChangesNothing) {
+    std::string lowercase = kReply;
+    lowercase[kReply.size() - 1] = 'a';
+    const std::vector<std::pair<const char*, std::string>> replies = {
+        {"stray C before", "C" + kReply},
+        {"stray 0 before", "0" + kReply},
+        {"character after", kReply + "0"},
+        {"NUL bytes", std::string(kReply.size(), '\0')},
+        {"0xFF bytes", std::string(kReply.size(), '\xFF')},
+        {"letters", std::string(kReply.size(), 'Z')},
+        {"one lower-case digit", lowercase},
+    };
+    for (const auto& [name, reply] : replies) {
+        Rig rig;
+        for (auto& row : rig.set.rows) {
+            row[1] = "999";
+        }
+        rig.set.emergency[0] = "old";
+        rig.link.reply = reply;
+        rig.reader().run();
+
+        EXPECT_EQ(rig.display.messages, Messages{TransferMessage::BadReply}) << name;
+        for (int row = 0; row < 16; ++row) {
+            EXPECT_EQ(rig.set.rows[static_cast<std::size_t>(row)][1], "999") << name << ' ' << row;
+        }
+        EXPECT_EQ(rig.set.emergency[0], "old") << name;
+        EXPECT_EQ(rig.display.squelch, " 3") << name;
+        EXPECT_EQ(rig.channels.currentRow(), 0) << name;
+        // The bar moved as the records came in.
+        EXPECT_EQ(rig.display.progress, progressUpTo(90)) << name;
+        EXPECT_TRUE(rig.timer3.active) << name;
+    }
+}
+
+TEST(ReadSequence, ATimeOutAfterANonHexRecordKeepsOnlyTheChannelsBeforeIt) {
+    Rig rig;
+    for (auto& row : rig.set.rows) {
+        row[1] = "999";
+    }
+    std::string reply = kReply.substr(0, 32 * 4);
+    reply[32 * 3 + 5] = 'Z'; // channel 3
+    rig.link.reply = reply;
+    rig.reader().run();
+    EXPECT_EQ(rig.display.messages, Messages{TransferMessage::ReadTimeout});
+    EXPECT_EQ(rig.set.rows[static_cast<std::size_t>(0)][1], "435");
+    EXPECT_EQ(rig.set.rows[static_cast<std::size_t>(1)][1], "451.175");
+    EXPECT_EQ(rig.set.rows[static_cast<std::size_t>(2)][1], "999");
+    EXPECT_EQ(rig.channels.currentRow(), 2);
 }

@@ -8,7 +8,9 @@
 #include <vector>
 
 // An in-memory channel table of any row count, with move and change counters,
-// for tests that need a table other than the 16 rows of a ChannelSet.
+// for tests that need a table other than the 16 rows of a ChannelSet. A change
+// is stored when the cursor leaves its row; with storeFails set, storing a
+// changed row throws as a locked database does.
 class MemoryChannelCursor : public kr4720::ChannelCursor {
 public:
     using Row = std::array<kr4720::FieldValue, kr4720::kChannelFieldCount>;
@@ -20,20 +22,29 @@ public:
         }
     }
 
-    void MoveFirst() override { moveTo(0); }
+    void MoveFirst() override {
+        leaveRow();
+        moveTo(0);
+    }
     void MoveNext() override {
         check();
+        leaveRow();
         moveTo(current + 1);
     }
+    void storePending() override { leaveRow(); }
     int currentRow() const override { return current; }
     kr4720::FieldValue field(int index) const override {
         check();
         return rows.at(static_cast<std::size_t>(current)).at(static_cast<std::size_t>(index));
     }
+    kr4720::FieldValue value(int row, int index) const override {
+        return rows.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(index));
+    }
     void setField(int index, const kr4720::FieldValue& value) override {
         check();
         rows.at(static_cast<std::size_t>(current)).at(static_cast<std::size_t>(index)) = value;
         ++changes;
+        dirty = true;
     }
     kr4720::FieldValue& at(int row, int field) {
         return rows.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(field));
@@ -47,8 +58,18 @@ public:
     int current = -1;
     int moves = 0;
     int changes = 0;
+    bool dirty = false;
+    bool storeFails = false;
+    int failedStores = 0;
 
 private:
+    void leaveRow() {
+        if (dirty && storeFails && current >= 0) {
+            ++failedStores;
+            throw kr4720::DataError("database is locked");
+        }
+        dirty = false;
+    }
     void check() const {
         if (current < 0 || current >= static_cast<int>(rows.size())) {
             throw kr4720::DataError("no current record");

@@ -26,6 +26,8 @@ constexpr std::string_view kUsage =
     "  --stop-after N    stop a reply after N of its 18 records\n"
     "  --delay MS        wait MS milliseconds before replying to a read\n"
     "  --stray TEXT      send TEXT before the reply to a read\n"
+    "  --trailing TEXT   send TEXT right after the reply to a read\n"
+    "  --noise TEXT      send TEXT instead of the records of a reply\n"
     "  --close-after N   close the line after N records of a read or a write\n"
     "  --help            show this help\n";
 
@@ -71,6 +73,10 @@ int main(int argc, char** argv) {
             options.memoryFile = value;
         } else if (option == "--stray") {
             options.strayBeforeReply = value;
+        } else if (option == "--trailing") {
+            options.strayAfterReply = value;
+        } else if (option == "--noise") {
+            options.replyInstead = value;
         } else if (option == "--stop-after" || option == "--delay" || option == "--close-after") {
             const std::optional<int> count = parseCount(value);
             if (!count) {

@@ -481,12 +481,17 @@ void VirtualRadio::startReply(Clock::time_point now) {
     reply_.text = options_.strayBeforeReply;
     reply_.strayLength = reply_.text.size();
     reply_.closeWhenDone = closeWhenDone;
-    if (records > 0) {
-        reply_.text += leadingRecord();
+    if (options_.replyInstead) {
+        reply_.text += *options_.replyInstead;
+    } else {
+        if (records > 0) {
+            reply_.text += leadingRecord();
+        }
+        for (int i = 0; i + 1 < records; ++i) {
+            reply_.text += memory_[static_cast<std::size_t>(i)];
+        }
     }
-    for (int i = 0; i + 1 < records; ++i) {
-        reply_.text += memory_[static_cast<std::size_t>(i)];
-    }
+    reply_.text += options_.strayAfterReply;
 }
 
 void VirtualRadio::serviceTimers(Clock::time_point now) {

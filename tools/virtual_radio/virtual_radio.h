@@ -53,6 +53,10 @@ public:
         std::chrono::milliseconds replyDelay{0};
         // Sent after the delay and before the first record of a reply.
         std::string strayBeforeReply;
+        // Sent in place of the records of a reply (noise, a radio of another kind).
+        std::optional<std::string> replyInstead;
+        // Sent right after the last record of a reply.
+        std::string strayAfterReply;
         // The line goes away (the device vanishes) after this many records of a
         // reply have been sent, or after this many records of a write have arrived.
         std::optional<int> closeAfterRecords;
