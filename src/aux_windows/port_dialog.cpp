@@ -82,6 +82,10 @@ void PortDialog::load() {
     if (!port_) {
         return;
     }
+    // The devices the two ports lead to now, for the user who wonders which
+    // socket is which.
+    option1_->setToolTip(platform::portDeviceName(1));
+    option2_->setToolTip(platform::portDeviceName(2));
     const int number = port_->portNumber();
     if (number == 1) {
         option1_->setChecked(true);
@@ -112,8 +116,9 @@ void PortDialog::switchTo(int portNumber, const QString& failureText) {
     // new number until a later switch or a restart.
     port_->close();
     if (!port_->setPortNumber(portNumber) || !port_->open()) {
-        platform::showMessage(
-            this, {failureText, platform::portMessageTitle(), platform::MessageIcon::Exclamation});
+        platform::showMessage(this,
+                              {failureText, platform::portMessageTitle(),
+                               platform::MessageIcon::Exclamation, port_->openFailureDetail()});
         return;
     }
     close();

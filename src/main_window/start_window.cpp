@@ -102,6 +102,7 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
     connect(&timer3_, &QTimer::timeout, this, [this] { handshake_->tick(); });
     connect(&timer4_, &QTimer::timeout, this, [this] { write_->onTimer4(); });
     connect(&timer1_, &QTimer::timeout, this, [this] { write_->onTimer1(); });
+    connect(port_.get(), &platform::SerialPort::openChanged, this, &StartWindow::portOpenChanged);
 
     setWindowTitle(QStringLiteral("KR-4720"));
     setFont(platform::kaiFont(14.25));
@@ -307,13 +308,24 @@ void StartWindow::openSerialPort() {
         return;
     }
     platform::showMessage(this, {QStringLiteral("串行端口 1已被其它设备使用，已选择 COM2 "),
-                                 platform::portMessageTitle(), platform::MessageIcon::Exclamation});
+                                 platform::portMessageTitle(), platform::MessageIcon::Exclamation,
+                                 port_->openFailureDetail()});
     port_->setPortNumber(2);
     if (!port_->open()) {
         // The window still comes up; the port dialog can try again later.
-        platform::showMessage(this,
-                              {QStringLiteral("串行端口 2 已被使用， "),
-                               platform::portMessageTitle(), platform::MessageIcon::Exclamation});
+        platform::showMessage(
+            this, {QStringLiteral("串行端口 2 已被使用， "), platform::portMessageTitle(),
+                   platform::MessageIcon::Exclamation, port_->openFailureDetail()});
+    }
+}
+
+// The ready text speaks of the radio on the open port: a closed port clears
+// it, and a newly opened one is polled until its radio answers.
+void StartWindow::portOpenChanged(bool open) {
+    if (!open) {
+        label2_->setText(QString());
+    } else if (!write_->isRunning()) {
+        timer3_.start();
     }
 }
 

@@ -80,6 +80,7 @@ private:
     void closeSecondaryWindows();
     bool chooseChannelFile(bool save);
     void openSerialPort();
+    void portOpenChanged(bool open);
 
     // What the transfers show in the window.
     void setStatus(const std::string& text) override;

@@ -5,24 +5,13 @@
 
 namespace kr4720::platform {
 
-QString portDeviceName(int portNumber) {
-    const QByteArray variable = "KR4720_COM" + QByteArray::number(portNumber);
-    const QString configured = qEnvironmentVariable(variable.constData());
-    if (!configured.isEmpty()) {
-        return configured;
-    }
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(portNumber);
-#else
-    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
-#endif
-}
-
 SerialPort::SerialPort(QObject* parent) : QObject(parent) {
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
 }
 
 SerialPort::~SerialPort() {
+    // Quietly: whoever listens to openChanged may be half gone already.
+    blockSignals(true);
     close();
 }
 
@@ -39,25 +28,30 @@ bool SerialPort::open() {
         return false;
     }
     received_.clear();
-    port_.setPortName(portDeviceName(portNumber_));
+    openFailureDetail_.clear();
+    const QString device = portDeviceName(portNumber_);
+    port_.setPortName(device);
     port_.setBaudRate(QSerialPort::Baud9600);
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::NoParity);
     port_.setStopBits(QSerialPort::OneStop);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
+        openFailureDetail_ = portOpenFailureDetail(device, port_.error(), port_.errorString());
         return false;
     }
     // A pseudo-terminal refuses the modem lines; that is no reason to fail.
     port_.clearError();
+    emit openChanged(true);
     return true;
 }
 
 void SerialPort::close() {
+    received_.clear();
     if (port_.isOpen()) {
         port_.close();
+        emit openChanged(false);
     }
-    received_.clear();
 }
 
 bool SerialPort::isOpen() const {
@@ -130,6 +124,7 @@ void SerialPort::handleError(QSerialPort::SerialPortError error) {
     if (port_.isOpen()) {
         port_.close();
         received_.clear();
+        emit openChanged(false);
         emit lineLost();
     }
 }

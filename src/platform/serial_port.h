@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/port_names.h"
 #include "radio_link/serial_link.h"
 
 #include <QByteArray>
@@ -8,10 +9,6 @@
 #include <QString>
 
 namespace kr4720::platform {
-
-// The device behind port n: the environment variable KR4720_COM<n> when set,
-// else COM<n> on Windows and /dev/ttyS<n-1> elsewhere.
-QString portDeviceName(int portNumber);
 
 // The radio's serial port (MSComm1): 9600 baud, 8 data bits, no parity, one
 // stop bit, no flow control. The port number changes only while it is closed.
@@ -24,11 +21,15 @@ public:
     int portNumber() const { return portNumber_; }
     // False when the port is open: the number changes only while closed.
     bool setPortNumber(int number);
-    // Opens the device of the current port number; false when it is missing
-    // or another program holds it.
+    // Opens the device the current port number maps to now; false when it is
+    // missing, another program holds it or the user may not use it.
     bool open();
     void close();
     QString errorText() const { return port_.errorString(); }
+    // The device the last open tried.
+    QString deviceName() const { return port_.portName(); }
+    // Why the last open failed, for the second line of its message.
+    QString openFailureDetail() const { return openFailureDetail_; }
 
     bool isOpen() const override;
     void setTextMode() override {}
@@ -39,6 +40,8 @@ public:
     bool waitForInput(std::chrono::milliseconds timeout) override;
 
 signals:
+    // The port was opened or closed (also when the line broke).
+    void openChanged(bool open);
     // The line broke while open (device gone, cable pulled).
     void lineLost();
 
@@ -49,6 +52,7 @@ private:
     QSerialPort port_;
     int portNumber_ = 1;
     QByteArray received_;
+    QString openFailureDetail_;
 };
 
 } // namespace kr4720::platform

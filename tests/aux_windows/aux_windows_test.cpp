@@ -133,6 +133,7 @@ TEST_F(AuxWindowsTest, PortDialogSwitchToAnAbsentPortLeavesTheLinkClosedOnTheNew
         ASSERT_EQ(messages.messages.size(), 1);
         EXPECT_EQ(messages.messages[0].text, c.text);
         EXPECT_EQ(messages.messages[0].title, "系统信息");
+        EXPECT_TRUE(messages.messages[0].informativeText.startsWith("设备 /nonexistent/tty："));
         ASSERT_TRUE(dialog && dialog->isVisible());
         EXPECT_FALSE(port.isOpen());
         EXPECT_EQ(port.portNumber(), c.absent);
@@ -214,6 +215,9 @@ TEST_F(AuxWindowsTest, CaptionsAndTheInstructionsTextAreAsDesigned) {
         ASSERT_TRUE(label != nullptr || button != nullptr) << name;
         EXPECT_EQ(label != nullptr ? label->text() : button->text(), text) << name;
     }
+    // Each port shows the device it leads to.
+    EXPECT_EQ(child<QRadioButton>(dialog, "Option1")->toolTip().toStdString(), pty1.path());
+    EXPECT_EQ(child<QRadioButton>(dialog, "Option2")->toolTip().toStdString(), pty2.path());
 
     const QList<std::pair<int, QString>> pieces = {
         {18, "操作说明"},

@@ -1,3 +1,4 @@
+#include "aux_windows/port_dialog.h"
 #include "main_window/channel_grid.h"
 #include "platform/serial_port.h"
 #include "support/pseudo_terminal.h"
@@ -7,6 +8,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 
 using namespace kr4720;
@@ -177,4 +180,32 @@ TEST_F(StartWindowTest, MenuCommandsOpenTheSecondaryWindowsAndClosingEndsThemAll
     window->close();
     QApplication::processEvents();
     EXPECT_TRUE(visibleWindows().isEmpty());
+}
+
+TEST_F(StartWindowTest, AClosedPortShowsNoReadyTextAndANewOneIsPolledAgain) {
+    start(pty1.path());
+    pty1.send("C");
+    auto* label2 = child<QLabel>("Label2");
+    ASSERT_TRUE(pumpUntil([&] { return label2->text() == "对讲机就绪..."; }));
+    ASSERT_FALSE(window->timer3().isActive());
+
+    qputenv("KR4720_COM2", "/nonexistent/ttyS1");
+    QPointer<aux_windows::PortDialog> dialog = aux_windows::PortDialog::open(window->serialPort());
+    dialog->findChild<QRadioButton*>("Option2")->setChecked(true);
+    dialog->findChild<QPushButton*>("OKButton")->click();
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_EQ(messages.messages[0].text, "串行端口 2 已被使用， ");
+    EXPECT_TRUE(messages.messages[0].informativeText.startsWith("设备 /nonexistent/ttyS1："));
+    EXPECT_FALSE(window->serialPort().isOpen());
+    EXPECT_EQ(label2->text(), "");
+
+    // Back on port 1 the handshake polls again until the radio answers.
+    pty1.readAvailable();
+    dialog->findChild<QRadioButton*>("Option1")->setChecked(true);
+    dialog->findChild<QPushButton*>("OKButton")->click();
+    ASSERT_TRUE(window->serialPort().isOpen());
+    EXPECT_TRUE(window->timer3().isActive());
+    std::string polls;
+    EXPECT_TRUE(
+        pumpUntil([&] { return (polls += pty1.readAvailable()).find('C') != std::string::npos; }));
 }
