@@ -66,4 +66,8 @@ private:
     bool editing_ = false;
 };
 
+// Fields 0 to 9 of rows 1 to 16 as the cursor shows them, from row 1 on; the
+// cursor is left after row 16. Throws DataError.
+std::array<ChannelRow, kChannelCount> CollectChannelRows(ChannelCursor& cursor);
+
 } // namespace kr4720

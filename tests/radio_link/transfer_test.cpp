@@ -1,7 +1,8 @@
+#include "channel_data/channel_set.h"
 #include "radio_link/handshake.h"
+#include "radio_link/radio_image.h"
 #include "radio_link/read_sequence.h"
 #include "radio_link/write_sequence.h"
-#include "support/memory_cursors.h"
 
 #include <gtest/gtest.h>
 
@@ -114,14 +115,15 @@ struct Rig {
 
     FakeClock clock;
     FakeLink link{clock};
-    MemoryChannelCursor channels;
-    MemoryEmergencyCursor emergency;
+    ChannelSet set;
+    ChannelSetCursor channels{set};
+    ChannelSetEmergencyCursor emergency{set};
     DcsCodes codes;
     FakeDisplay display;
     FakeTimer timer1, timer3, timer4;
 };
 
-using Row = MemoryChannelCursor::Row;
+using Row = ChannelRow;
 using Messages = std::vector<TransferMessage>;
 std::string zeroRecords(std::size_t count) {
     return std::string(32 * count, '0');
@@ -178,9 +180,9 @@ TEST(Handshake, PollsWithCUntilATickTakesTheRadiosC) {
 
 TEST(WriteSequence, SendsAAndSeventeenRecordsWithProgressAndHandsBackToTheHandshake) {
     Rig rig;
-    rig.channels.rows[0] = {"7", "435.00000", {}, {}, "435.00000", "67.0", {}, "add", "off", "off"};
-    rig.channels.rows[9] = {"10", "145.5", "88.5", "", "145.5", "88.5", "", "del", "2", "on"};
-    rig.emergency.stored = {"450.00000", "460.00000", "off"};
+    rig.set.rows[0] = {"7", "435.00000", {}, {}, "435.00000", "67.0", {}, "add", "off", "off"};
+    rig.set.rows[9] = {"10", "145.5", "88.5", "", "145.5", "88.5", "", "del", "2", "on"};
+    rig.set.emergency = {"450.00000", "460.00000", "off"};
     auto writer = rig.writer();
 
     writer.start();
@@ -188,7 +190,7 @@ TEST(WriteSequence, SendsAAndSeventeenRecordsWithProgressAndHandsBackToTheHandsh
     EXPECT_EQ(rig.link.textModeSets, 1);
     EXPECT_FALSE(rig.timer3.active || rig.timer1.active);
     EXPECT_TRUE(rig.timer4.active);
-    EXPECT_EQ(rig.channels.rows[0][0], "1"); // channel numbers are renumbered first
+    EXPECT_EQ(rig.set.rows[0][0], "1"); // channel numbers are renumbered first
     writer.onTimer4();
     EXPECT_FALSE(rig.timer4.active);
     EXPECT_TRUE(rig.timer1.active);
@@ -217,11 +219,14 @@ TEST(WriteSequence, SendsAAndSeventeenRecordsWithProgressAndHandsBackToTheHandsh
 TEST(WriteSequence, SendsRowsInTableOrderWhateverRowTheUserSelects) {
     Rig rig;
     for (std::size_t row = 0; row < 16; ++row) {
-        rig.channels.rows[row][1] = std::to_string(400 + row);
+        rig.set.rows[row][1] = std::to_string(400 + row);
     }
     auto writer = rig.writer();
     writeRecords(writer, 1);
-    rig.channels.moveTo(12);  // the user clicks row 13 between ticks
+    rig.channels.MoveFirst(); // the user clicks row 13 between ticks
+    for (int row = 0; row < 12; ++row) {
+        rig.channels.MoveNext();
+    }
     writeRecords(writer, 20); // a second start while running is ignored
     ASSERT_EQ(rig.link.sent.size(), 1u + 17 * 32);
     for (std::size_t row = 0; row < 16; ++row) {
@@ -233,7 +238,7 @@ TEST(WriteSequence, RefusesWithoutSendingOrChangingAnything) {
     Rig rig;
     auto writer = rig.writer();
     rig.link.open = false;
-    rig.channels.rows[0][0] = "9";
+    rig.set.rows[0][0] = "9";
     writer.start();
     EXPECT_EQ(rig.display.messages, Messages{TransferMessage::PortNotOpen});
 
@@ -241,14 +246,14 @@ TEST(WriteSequence, RefusesWithoutSendingOrChangingAnything) {
     for (const auto& [squelch, receive, field] :
          {std::tuple("12", "145.5", "静噪级别"), std::tuple("3", "145.000001", "接收频率")}) {
         rig.display.squelch = squelch;
-        rig.channels.rows[4][1] = receive;
+        rig.set.rows[4][1] = receive;
         writer.start();
         EXPECT_EQ(rig.display.messages.back(), TransferMessage::OutOfRange);
         EXPECT_EQ(rig.display.details.back(), field);
     }
     EXPECT_EQ(rig.display.messages.size(), 3u);
     EXPECT_EQ(rig.link.sent, "");
-    EXPECT_EQ(rig.channels.rows[0][0], "9");
+    EXPECT_EQ(rig.set.rows[0][0], "9");
     EXPECT_TRUE(rig.timer3.active);
     EXPECT_FALSE(rig.timer4.active || rig.timer1.active);
 }
@@ -277,21 +282,20 @@ TEST(WriteSequence, EndsWithAMessageWhenTheSquelchBreaksOrTheLineGoesMidWrite) {
 
 TEST(ReadSequence, DecodesEveryRecordIntoItsRowTheEmergencyRowAndTheSquelchBox) {
     Rig rig;
-    rig.channels.rows[5][7] = "keep";
+    rig.set.rows[5][7] = "keep";
     rig.link.reply = kReply;
     rig.link.waiting = "C"; // a late handshake answer must not shift the records
     rig.reader().run();
 
     EXPECT_TRUE(rig.display.messages.empty());
     EXPECT_EQ(rig.link.sent, "B");
-    EXPECT_EQ(rig.channels.rows[0],
-              (Row{"1", "435", "", "", "435", "67", "", "add", "off", "off"}));
-    EXPECT_EQ(rig.channels.rows[1],
+    EXPECT_EQ(rig.set.rows[0], (Row{"1", "435", "", "", "435", "67", "", "add", "off", "off"}));
+    EXPECT_EQ(rig.set.rows[1],
               (Row{"2", "451.175", "", "023", "406.125", "", "754", "del", "2", "on"}));
     // An empty channel empties fields 1 to 9, the flags too.
-    EXPECT_EQ(rig.channels.rows[5], (Row{"6", "", "", "", "", "", "", "", "", ""}));
+    EXPECT_EQ(rig.set.rows[5], (Row{"6", "", "", "", "", "", "", "", "", ""}));
     EXPECT_EQ(rig.display.squelch, "7");
-    EXPECT_EQ(rig.emergency.stored, (std::array<FieldValue, 3>{"450", "460", "on"}));
+    EXPECT_EQ(rig.set.emergency, (std::array<FieldValue, 3>{"450", "460", "on"}));
     EXPECT_EQ(rig.channels.currentRow(), 0);
     EXPECT_EQ(rig.display.progress, progressUpTo(90));
     EXPECT_EQ(rig.display.statuses, std::vector<std::string>{""});
@@ -301,20 +305,21 @@ TEST(ReadSequence, DecodesEveryRecordIntoItsRowTheEmergencyRowAndTheSquelchBox) 
 TEST(ReadSequence, ATimeOutAtAnyRecordKeepsWhatCameBeforeAndNothingAfter) {
     for (int received = 0; received < 18; ++received) {
         Rig rig;
-        for (auto& row : rig.channels.rows) {
+        for (auto& row : rig.set.rows) {
             row[1] = "999";
         }
-        rig.emergency.stored[0] = "old";
+        rig.set.emergency[0] = "old";
         rig.link.reply = kReply.substr(0, 32 * static_cast<std::size_t>(received) + 5);
         rig.reader().run();
 
         ASSERT_EQ(rig.display.messages, Messages{TransferMessage::ReadTimeout}) << received;
         const int updated = std::max(0, received - 1);
         for (int row = 0; row < 16; ++row) {
-            EXPECT_EQ(rig.channels.at(row, 1) == "999", row >= updated) << received << ' ' << row;
+            EXPECT_EQ(rig.set.rows[static_cast<std::size_t>(row)][1] == "999", row >= updated)
+                << received << ' ' << row;
         }
         EXPECT_EQ(rig.channels.currentRow(), updated) << received;
-        EXPECT_EQ(rig.emergency.stored[0], "old");
+        EXPECT_EQ(rig.set.emergency[0], "old");
         EXPECT_EQ(rig.display.squelch, " 3");
         EXPECT_TRUE(rig.timer3.active);
         EXPECT_EQ(rig.display.progress.back(), 0);
@@ -332,8 +337,8 @@ TEST(ReadSequence, ALostLineOrAClosedPortEndsTheReadWithAMessage) {
     rig.link.closeWhenDrained = true;
     rig.reader().run();
     EXPECT_EQ(rig.display.messages, Messages{TransferMessage::LineLost});
-    EXPECT_EQ(rig.channels.rows[4][1], "");
-    EXPECT_EQ(rig.channels.rows[5][1], std::nullopt);
+    EXPECT_EQ(rig.set.rows[4][1], "");
+    EXPECT_EQ(rig.set.rows[5][1], std::nullopt);
     EXPECT_TRUE(rig.timer3.active);
 
     Rig closed;
@@ -342,4 +347,98 @@ TEST(ReadSequence, ALostLineOrAClosedPortEndsTheReadWithAMessage) {
     EXPECT_EQ(closed.display.messages, Messages{TransferMessage::PortNotOpen});
     EXPECT_EQ(closed.channels.currentRow(), -1);
     EXPECT_TRUE(closed.timer3.active);
+}
+
+namespace {
+
+// A set that uses every kind of field the records carry.
+ChannelSet variedSet() {
+    ChannelSet set;
+    set.rows[0] = {"7", "435.00000", "", "", "435.00000", "67.0", "", "add", "off", "off"};
+    set.rows[1] = {"2", "145.5", "", "023", "146.1", "", "754", "del", "2", "on"};
+    set.rows[2] = {"3", "438.00625", "88.5", "", "430", "", "", "", " ", "on"};
+    set.rows[15] = {"16", "130", "250.3", "023", "500", "100.0", "", "del", "1", "off"};
+    set.emergency = {"450.00000", "460.00000", "on"};
+    set.squelch = " 5";
+    return set;
+}
+
+} // namespace
+
+TEST(RadioImage, HoldsExactlyWhatTheWriteSends) {
+    Rig rig;
+    rig.set = variedSet();
+    rig.display.squelch = rig.set.squelch;
+    const RadioImageEncoding encoding = EncodeRadioImage(rig.set, rig.codes);
+    ASSERT_TRUE(encoding.ok());
+    auto writer = rig.writer();
+    writeRecords(writer, 17);
+    std::string records;
+    for (const std::string& record : *encoding.image) {
+        records += record;
+    }
+    EXPECT_EQ(rig.link.sent, "A" + records);
+}
+
+TEST(RadioImage, RefusesWhatTheWriteRefusesNamingChannelAndField) {
+    struct Case {
+        int row;
+        int field;
+        const char* value;
+        int channel;
+        const char* name;
+    } const cases[] = {
+        {4, 1, "145.000001", 5, "接收频率"},
+        {15, 5, "1000.0", 16, "发哑音"},
+        {-1, 1, "1000", 17, "发频率"},
+        {-1, -1, "12", 17, "静噪级别"},
+    };
+    for (const Case& c : cases) {
+        Rig rig;
+        rig.set = variedSet();
+        if (c.field < 0) {
+            rig.set.squelch = c.value;
+        } else if (c.row < 0) {
+            rig.set.emergency[static_cast<std::size_t>(c.field)] = c.value;
+        } else {
+            rig.set.rows[static_cast<std::size_t>(c.row)][static_cast<std::size_t>(c.field)] =
+                c.value;
+        }
+        rig.display.squelch = rig.set.squelch;
+        const RadioImageEncoding encoding = EncodeRadioImage(rig.set, rig.codes);
+        EXPECT_FALSE(encoding.ok());
+        EXPECT_EQ(encoding.channel, c.channel);
+        EXPECT_EQ(encoding.field, c.name);
+        rig.writer().start();
+        EXPECT_EQ(rig.display.details, std::vector<std::string>{c.name});
+        EXPECT_EQ(rig.link.sent, "");
+    }
+}
+
+TEST(RadioImage, DecodesAsTheReadStores) {
+    Rig rig;
+    rig.set = variedSet();
+    rig.set.rows[4][7] = "keep"; // a flag character the read leaves alone keeps what was there
+    RadioImage image = *EncodeRadioImage(variedSet(), rig.codes).image;
+    image[4] = "05"
+               "00"
+               "00509938"
+               "0000"
+               "7"
+               "0"
+               "00"
+               "00005043"
+               "0000";
+    const ChannelSet before = rig.set;
+    rig.link.reply = zeroRecords(1);
+    for (const std::string& record : image) {
+        rig.link.reply += record;
+    }
+    rig.reader().run();
+    ASSERT_TRUE(rig.display.messages.empty());
+    ChannelSet decoded = DecodeRadioImage(image, rig.codes, before);
+    EXPECT_EQ(decoded.squelch, rig.display.squelch);
+    decoded.squelch = rig.set.squelch; // the read puts the level in the squelch box
+    EXPECT_EQ(decoded, rig.set);
+    EXPECT_EQ(decoded.rows[4][7], "keep");
 }

@@ -7,8 +7,8 @@
 #include <array>
 #include <vector>
 
-// In-memory channel and emergency tables with the cursor rules of the real
-// stores: rows by position, a change kept until the cursor leaves its row.
+// An in-memory channel table of any row count, with move and change counters,
+// for tests that need a table other than the 16 rows of a ChannelSet.
 class MemoryChannelCursor : public kr4720::ChannelCursor {
 public:
     using Row = std::array<kr4720::FieldValue, kr4720::kChannelFieldCount>;
@@ -54,35 +54,4 @@ private:
             throw kr4720::DataError("no current record");
         }
     }
-};
-
-class MemoryEmergencyCursor : public kr4720::EmergencyCursor {
-public:
-    void MoveFirst() override { editing = false; }
-    void Edit() override {
-        buffer = stored;
-        editing = true;
-    }
-    kr4720::FieldValue field(int index) const override {
-        return (editing ? buffer : stored).at(static_cast<std::size_t>(index));
-    }
-    void setField(int index, const kr4720::FieldValue& value) override {
-        if (!editing) {
-            throw kr4720::DataError("not editing");
-        }
-        buffer.at(static_cast<std::size_t>(index)) = value;
-    }
-    void saveRecord() override {
-        if (!editing) {
-            throw kr4720::DataError("not editing");
-        }
-        stored = buffer;
-        editing = false;
-        ++saves;
-    }
-
-    std::array<kr4720::FieldValue, 3> stored{std::string(), std::string(), std::string("off")};
-    std::array<kr4720::FieldValue, 3> buffer;
-    bool editing = false;
-    int saves = 0;
 };

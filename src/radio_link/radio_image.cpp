@@ -1,0 +1,118 @@
+#include "radio_link/radio_image.h"
+
+#include "radio_link/record_codec.h"
+
+namespace kr4720::radio_link {
+namespace {
+
+bool isRecord(std::string_view line) {
+    if (line.size() != kRecordLength) {
+        return false;
+    }
+    for (const char c : line) {
+        // Upper case only: the read takes "a" for something else than "A".
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+RadioImageLoad refused(int line, std::string problem) {
+    RadioImageLoad load;
+    load.line = line;
+    load.problem = std::move(problem);
+    return load;
+}
+
+} // namespace
+
+RadioImageLoad ParseRadioImage(std::string_view text) {
+    RadioImage image;
+    int count = 0;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        std::string_view line = text.substr(0, end);
+        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        const int number = count + 1;
+        if (count == kImageRecordCount) {
+            // Empty lines after the last record are taken as the file's end.
+            if (line.find_first_not_of(" \t\r") == std::string_view::npos) {
+                continue;
+            }
+            return refused(number, "第 " + std::to_string(number) + " 行多余：图像文件只有 " +
+                                       std::to_string(kImageRecordCount) + " 行");
+        }
+        if (!isRecord(line)) {
+            return refused(number, "第 " + std::to_string(number) + " 行不是 " +
+                                       std::to_string(kRecordLength) + " 个十六进制字符");
+        }
+        image[static_cast<std::size_t>(count++)] = std::string(line);
+    }
+    if (count < kImageRecordCount) {
+        return refused(count + 1, "文件只有 " + std::to_string(count) + " 行，应有 " +
+                                      std::to_string(kImageRecordCount) + " 行");
+    }
+    RadioImageLoad load;
+    load.image = std::move(image);
+    return load;
+}
+
+std::string RadioImageText(const RadioImage& image) {
+    std::string text;
+    text.reserve(image.size() * (kRecordLength + 1));
+    for (const std::string& record : image) {
+        text += record;
+        text += '\n';
+    }
+    return text;
+}
+
+RadioImageEncoding EncodeRadioImage(const ChannelSet& set, const DcsCodes& codes) {
+    RadioImageEncoding encoding;
+    RadioImage image;
+    for (std::size_t row = 0; row < set.rows.size(); ++row) {
+        // The write numbers row 1 itself; the image numbers every row by its place.
+        ChannelRow fields = set.rows[row];
+        fields[channel_field::kNumber] = std::to_string(row + 1);
+        EncodedRecord record = EncodeChannelRecord(fields, codes);
+        if (!record.ok()) {
+            encoding.channel = static_cast<int>(row) + 1;
+            encoding.field = std::move(record.unencodableField);
+            return encoding;
+        }
+        image[row] = std::move(record.record);
+    }
+    EncodedRecord emergency = EncodeEmergencyRecord(set.emergency, set.squelch);
+    if (!emergency.ok()) {
+        encoding.channel = kImageRecordCount;
+        encoding.field = std::move(emergency.unencodableField);
+        return encoding;
+    }
+    image[kChannelCount] = std::move(emergency.record);
+    encoding.image = std::move(image);
+    return encoding;
+}
+
+ChannelSet DecodeRadioImage(const RadioImage& image, const DcsCodes& codes, ChannelSet base) {
+    for (std::size_t row = 0; row < base.rows.size(); ++row) {
+        const DecodedChannel decoded = DecodeChannelRecord(image[row], codes);
+        for (int field = 1; field < kChannelFieldCount; ++field) {
+            const auto index = static_cast<std::size_t>(field);
+            if (decoded.fields[index]) {
+                base.rows[row][index] = decoded.fields[index];
+            }
+        }
+    }
+    const DecodedEmergency emergency = DecodeEmergencyRecord(image[kChannelCount]);
+    base.squelch = emergency.squelch;
+    for (std::size_t field = 0; field < base.emergency.size(); ++field) {
+        base.emergency[field] = emergency.fields[field];
+    }
+    return base;
+}
+
+} // namespace kr4720::radio_link
