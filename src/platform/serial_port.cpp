@@ -1,5 +1,7 @@
 #include "platform/serial_port.h"
 
+#include "platform/line_trace.h"
+
 #include <QDeadlineTimer>
 #include <QSerialPortInfo>
 
@@ -39,7 +41,7 @@ bool SerialPort::open() {
         return false;
     }
     received_.clear();
-    port_.setPortName(portDeviceName(portNumber_));
+    port_.setPortName(device_.isEmpty() ? portDeviceName(portNumber_) : device_);
     port_.setBaudRate(QSerialPort::Baud9600);
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::NoParity);
@@ -70,12 +72,20 @@ bool SerialPort::output(std::string_view text) {
     }
     const auto written = port_.write(text.data(), static_cast<qint64>(text.size()));
     port_.flush();
+    if (trace_ != nullptr && written > 0) {
+        trace_->record(port_.portName(), LineTrace::Direction::Sent,
+                       QByteArray(text.data(), static_cast<qsizetype>(written)));
+    }
     return written == static_cast<qint64>(text.size()) && port_.isOpen();
 }
 
 void SerialPort::takeAvailable() {
     if (port_.isOpen() && port_.bytesAvailable() > 0) {
-        received_ += port_.readAll();
+        const QByteArray bytes = port_.readAll();
+        if (trace_ != nullptr) {
+            trace_->record(port_.portName(), LineTrace::Direction::Received, bytes);
+        }
+        received_ += bytes;
     }
 }
 
@@ -113,6 +123,16 @@ bool SerialPort::waitForInput(std::chrono::milliseconds timeout) {
     port_.waitForReadyRead(static_cast<int>(timeout.count()));
     takeAvailable();
     return !received_.isEmpty();
+}
+
+bool SerialPort::drainOutput(std::chrono::milliseconds timeout) {
+    const QDeadlineTimer deadline(timeout);
+    while (port_.isOpen() && port_.bytesToWrite() > 0) {
+        if (!port_.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
+            return false;
+        }
+    }
+    return port_.isOpen();
 }
 
 void SerialPort::handleError(QSerialPort::SerialPortError error) {
