@@ -1,5 +1,7 @@
 #include "platform/serial_port.h"
 
+#include "platform/line_trace.h"
+
 #include <QDeadlineTimer>
 #include <QSerialPortInfo>
 
@@ -29,7 +31,7 @@ bool SerialPort::open() {
     }
     received_.clear();
     openFailureDetail_.clear();
-    const QString device = portDeviceName(portNumber_);
+    const QString device = device_.isEmpty() ? portDeviceName(portNumber_) : device_;
     port_.setPortName(device);
     port_.setBaudRate(QSerialPort::Baud9600);
     port_.setDataBits(QSerialPort::Data8);
@@ -64,12 +66,20 @@ bool SerialPort::output(std::string_view text) {
     }
     const auto written = port_.write(text.data(), static_cast<qint64>(text.size()));
     port_.flush();
+    if (trace_ != nullptr && written > 0) {
+        trace_->record(port_.portName(), LineTrace::Direction::Sent,
+                       QByteArray(text.data(), static_cast<qsizetype>(written)));
+    }
     return written == static_cast<qint64>(text.size()) && port_.isOpen();
 }
 
 void SerialPort::takeAvailable() {
     if (port_.isOpen() && port_.bytesAvailable() > 0) {
-        received_ += port_.readAll();
+        const QByteArray bytes = port_.readAll();
+        if (trace_ != nullptr) {
+            trace_->record(port_.portName(), LineTrace::Direction::Received, bytes);
+        }
+        received_ += bytes;
     }
 }
 
@@ -107,6 +117,16 @@ bool SerialPort::waitForInput(std::chrono::milliseconds timeout) {
     port_.waitForReadyRead(static_cast<int>(timeout.count()));
     takeAvailable();
     return !received_.isEmpty();
+}
+
+bool SerialPort::drainOutput(std::chrono::milliseconds timeout) {
+    const QDeadlineTimer deadline(timeout);
+    while (port_.isOpen() && port_.bytesToWrite() > 0) {
+        if (!port_.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
+            return false;
+        }
+    }
+    return port_.isOpen();
 }
 
 void SerialPort::handleError(QSerialPort::SerialPortError error) {

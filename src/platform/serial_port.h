@@ -12,6 +12,8 @@ namespace kr4720::platform {
 
 // The radio's serial port (MSComm1): 9600 baud, 8 data bits, no parity, one
 // stop bit, no flow control. The port number changes only while it is closed.
+class LineTrace;
+
 class SerialPort : public QObject, public radio_link::SerialLink {
     Q_OBJECT
 public:
@@ -26,10 +28,18 @@ public:
     bool open();
     void close();
     QString errorText() const { return port_.errorString(); }
+    QSerialPort::SerialPortError error() const { return port_.error(); }
+    // A device opened instead of the numbered port's (kr4720-cli names its
+    // ports by device); empty goes back to the number.
+    void setDeviceName(const QString& device) { device_ = device; }
     // The device the last open tried.
     QString deviceName() const { return port_.portName(); }
     // Why the last open failed, for the second line of its message.
     QString openFailureDetail() const { return openFailureDetail_; }
+    // Every byte sent and received from now on also goes to the trace.
+    void setTrace(LineTrace* trace) { trace_ = trace; }
+    // Waits until everything queued has gone to the device; false on time-out.
+    bool drainOutput(std::chrono::milliseconds timeout);
 
     bool isOpen() const override;
     void setTextMode() override {}
@@ -51,6 +61,8 @@ private:
 
     QSerialPort port_;
     int portNumber_ = 1;
+    QString device_;
+    LineTrace* trace_ = nullptr;
     QByteArray received_;
     QString openFailureDetail_;
 };
