@@ -172,6 +172,8 @@ void transferBenchmark(int runs) {
     VirtualRadio radio; // paced at 9600 baud
     radio.start();
     qputenv("KR4720_COM1", QByteArray::fromStdString(radio.devicePath()));
+    // The backups of the measured transfers stay in the temporary folder.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(folder.path()));
     StartWindow window(kr4720::main_window::StartWindowOptions{folder.path()});
     window.startUp();
     auto* status = window.findChild<QLabel*>("Label2");

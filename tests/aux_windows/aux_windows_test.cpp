@@ -35,6 +35,7 @@ protected:
     void SetUp() override {
         setPort(1, pty1.path());
         setPort(2, pty2.path());
+        qputenv("XDG_DATA_HOME", QFile::encodeName(folder.path()));
     }
     static void setPort(int number, const std::string& device) {
         qputenv(number == 1 ? "KR4720_COM1" : "KR4720_COM2", QByteArray::fromStdString(device));
@@ -49,6 +50,7 @@ protected:
         settle();
         qunsetenv("KR4720_COM1");
         qunsetenv("KR4720_COM2");
+        qunsetenv("XDG_DATA_HOME");
     }
     std::unique_ptr<StartWindow> start() {
         auto window = std::make_unique<StartWindow>(main_window::StartWindowOptions{folder.path()});
