@@ -84,8 +84,9 @@ void PortDialog::load() {
     }
     // The devices the two ports lead to now, for the user who wonders which
     // socket is which.
-    option1_->setToolTip(platform::portDeviceName(1));
-    option2_->setToolTip(platform::portDeviceName(2));
+    const QList<platform::PortEntry> ports = platform::availablePortEntries();
+    option1_->setToolTip(platform::portDeviceName(1, ports));
+    option2_->setToolTip(platform::portDeviceName(2, ports));
     const int number = port_->portNumber();
     if (number == 1) {
         option1_->setChecked(true);

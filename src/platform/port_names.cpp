@@ -107,7 +107,11 @@ QString portDeviceName(int portNumber) {
 #ifdef Q_OS_WIN
     return portDeviceName(portNumber, {});
 #else
-    return portDeviceName(portNumber, availablePortEntries());
+    // The variable decides alone: no need to ask the system for its ports.
+    if (qEnvironmentVariableIsEmpty(("KR4720_COM" + QByteArray::number(portNumber)).constData())) {
+        return portDeviceName(portNumber, availablePortEntries());
+    }
+    return portDeviceName(portNumber, {});
 #endif
 }
 

@@ -209,3 +209,13 @@ TEST_F(StartWindowTest, AClosedPortShowsNoReadyTextAndANewOneIsPolledAgain) {
     EXPECT_TRUE(
         pumpUntil([&] { return (polls += pty1.readAvailable()).find('C') != std::string::npos; }));
 }
+
+TEST_F(StartWindowTest, ATraceFileThatCannotBeWrittenIsToldAndTheWindowRunsOn) {
+    qputenv("KR4720_TRACE", "/nonexistent/trace.txt");
+    start(pty1.path());
+    qunsetenv("KR4720_TRACE");
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_EQ(messages.messages[0].text, "无法写入线路记录文件 /nonexistent/trace.txt");
+    EXPECT_FALSE(messages.messages[0].informativeText.isEmpty());
+    EXPECT_TRUE(window->serialPort().isOpen());
+}
