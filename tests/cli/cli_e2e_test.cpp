@@ -254,10 +254,19 @@ TEST_F(CliEndToEnd, ARadioThatDoesNotAnswerIsNotWritten) {
     EXPECT_EQ(r.counters().writesStarted, 0);
 }
 
-TEST_F(CliEndToEnd, ALineClosedInTheMiddleOfAReadFails) {
-    VirtualRadio& r = radio([](auto& o) { o.closeAfterRecords = 5; });
-    const CliRun run = cli({"read", "-p", port(r), "-o", path("radio.img")});
-    EXPECT_EQ(run.code, 1);
+TEST_F(CliEndToEnd, ALineClosedInTheMiddleOfATransferFails) {
+    const QString image = file("plan.img", imageText(VirtualRadio::demoMemory()));
+    const QStringList commands[] = {{"read", "-o", path("radio.img")},
+                                    {"write", "--no-backup", image}};
+    for (const QStringList& command : commands) {
+        SCOPED_TRACE(command.join(' ').toStdString());
+        VirtualRadio& r = radio([](auto& o) { o.closeAfterRecords = 5; });
+        const CliRun run = cli(QStringList(command) << "-p" << port(r));
+        EXPECT_EQ(run.code, 1);
+        EXPECT_THAT(run.err.toStdString() + run.out.toStdString(),
+                    HasSubstr("串行端口连接中断，数据传送没有完成"));
+        EXPECT_EQ(r.completeWrites(), 0);
+    }
     EXPECT_FALSE(QFile::exists(path("radio.img")));
 }
 
