@@ -344,10 +344,11 @@ void cliBenchmark(const QString& cli, int runs) {
     }
     const double start = median(starts);
     const double worst = *std::max_element(reads.begin(), reads.end());
-    report("cli read: start + read",
-           format("%.3f s start + %.3f s read (worst): %.3f x line time", start, worst,
-                  worst / lineTime),
-           worst <= 1.15 * lineTime, "read <= 1.15x 0.600 s");
+    // The program's own start (process, Qt, opening the port) comes on top.
+    report("cli read / line time",
+           format("%.3f (worst of %.0f; plus a start of %.0f ms)", worst / lineTime, runs,
+                  start * 1000),
+           worst <= 1.15 * lineTime, "<= 1.15");
 }
 
 } // namespace

@@ -22,7 +22,9 @@ QString phaseText(Phase phase) {
     case Phase::Verifying:
         return QStringLiteral("正在核对");
     case Phase::Done:
-        return QStringLiteral("结束");
+        return QStringLiteral("完成");
+    case Phase::Failed:
+        return QStringLiteral("失败");
     }
     return {};
 }
@@ -46,13 +48,15 @@ public:
         Line& line = lines_[port];
         const bool newPhase = line.phase != phase;
         line.phase = phase;
-        line.percent = percent;
+        if (phase != Phase::Failed) {
+            line.percent = percent; // a failed port keeps the bar where it stopped
+        }
         if (console_.quiet()) {
             return;
         }
         if (console_.errorIsTerminal()) {
             draw(true);
-        } else if (newPhase && phase != Phase::Done) {
+        } else if (newPhase && phase != Phase::Done && phase != Phase::Failed) {
             console_.raw(line.label + QStringLiteral(": ") + phaseText(phase) + QLatin1Char('\n'));
         }
     }

@@ -108,6 +108,7 @@ public:
     PortResult run() {
         report(Phase::Opening, 0);
         if (!open()) {
+            report(Phase::Failed, 0);
             return result_;
         }
         switch (task_.kind) {
@@ -128,7 +129,7 @@ public:
             break;
         }
         port_.close();
-        report(Phase::Done, 100);
+        report(result_.code == kOk ? Phase::Done : Phase::Failed, 100);
         return result_;
     }
 

@@ -61,7 +61,7 @@ struct PortResult {
     std::vector<Difference> differences;
 };
 
-enum class Phase { Opening, Waiting, Reading, Writing, Verifying, Done };
+enum class Phase { Opening, Waiting, Reading, Writing, Verifying, Done, Failed };
 
 // Called from the port's own thread.
 using ProgressFunction = std::function<void(Phase, int percent)>;

@@ -44,11 +44,14 @@ struct CliRun {
 // The program under test, started as a user would, with its own backups folder.
 class CliEndToEnd : public testing::Test {
 protected:
-    CliRun cli(const QStringList& arguments) {
+    CliRun cli(const QStringList& arguments, const QStringList& variables = {}) {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_DATA_HOME"),
                            folder.filePath(QStringLiteral("data")));
+        for (const QString& variable : variables) {
+            environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
+        }
         process.setProcessEnvironment(environment);
         process.start(QStringLiteral(KR4720_CLI), arguments);
         process.waitForFinished(60000);
@@ -251,10 +254,19 @@ TEST_F(CliEndToEnd, ARadioThatDoesNotAnswerIsNotWritten) {
     EXPECT_EQ(r.counters().writesStarted, 0);
 }
 
-TEST_F(CliEndToEnd, ALineClosedInTheMiddleOfAReadFails) {
-    VirtualRadio& r = radio([](auto& o) { o.closeAfterRecords = 5; });
-    const CliRun run = cli({"read", "-p", port(r), "-o", path("radio.img")});
-    EXPECT_EQ(run.code, 1);
+TEST_F(CliEndToEnd, ALineClosedInTheMiddleOfATransferFails) {
+    const QString image = file("plan.img", imageText(VirtualRadio::demoMemory()));
+    const QStringList commands[] = {{"read", "-o", path("radio.img")},
+                                    {"write", "--no-backup", image}};
+    for (const QStringList& command : commands) {
+        SCOPED_TRACE(command.join(' ').toStdString());
+        VirtualRadio& r = radio([](auto& o) { o.closeAfterRecords = 5; });
+        const CliRun run = cli(QStringList(command) << "-p" << port(r));
+        EXPECT_EQ(run.code, 1);
+        EXPECT_THAT(run.err.toStdString() + run.out.toStdString(),
+                    HasSubstr("串行端口连接中断，数据传送没有完成"));
+        EXPECT_EQ(r.completeWrites(), 0);
+    }
     EXPECT_FALSE(QFile::exists(path("radio.img")));
 }
 
@@ -330,4 +342,33 @@ TEST_F(CliEndToEnd, ConvertWarnsWhatTheTargetCannotHold) {
     EXPECT_THAT(back.err.toStdString(), HasSubstr("源文件没有紧急信道和静噪级别"));
     // The channels survive both ways.
     EXPECT_EQ(contents(path("back.img")).substr(0, 5 * 33), contents(image).substr(0, 5 * 33));
+}
+
+// COM1 and COM2 are among the ports "auto" looks at; only the one that
+// answers is written.
+TEST_F(CliEndToEnd, AutoWritesEveryRadioThatAnswers) {
+    VirtualRadio& live = radio();
+    VirtualRadio& dead = radio([](auto& o) { o.noAnswer = true; });
+    const QStringList com{"KR4720_COM1=" + port(dead), "KR4720_COM2=" + port(live)};
+    const CliRun detect = cli(QStringList{"detect", "--json"}, com);
+    ASSERT_EQ(detect.code, 0) << detect.err.toStdString();
+    const QJsonArray found =
+        QJsonDocument::fromJson(detect.out.toUtf8()).object().value("radios").toArray();
+    EXPECT_TRUE(found.contains(port(live)));
+    EXPECT_FALSE(found.contains(port(dead)));
+
+    const CliRun write = cli(QStringList{"write", "-p", "auto", file("plan.csv", kCsv)}, com);
+    EXPECT_EQ(write.code, 0) << write.err.toStdString();
+    EXPECT_EQ(live.completeWrites(), 1);
+    EXPECT_EQ(dead.counters().writesStarted, 0);
+}
+
+TEST_F(CliEndToEnd, EveryCommandHasItsHelp) {
+    for (const char* command : {"ports", "detect", "read", "write", "verify", "convert", "show"}) {
+        SCOPED_TRACE(command);
+        const CliRun run = cli({command, "--help"});
+        EXPECT_EQ(run.code, 0);
+        EXPECT_THAT(run.out.toStdString(), HasSubstr(std::string("用法：kr4720-cli ") + command));
+    }
+    EXPECT_EQ(cli({"--version"}).out.trimmed(), "kr4720-cli 1.1.0");
 }
