@@ -88,7 +88,7 @@ make_package() {
     package_path="${debs[0]}"
 }
 
-# The package holds both programs, the desktop entry and the icons, and asks
+# The package holds the programs, the desktop entry and the icons, and asks
 # for what Qt loads without linking it.
 check_package() {
     make_package
@@ -97,6 +97,7 @@ check_package() {
     depends="$(dpkg-deb -f "$package_path" Depends)"
     local files=(
         ./usr/bin/kr4720
+        ./usr/bin/kr4720-cli
         ./usr/bin/kr4720-virtual-radio
         ./usr/share/applications/kr4720.desktop
         ./usr/share/icons/hicolor/scalable/apps/kr4720.svg

@@ -2,7 +2,7 @@
 //   start-up of kr4720 against a bare Qt window built here, peak memory,
 //   the read's time against the line time of its 576 characters, the write's
 //   record spacing, CPU during a read and while the handshake polls an
-//   absent radio.
+//   absent radio; kr4720-cli writing to 1, 4 and 8 radios at once and reading.
 // Usage: kr4720-bench [--runs N]   (run by ./kr4720.sh bench)
 
 #include "main_window/start_window.h"
@@ -10,7 +10,9 @@
 #include "virtual_radio/virtual_radio.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -26,6 +28,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -169,6 +172,8 @@ void transferBenchmark(int runs) {
     VirtualRadio radio; // paced at 9600 baud
     radio.start();
     qputenv("KR4720_COM1", QByteArray::fromStdString(radio.devicePath()));
+    // The backups of the measured transfers stay in the temporary folder.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(folder.path()));
     StartWindow window(kr4720::main_window::StartWindowOptions{folder.path()});
     window.startUp();
     auto* status = window.findChild<QLabel*>("Label2");
@@ -258,6 +263,94 @@ void idleBenchmark() {
     qunsetenv("KR4720_COM1");
 }
 
+// kr4720-cli against paced virtual radios: one write to 1, 4 and 8 radios at
+// once (each with its read-before-write and backup), timed from the start of
+// the command to its end; and a read, split into the program's own start (up
+// to the "B" on the line) and the read itself.
+void cliBenchmark(const QString& cli, int runs) {
+    QTemporaryDir folder;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), folder.filePath(QStringLiteral("data")));
+    const QString plan = folder.filePath(QStringLiteral("plan.img"));
+    {
+        QFile file(plan);
+        file.open(QIODevice::WriteOnly);
+        for (const std::string& record : VirtualRadio::demoMemory()) {
+            file.write(QByteArray::fromStdString(record + "\n"));
+        }
+    }
+    const auto runCli = [&](const QStringList& arguments) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(cli, arguments);
+        process.waitForFinished(60000);
+        if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
+            std::fprintf(stderr, "kr4720-cli %s failed: %s\n",
+                         arguments.join(' ').toLocal8Bit().constData(),
+                         process.readAllStandardError().constData());
+            std::exit(2);
+        }
+    };
+
+    std::vector<double> medians;
+    for (const int count : {1, 4, 8}) {
+        std::vector<std::unique_ptr<VirtualRadio>> radios;
+        QStringList arguments{QStringLiteral("write"), QStringLiteral("-q")};
+        for (int i = 0; i < count; ++i) {
+            radios.push_back(std::make_unique<VirtualRadio>()); // paced at 9600 baud
+            radios.back()->start();
+            arguments << QStringLiteral("-p")
+                      << QString::fromStdString(radios.back()->devicePath());
+        }
+        arguments << plan;
+        std::vector<double> times;
+        for (int run = 0; run < runs; ++run) {
+            const auto started = steady_clock::now();
+            runCli(arguments);
+            times.push_back(duration<double>(steady_clock::now() - started).count());
+        }
+        medians.push_back(median(times));
+    }
+    std::printf("%-28s %.2f s (read before write, backup, write)\n", "cli write, 1 radio",
+                medians[0]);
+    report("cli write, 4 radios at once",
+           format("%.2f s: %.2fx one radio", medians[1], medians[1] / medians[0]),
+           medians[1] / medians[0] <= 1.15, "<= 1.15x");
+    report("cli write, 8 radios at once",
+           format("%.2f s: %.2fx one radio", medians[2], medians[2] / medians[0]),
+           medians[2] / medians[0] <= 1.15, "<= 1.15x");
+
+    VirtualRadio radio;
+    radio.start();
+    constexpr double lineTime = 576 * 10.0 / 9600.0;
+    std::vector<double> starts;
+    std::vector<double> reads;
+    for (int run = 0; run < runs; ++run) {
+        radio.clearLog();
+        const auto started = steady_clock::now();
+        runCli({QStringLiteral("read"), QStringLiteral("-q"), QStringLiteral("-p"),
+                QString::fromStdString(radio.devicePath()), QStringLiteral("-o"),
+                folder.filePath(QStringLiteral("read.img"))});
+        const auto end = steady_clock::now();
+        const auto bytes = radio.receivedBytes();
+        const auto b = bytes.find('B');
+        if (b == std::string::npos) {
+            std::fprintf(stderr, "kr4720-cli read sent no B\n");
+            std::exit(2);
+        }
+        const auto request = radio.arrivalTimes()[b];
+        starts.push_back(duration<double>(request - started).count());
+        reads.push_back(duration<double>(end - request).count());
+    }
+    const double start = median(starts);
+    const double worst = *std::max_element(reads.begin(), reads.end());
+    // The program's own start (process, Qt, opening the port) comes on top.
+    report("cli read / line time",
+           format("%.3f (worst of %.0f; plus a start of %.0f ms)", worst / lineTime, runs,
+                  start * 1000),
+           worst <= 1.15 * lineTime, "<= 1.15");
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -286,6 +379,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     transferBenchmark(runs);
     idleBenchmark();
+    cliBenchmark(QString::fromStdString(here + "/../src/cli/kr4720-cli"), runs);
     std::printf("%s\n", failures == 0 ? "every target met" : "some targets missed");
     return failures == 0 ? 0 : 1;
 }

@@ -83,6 +83,11 @@ void PortDialog::load() {
     if (!port_) {
         return;
     }
+    // The devices the two ports lead to now, for the user who wonders which
+    // socket is which.
+    const QList<platform::PortEntry> ports = platform::availablePortEntries();
+    option1_->setToolTip(platform::portDeviceName(1, ports));
+    option2_->setToolTip(platform::portDeviceName(2, ports));
     const int number = port_->portNumber();
     if (number == 1) {
         option1_->setChecked(true);
@@ -119,8 +124,9 @@ void PortDialog::switchTo(int portNumber, const QString& failureText) {
     // number until a later switch or a restart.
     port_->close();
     if (!port_->setPortNumber(portNumber) || !port_->open()) {
-        platform::showMessage(
-            this, {failureText, platform::portMessageTitle(), platform::MessageIcon::Exclamation});
+        platform::showMessage(this,
+                              {failureText, platform::portMessageTitle(),
+                               platform::MessageIcon::Exclamation, port_->openFailureDetail()});
         return;
     }
     close();

@@ -12,8 +12,11 @@
 #include "main_window/channel_grid.h"
 #include "main_window/clickable_label.h"
 #include "main_window/emergency_window.h"
+#include "platform/backups.h"
+#include "platform/line_trace.h"
 #include "platform/look.h"
 #include "platform/message_box.h"
+#include "platform/old_backups.h"
 #include "platform/serial_port.h"
 #include "platform/sqlite_stores.h"
 #include "platform/text_files.h"
@@ -84,6 +87,13 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
     emergency_ = std::make_unique<platform::SqliteEmergencyTable>(
         databasePath(options_.databaseFolder, kEmergencyDatabaseFile));
     port_ = std::make_unique<platform::SerialPort>();
+    if (const QString traceFile = qEnvironmentVariable("KR4720_TRACE"); !traceFile.isEmpty()) {
+        trace_ = std::make_unique<platform::LineTrace>();
+        traceFailure_ = trace_->open(traceFile);
+        if (traceFailure_.isEmpty()) {
+            port_->setTrace(trace_.get());
+        }
+    }
 
     timer1_.setInterval(100);
     timer2_.setInterval(60);
@@ -94,20 +104,26 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
     }
 
     radio_link::TransferDisplay& display = *this;
+    sentRecorder_ = std::make_unique<radio_link::SentRecorder>(*port_);
+    replyRecorder_ = std::make_unique<radio_link::ReplyRecorder>(*port_);
     handshake_ = std::make_unique<radio_link::RadioReadyHandshake>(*port_, display, windowTimer3_);
     write_ = std::make_unique<radio_link::WriteSequence>(
-        radio_link::WriteSequence::Parts{*port_, *channels_, *emergency_, dcsCodes_, display,
-                                         windowTimer1_, windowTimer3_, windowTimer4_});
+        radio_link::WriteSequence::Parts{*sentRecorder_, *channels_, *emergency_, dcsCodes_,
+                                         display, windowTimer1_, windowTimer3_, windowTimer4_});
     read_ = std::make_unique<radio_link::ReadSequence>(radio_link::ReadSequence::Parts{
-        *port_, *channels_, *emergency_, dcsCodes_, display, windowTimer3_, clock_});
+        *replyRecorder_, *channels_, *emergency_, dcsCodes_, display, windowTimer3_, clock_});
     connect(&timer3_, &QTimer::timeout, this, [this] { handshake_->tick(); });
     connect(&timer4_, &QTimer::timeout, this, [this] { write_->onTimer4(); });
     connect(&timer1_, &QTimer::timeout, this, [this] {
         write_->onTimer1();
-        if (closeAfterWrite_ && !write_->isRunning()) {
-            close();
+        if (!write_->isRunning()) {
+            afterWrite();
+            if (closeAfterWrite_) {
+                close();
+            }
         }
     });
+    connect(port_.get(), &platform::SerialPort::openChanged, this, &StartWindow::portOpenChanged);
     connect(port_.get(), &platform::SerialPort::lineLost, this, &StartWindow::onLineLost);
 
     setWindowTitle(QStringLiteral("KR-4720"));
@@ -316,6 +332,13 @@ void StartWindow::startUp() {
     dcsCodes_.fill();
     label8_->setText(formatDate(options_.today()));
     channels_->MoveFirst();
+    platform::removeOldBackups(platform::backupsFolder());
+    if (!traceFailure_.isEmpty()) {
+        platform::showMessage(
+            this,
+            {QStringLiteral("无法写入线路记录文件 %1").arg(qEnvironmentVariable("KR4720_TRACE")),
+             platform::dataErrorTitle(), platform::MessageIcon::Information, traceFailure_});
+    }
     openSerialPort();
     timer3_.start();
     timer1_.stop();
@@ -329,24 +352,33 @@ void StartWindow::openSerialPort() {
         return;
     }
     platform::showMessage(this, {QStringLiteral("串行端口 1已被其它设备使用，已选择 COM2 "),
-                                 platform::portMessageTitle(), platform::MessageIcon::Exclamation});
+                                 platform::portMessageTitle(), platform::MessageIcon::Exclamation,
+                                 port_->openFailureDetail()});
     port_->setPortNumber(2);
     if (!port_->open()) {
         // The window still comes up; the port dialog can try again later.
-        platform::showMessage(this,
-                              {QStringLiteral("串行端口 2 已被使用， "),
-                               platform::portMessageTitle(), platform::MessageIcon::Exclamation});
+        platform::showMessage(
+            this, {QStringLiteral("串行端口 2 已被使用， "), platform::portMessageTitle(),
+                   platform::MessageIcon::Exclamation, port_->openFailureDetail()});
     }
 }
 
-// While idle nothing else would notice; a transfer says so itself.
+// The ready text speaks of the radio on the open port: a closed port clears
+// it, and a newly opened one is polled until its radio answers.
+void StartWindow::portOpenChanged(bool open) {
+    if (!open) {
+        label2_->setText(QString());
+    } else if (!write_->isRunning()) {
+        timer3_.start();
+    }
+}
+
+// While idle nothing else would notice; a transfer says so itself. The ready
+// text went with the port (portOpenChanged).
 void StartWindow::onLineLost() {
     if (write_->isRunning() || read_->isRunning()) {
         return;
     }
-    setStatus("");
-    // Polls again once the port is reopened, to show when the radio is back.
-    timer3_.start();
     platform::Message box{QStringLiteral("串行端口连接中断"), platform::portMessageTitle(),
                           platform::MessageIcon::Exclamation, port_->deviceName()};
     platform::showMessage(this, box);
@@ -361,7 +393,40 @@ bool StartWindow::refuseWhileWriting() {
 }
 
 void StartWindow::writeChannels() {
+    if (write_->isRunning()) {
+        return;
+    }
+    std::optional<radio_link::RadioImage> records;
+    try {
+        records = radio_link::RecordsToWrite(*channels_, *emergency_, dcsCodes_, squelchText());
+    } catch (const DataError&) {
+        // The write meets the same failure and says so.
+    }
+    sentRecorder_->clear();
     write_->start();
+    if (!write_->isRunning()) {
+        return;
+    }
+    // "A" is on the line: keep what the write is sending before its records go.
+    writeBackedUp_ = true;
+    writeStartedAt_ = QDateTime::currentDateTime();
+    writeBackup_ = records;
+    if (records) {
+        keepBackup(QStringLiteral("write"), *records, writeStartedAt_);
+    }
+}
+
+void StartWindow::afterWrite() {
+    if (!writeBackedUp_) {
+        return;
+    }
+    writeBackedUp_ = false;
+    // A row edited while the write ran goes out as it was at its tick: the
+    // backup then holds what really went on the line.
+    if (const auto sent = sentRecorder_->image(); sent && sent != writeBackup_) {
+        keepBackup(QStringLiteral("write"), *sent, writeStartedAt_);
+    }
+    reportBackupFailure();
 }
 
 void StartWindow::readChannels() {
@@ -369,7 +434,39 @@ void StartWindow::readChannels() {
     if (write_->isRunning()) {
         return;
     }
+    transferMessageShown_ = false;
     read_->run();
+    if (transferMessageShown_) {
+        return;
+    }
+    if (const auto records = replyRecorder_->image()) {
+        keepBackup(QStringLiteral("read"), *records, QDateTime::currentDateTime());
+        reportBackupFailure();
+    }
+}
+
+// A backup never holds up or stops a transfer: one that cannot be saved is
+// told once the transfer is over.
+void StartWindow::keepBackup(const QString& what, const radio_link::RadioImage& image,
+                             const QDateTime& when) {
+    const std::string text = radio_link::RadioImageText(image);
+    const platform::BackupSave saved = platform::saveBackup(
+        what, QByteArray(text.data(), static_cast<qsizetype>(text.size())), when);
+    backupFailure_ = saved.ok()             ? QString()
+                     : saved.path.isEmpty() ? platform::backupsFolder()
+                                            : saved.path;
+    backupFailureReason_ = saved.error;
+}
+
+void StartWindow::reportBackupFailure() {
+    if (backupFailure_.isEmpty()) {
+        return;
+    }
+    platform::showMessage(
+        this,
+        {QStringLiteral("备份文件 %1 无法保存（数据传送不受影响）").arg(backupFailure_),
+         platform::dataErrorTitle(), platform::MessageIcon::Information, backupFailureReason_});
+    backupFailure_.clear();
 }
 
 namespace {
@@ -547,6 +644,7 @@ void StartWindow::setSquelchText(const std::string& text) {
 void StartWindow::showMessage(radio_link::TransferMessage message,
                               const radio_link::MessageDetail& detail) {
     using radio_link::TransferMessage;
+    transferMessageShown_ = true;
     platform::Message box{{}, platform::dataErrorTitle(), platform::MessageIcon::Information, {}};
     switch (message) {
     case TransferMessage::ReadTimeout:

@@ -4,10 +4,14 @@
 #include "platform/file_dialog.h"
 #include "platform/window_timer.h"
 #include "radio_link/handshake.h"
+#include "radio_link/radio_image.h"
 #include "radio_link/read_sequence.h"
+#include "radio_link/reply_recorder.h"
+#include "radio_link/write_records.h"
 #include "radio_link/write_sequence.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -15,6 +19,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -25,6 +30,7 @@ namespace kr4720::platform {
 class SqliteChannelTable;
 class SqliteEmergencyTable;
 class SerialPort;
+class LineTrace;
 } // namespace kr4720::platform
 
 namespace kr4720::main_window {
@@ -88,6 +94,11 @@ private:
     bool chooseCsvFile(bool save);
     void openSerialPort();
     void onLineLost();
+    void portOpenChanged(bool open);
+    void afterWrite();
+    void keepBackup(const QString& what, const radio_link::RadioImage& image,
+                    const QDateTime& when);
+    void reportBackupFailure();
 
     // What the transfers show in the window.
     void setStatus(const std::string& text) override;
@@ -101,6 +112,9 @@ private:
     StartWindowOptions options_;
     std::unique_ptr<platform::SqliteChannelTable> channels_;
     std::unique_ptr<platform::SqliteEmergencyTable> emergency_;
+    // KR4720_TRACE: every byte on the line; outlives the port that writes to it.
+    std::unique_ptr<platform::LineTrace> trace_;
+    QString traceFailure_;
     std::unique_ptr<platform::SerialPort> port_;
     DcsCodes dcsCodes_;
     platform::CommonDialog commonDialog1_;
@@ -116,6 +130,9 @@ private:
     platform::WindowTimer windowTimer3_{timer3_};
     platform::WindowTimer windowTimer4_{timer4_};
     platform::SteadyClock clock_;
+    // What the transfers put on and take from the line, for the backups.
+    std::unique_ptr<radio_link::SentRecorder> sentRecorder_;
+    std::unique_ptr<radio_link::ReplyRecorder> replyRecorder_;
     std::unique_ptr<radio_link::RadioReadyHandshake> handshake_;
     std::unique_ptr<radio_link::WriteSequence> write_;
     std::unique_ptr<radio_link::ReadSequence> read_;
@@ -127,6 +144,16 @@ private:
     QComboBox* combo8_ = nullptr;
     // The window was asked to close while a write ran: it closes when the write ends.
     bool closeAfterWrite_ = false;
+
+    // The backup of the running write: when it started and what was saved.
+    bool writeBackedUp_ = false;
+    QDateTime writeStartedAt_;
+    std::optional<radio_link::RadioImage> writeBackup_;
+    // A backup that could not be saved, told once the transfer is over.
+    QString backupFailure_;
+    QString backupFailureReason_;
+    // Whether the running read has shown a message: it did not complete.
+    bool transferMessageShown_ = false;
 };
 
 } // namespace kr4720::main_window

@@ -1,28 +1,19 @@
 #include "platform/serial_port.h"
 
+#include "platform/line_trace.h"
+
 #include <QDeadlineTimer>
 #include <QSerialPortInfo>
 
 namespace kr4720::platform {
-
-QString portDeviceName(int portNumber) {
-    const QByteArray variable = "KR4720_COM" + QByteArray::number(portNumber);
-    const QString configured = qEnvironmentVariable(variable.constData());
-    if (!configured.isEmpty()) {
-        return configured;
-    }
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(portNumber);
-#else
-    return QStringLiteral("/dev/ttyS%1").arg(portNumber - 1);
-#endif
-}
 
 SerialPort::SerialPort(QObject* parent) : QObject(parent) {
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
 }
 
 SerialPort::~SerialPort() {
+    // Quietly: whoever listens to openChanged may be half gone already.
+    blockSignals(true);
     close();
 }
 
@@ -39,26 +30,30 @@ bool SerialPort::open() {
         return false;
     }
     received_.clear();
-    device_ = portDeviceName(portNumber_);
-    port_.setPortName(device_);
+    openFailureDetail_.clear();
+    openedDevice_ = device_.isEmpty() ? portDeviceName(portNumber_) : device_;
+    port_.setPortName(openedDevice_);
     port_.setBaudRate(QSerialPort::Baud9600);
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::NoParity);
     port_.setStopBits(QSerialPort::OneStop);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
+        openFailureDetail_ = portOpenFailureDetail(openedDevice_, port_.error(), port_.errorString());
         return false;
     }
     // A pseudo-terminal refuses the modem lines; that is no reason to fail.
     port_.clearError();
+    emit openChanged(true);
     return true;
 }
 
 void SerialPort::close() {
+    received_.clear();
     if (port_.isOpen()) {
         port_.close();
+        emit openChanged(false);
     }
-    received_.clear();
 }
 
 bool SerialPort::isOpen() const {
@@ -71,12 +66,20 @@ bool SerialPort::output(std::string_view text) {
     }
     const auto written = port_.write(text.data(), static_cast<qint64>(text.size()));
     port_.flush();
+    if (trace_ != nullptr && written > 0) {
+        trace_->record(port_.portName(), LineTrace::Direction::Sent,
+                       QByteArray(text.data(), static_cast<qsizetype>(written)));
+    }
     return written == static_cast<qint64>(text.size()) && port_.isOpen();
 }
 
 void SerialPort::takeAvailable() {
     if (port_.isOpen() && port_.bytesAvailable() > 0) {
-        received_ += port_.readAll();
+        const QByteArray bytes = port_.readAll();
+        if (trace_ != nullptr) {
+            trace_->record(port_.portName(), LineTrace::Direction::Received, bytes);
+        }
+        received_ += bytes;
     }
 }
 
@@ -116,6 +119,16 @@ bool SerialPort::waitForInput(std::chrono::milliseconds timeout) {
     return !received_.isEmpty();
 }
 
+bool SerialPort::drainOutput(std::chrono::milliseconds timeout) {
+    const QDeadlineTimer deadline(timeout);
+    while (port_.isOpen() && port_.bytesToWrite() > 0) {
+        if (!port_.waitForBytesWritten(static_cast<int>(deadline.remainingTime()))) {
+            return false;
+        }
+    }
+    return port_.isOpen();
+}
+
 void SerialPort::handleError(QSerialPort::SerialPortError error) {
     switch (error) {
     case QSerialPort::NoError:
@@ -131,6 +144,7 @@ void SerialPort::handleError(QSerialPort::SerialPortError error) {
     if (port_.isOpen()) {
         port_.close();
         received_.clear();
+        emit openChanged(false);
         emit lineLost();
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/port_names.h"
 #include "radio_link/serial_link.h"
 
 #include <QByteArray>
@@ -9,12 +10,10 @@
 
 namespace kr4720::platform {
 
-// The device behind port n: the environment variable KR4720_COM<n> when set,
-// else COM<n> on Windows and /dev/ttyS<n-1> elsewhere.
-QString portDeviceName(int portNumber);
-
 // The radio's serial port (MSComm1): 9600 baud, 8 data bits, no parity, one
 // stop bit, no flow control. The port number changes only while it is closed.
+class LineTrace;
+
 class SerialPort : public QObject, public radio_link::SerialLink {
     Q_OBJECT
 public:
@@ -24,13 +23,23 @@ public:
     int portNumber() const { return portNumber_; }
     // False when the port is open: the number changes only while closed.
     bool setPortNumber(int number);
-    // Opens the device of the current port number; false when it is missing
-    // or another program holds it.
+    // Opens the device the current port number maps to now; false when it is
+    // missing, another program holds it or the user may not use it.
     bool open();
     void close();
     QString errorText() const { return port_.errorString(); }
-    // The device of the port as last opened, e.g. "/dev/ttyUSB0".
-    QString deviceName() const { return device_; }
+    QSerialPort::SerialPortError error() const { return port_.error(); }
+    // A device opened instead of the numbered port's (kr4720-cli names its
+    // ports by device); empty goes back to the number.
+    void setDeviceName(const QString& device) { device_ = device; }
+    // The device the last open tried, e.g. "/dev/ttyUSB0".
+    QString deviceName() const { return openedDevice_; }
+    // Why the last open failed, for the second line of its message.
+    QString openFailureDetail() const { return openFailureDetail_; }
+    // Every byte sent and received from now on also goes to the trace.
+    void setTrace(LineTrace* trace) { trace_ = trace; }
+    // Waits until everything queued has gone to the device; false on time-out.
+    bool drainOutput(std::chrono::milliseconds timeout);
 
     bool isOpen() const override;
     void setTextMode() override {}
@@ -41,6 +50,8 @@ public:
     bool waitForInput(std::chrono::milliseconds timeout) override;
 
 signals:
+    // The port was opened or closed (also when the line broke).
+    void openChanged(bool open);
     // The line broke while open (device gone, cable pulled).
     void lineLost();
 
@@ -51,7 +62,10 @@ private:
     QSerialPort port_;
     int portNumber_ = 1;
     QString device_;
+    QString openedDevice_;
+    LineTrace* trace_ = nullptr;
     QByteArray received_;
+    QString openFailureDetail_;
 };
 
 } // namespace kr4720::platform

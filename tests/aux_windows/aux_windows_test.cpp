@@ -35,6 +35,7 @@ protected:
     void SetUp() override {
         setPort(1, pty1.path());
         setPort(2, pty2.path());
+        qputenv("XDG_DATA_HOME", QFile::encodeName(folder.path()));
     }
     static void setPort(int number, const std::string& device) {
         qputenv(number == 1 ? "KR4720_COM1" : "KR4720_COM2", QByteArray::fromStdString(device));
@@ -49,6 +50,7 @@ protected:
         settle();
         qunsetenv("KR4720_COM1");
         qunsetenv("KR4720_COM2");
+        qunsetenv("XDG_DATA_HOME");
     }
     std::unique_ptr<StartWindow> start() {
         auto window = std::make_unique<StartWindow>(main_window::StartWindowOptions{folder.path()});
@@ -160,6 +162,7 @@ TEST_F(AuxWindowsTest, PortDialogSwitchToAnAbsentPortLeavesTheLinkClosedOnTheNew
         ASSERT_EQ(messages.messages.size(), 1);
         EXPECT_EQ(messages.messages[0].text, c.text);
         EXPECT_EQ(messages.messages[0].title, "系统信息");
+        EXPECT_TRUE(messages.messages[0].informativeText.startsWith("设备 /nonexistent/tty："));
         ASSERT_TRUE(dialog && dialog->isVisible());
         EXPECT_FALSE(port.isOpen());
         EXPECT_EQ(port.portNumber(), c.absent);
@@ -241,6 +244,9 @@ TEST_F(AuxWindowsTest, CaptionsAndTheInstructionsTextAreAsDesigned) {
         ASSERT_TRUE(label != nullptr || button != nullptr) << name;
         EXPECT_EQ(label != nullptr ? label->text() : button->text(), text) << name;
     }
+    // Each port shows the device it leads to.
+    EXPECT_EQ(child<QRadioButton>(dialog, "Option1")->toolTip().toStdString(), pty1.path());
+    EXPECT_EQ(child<QRadioButton>(dialog, "Option2")->toolTip().toStdString(), pty2.path());
 
     const QList<std::pair<int, QString>> pieces = {
         {18, "操作说明"},

@@ -1,16 +1,20 @@
 #include "aux_windows/port_dialog.h"
 #include "main_window/channel_grid.h"
 #include "platform/file_dialog.h"
+#include "platform/message_box.h"
 #include "platform/serial_port.h"
+#include "radio_link/radio_image.h"
 #include "support/pseudo_terminal.h"
 #include "support/window_fixture.h"
 #include "virtual_radio/virtual_radio.h"
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
@@ -384,4 +388,134 @@ TEST_F(TransferEndToEnd, ARefusedValueIsNamedOnTheSecondLine) {
     expectMessage("数据超出范围 ！！", "错误警告 ");
     EXPECT_EQ(messages.messages[0].informativeText, "信道 5：发哑音 67.05");
     EXPECT_EQ(radio->receivedBytes().find('A'), std::string::npos);
+}
+
+namespace {
+
+// The same, with the backups folder and the line trace of the test's own.
+class BackupsAndTrace : public TransferEndToEnd {
+protected:
+    void SetUp() override {
+        TransferEndToEnd::SetUp();
+        qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+        qputenv("KR4720_TRACE", QFile::encodeName(data.file("trace.txt")));
+    }
+    void TearDown() override {
+        TransferEndToEnd::TearDown();
+        qunsetenv("KR4720_TRACE");
+    }
+    // The backups saved so far whose names end in `suffix`, with their text.
+    QList<std::pair<QString, std::string>> backups(const QString& suffix) const {
+        QList<std::pair<QString, std::string>> found;
+        const QDir folder(data.file("kr4720/backups"));
+        for (const QString& name : folder.entryList({"*" + suffix}, QDir::Files)) {
+            QFile file(folder.filePath(name));
+            file.open(QIODevice::ReadOnly);
+            found.append({name, file.readAll().toStdString()});
+        }
+        return found;
+    }
+    static std::string imageText(const VirtualRadio::Memory& memory) {
+        return radio_link::RadioImageText(memory);
+    }
+
+    TempFolder data;
+};
+
+} // namespace
+
+TEST_F(BackupsAndTrace, AReadKeepsWhatTheRadioHoldsAndTheTraceShowsTheLine) {
+    startRadio();
+    ASSERT_TRUE(ready());
+    window->readChannels();
+    ASSERT_TRUE(messages.messages.isEmpty()) << messages.texts().join('|').toStdString();
+    const auto saved = backups("-read.img");
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d-read\.img$)")
+                    .match(saved[0].first)
+                    .hasMatch())
+        << saved[0].first.toStdString();
+    EXPECT_EQ(saved[0].second, imageText(radio->memory()));
+
+    QFile trace(data.file("trace.txt"));
+    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(trace.readAll());
+    EXPECT_TRUE(text.contains(QRegularExpression(R"(\d\d:\d\d:\d\d\.\d{3} \S+ -> 42  \|B\|)")))
+        << text.toStdString();
+    // Every record of the reply is in the trace as it came, as text.
+    QString received;
+    for (const QString& line : text.split('\n')) {
+        if (line.contains(" <- ")) {
+            received += line.section('|', 1, 1);
+        }
+    }
+    EXPECT_TRUE(received.contains(
+        QString::fromStdString(VirtualRadio::leadingRecord() + radio->memory()[0])));
+}
+
+TEST_F(BackupsAndTrace, AWriteKeepsExactlyTheRecordsThatWentOnTheLine) {
+    startRadio();
+    setRow(2, {"146.12500", "", "023", "146.72500", "", "754", "del", "1", "on"});
+    combo8()->setEditText("6");
+    radio->clearLog();
+    window->writeChannels();
+    // Kept as the write starts, before its first record is sent.
+    const auto atStart = backups("-write.img");
+    ASSERT_EQ(atStart.size(), 1);
+    EXPECT_EQ(radio->receivedBytes().find('0'), std::string::npos);
+    ASSERT_TRUE(pumpUntil([&] { return !window->writeSequence().isRunning(); }));
+    ASSERT_TRUE(radio->waitFor([](const auto& c) { return c.completeWrites == 1; }, 2000ms));
+
+    const std::string line = radio->receivedBytes().substr(radio->receivedBytes().find('A') + 1);
+    ASSERT_GE(line.size(), 17u * 32);
+    std::string records;
+    for (std::size_t i = 0; i < 17; ++i) {
+        records += line.substr(i * 32, 32) + '\n';
+    }
+    EXPECT_EQ(backups("-write.img"), atStart);
+    EXPECT_EQ(atStart[0].second, records);
+    EXPECT_EQ(atStart[0].second, imageText(radio->memory()));
+    EXPECT_TRUE(messages.messages.isEmpty());
+}
+
+TEST_F(BackupsAndTrace, ABackupThatCannotBeSavedIsToldAfterTheTransferWhichStillSucceeds) {
+    // A file where the folder should be: nothing can be saved under it.
+    data.write("blocked", "");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.file("blocked")));
+    startRadio();
+    QList<bool> writeRunning;
+    platform::setMessageHandler([&](const platform::Message& message) {
+        writeRunning << window->writeSequence().isRunning();
+        messages.messages.append(message);
+    });
+    setRow(0, {"435.00000"});
+    writeAll();
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_EQ(writeRunning, QList<bool>{false});
+    EXPECT_TRUE(messages.messages[0].text.startsWith("备份文件 " + data.file("blocked")));
+    EXPECT_TRUE(messages.messages[0].text.endsWith("无法保存（数据传送不受影响）"));
+    EXPECT_FALSE(messages.messages[0].informativeText.isEmpty());
+    EXPECT_EQ(radio->incompleteWrites(), 0);
+
+    messages.messages.clear();
+    setRow(0, {"400.00000"});
+    window->readChannels();
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_TRUE(messages.messages[0].text.startsWith("备份文件 "));
+    EXPECT_EQ(value(0, 1), "435");
+}
+
+TEST_F(BackupsAndTrace, PollsNobodyAnswersAreFoldedIntoALineASecond) {
+    startRadio([](auto& options) { options.noAnswer = true; });
+    pumpUntil([&] { return radio->counters().bytesReceived >= 15; });
+    window.reset(); // the trace is complete once the window is gone
+    QFile trace(data.file("trace.txt"));
+    ASSERT_TRUE(trace.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(trace.readAll()).split('\n', Qt::SkipEmptyParts);
+    // 15 polls in about 1.5 s: the first, one a second later counting those
+    // between, and the count of the last ones when the trace ends.
+    EXPECT_LE(lines.size(), 3) << lines.join("\n").toStdString();
+    for (const QString& line : lines) {
+        EXPECT_TRUE(line.contains(" -> 43  |C|")) << line.toStdString();
+    }
 }

@@ -2,6 +2,7 @@
 #include "radio_link/handshake.h"
 #include "radio_link/radio_image.h"
 #include "radio_link/read_sequence.h"
+#include "radio_link/write_records.h"
 #include "radio_link/write_sequence.h"
 #include "support/memory_cursors.h"
 
@@ -570,4 +571,33 @@ TEST(ReadSequence, ATimeOutAfterANonHexRecordKeepsOnlyTheChannelsBeforeIt) {
     EXPECT_EQ(rig.set.rows[static_cast<std::size_t>(1)][1], "451.175");
     EXPECT_EQ(rig.set.rows[static_cast<std::size_t>(2)][1], "999");
     EXPECT_EQ(rig.channels.currentRow(), 2);
+}
+
+TEST(WriteRecords, AreExactlyWhatTheWriteSendsAndWhatTheRecorderSaw) {
+    Rig rig;
+    rig.set = variedSet();
+    rig.set.rows[0][0] = "7";  // sent as channel 1
+    rig.set.rows[2][0] = "12"; // other rows keep their own number
+    rig.display.squelch = rig.set.squelch;
+    const std::optional<RadioImage> expected =
+        RecordsToWrite(rig.channels, rig.emergency, rig.codes, rig.set.squelch);
+    ASSERT_TRUE(expected);
+    EXPECT_EQ(rig.channels.currentRow(), 0);
+
+    SentRecorder recorder(rig.link);
+    WriteSequence writer({recorder, rig.channels, rig.emergency, rig.codes, rig.display, rig.timer1,
+                          rig.timer3, rig.timer4});
+    writeRecords(writer, 16);
+    EXPECT_FALSE(recorder.image()); // not yet whole
+    writer.onTimer1();
+    EXPECT_EQ(recorder.image(), expected);
+    std::string records;
+    for (const std::string& record : *expected) {
+        records += record;
+    }
+    EXPECT_EQ(rig.link.sent, "A" + records);
+    EXPECT_EQ(expected->at(2).substr(0, 2), "0C");
+
+    rig.set.squelch = "12";
+    EXPECT_FALSE(RecordsToWrite(rig.channels, rig.emergency, rig.codes, rig.set.squelch));
 }

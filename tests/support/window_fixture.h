@@ -20,10 +20,13 @@
 // message box it shows recorded.
 class WindowFixture : public ::testing::Test {
 protected:
+    // Backups go to the test's folder, never to the user's.
+    WindowFixture() { qputenv("XDG_DATA_HOME", QFile::encodeName(folder.path())); }
     void TearDown() override {
         window.reset();
         qunsetenv("KR4720_COM1");
         qunsetenv("KR4720_COM2");
+        qunsetenv("XDG_DATA_HOME");
     }
     // Makes and starts a new window whose first port is `port`.
     void start(const std::string& port, QDate today = QDate(2026, 12, 6)) {

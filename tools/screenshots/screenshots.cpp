@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -155,6 +156,8 @@ int run(const QDir& out, const QDate& date) {
     VirtualRadio radio(options);
     radio.start();
     qputenv("KR4720_COM1", QByteArray::fromStdString(radio.devicePath()));
+    // The backup of the read it shows stays in the temporary folder.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(folder.path()));
 
     main_window::StartWindowOptions windowOptions;
     windowOptions.databaseFolder = folder.path();

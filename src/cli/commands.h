@@ -1,0 +1,46 @@
+#pragma once
+
+#include "channel_data/channel_set.h"
+#include "cli/console.h"
+#include "cli/options.h"
+#include "cli/port_job.h"
+#include "cli/set_files.h"
+
+#include <QJsonObject>
+
+namespace kr4720::platform {
+class LineTrace;
+}
+
+namespace kr4720::cli {
+
+int runRead(const Options& options, const Console& console, platform::LineTrace* trace);
+int runWrite(const Options& options, const Console& console, platform::LineTrace* trace);
+int runVerify(const Options& options, const Console& console, platform::LineTrace* trace);
+int runConvert(const Options& options, const Console& console);
+int runShow(const Options& options, const Console& console);
+
+// Helpers the commands share.
+
+// The set as JSON: channels 1-16 with their fields, the emergency channel and
+// the squelch level.
+QJsonObject setJson(const ChannelSet& set);
+
+// Puts --squelch N and --emergency RX,TX[,on|off] into the set; a Chinese
+// usage error when one is malformed.
+QString applySetOptions(const Options& options, ChannelSet& set);
+
+// The file argument read in the format its extension (or --format) names;
+// prints the refusal and returns nullopt when it cannot be read.
+std::optional<LoadedFile> loadArgument(const QString& path, const QString& formatOption,
+                                       const Console& console);
+
+// Warnings, on standard error, for what a file of `target` cannot hold.
+void warnWhatIsLost(FileFormat target, bool hasSquelch, bool hasEmergency, const Console& console);
+
+// One line per port on standard output, the second lines on standard error,
+// and the JSON document.
+void reportPorts(const std::vector<PortTask>& tasks, const std::vector<PortResult>& results,
+                 const Console& console, const QString& doneText);
+
+} // namespace kr4720::cli

@@ -1,0 +1,47 @@
+#include "cli/console.h"
+
+#include <QJsonDocument>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace kr4720::cli {
+
+Console::Console(bool json, bool quiet)
+    : json_(json), quiet_(quiet), errorIsTerminal_(isatty(STDERR_FILENO) != 0) {}
+
+void Console::result(const QString& text) const {
+    if (json_) {
+        return;
+    }
+    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}
+
+void Console::note(const QString& text) const {
+    if (!quiet_) {
+        raw(text + QLatin1Char('\n'));
+    }
+}
+
+void Console::failure(const QString& text, const QString& detail) const {
+    raw(QStringLiteral("kr4720-cli: ") + text + QLatin1Char('\n'));
+    if (!detail.isEmpty()) {
+        raw(QStringLiteral("  ") + detail + QLatin1Char('\n'));
+    }
+}
+
+void Console::document(const QJsonObject& object) const {
+    if (!json_) {
+        return;
+    }
+    std::fputs(QJsonDocument(object).toJson(QJsonDocument::Indented).constData(), stdout);
+    std::fflush(stdout);
+}
+
+void Console::raw(const QString& text) const {
+    std::fputs(text.toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace kr4720::cli

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+
+namespace kr4720::cli {
+
+// Where the program's words go: results on standard output (or one JSON
+// document with --json), progress and warnings on standard error (not with
+// -q), failures on standard error always.
+class Console {
+public:
+    Console(bool json, bool quiet);
+
+    bool json() const { return json_; }
+    bool quiet() const { return quiet_; }
+    bool errorIsTerminal() const { return errorIsTerminal_; }
+
+    // A result line on standard output; nothing with --json.
+    void result(const QString& text) const;
+    // Progress and warnings on standard error; nothing with -q.
+    void note(const QString& text) const;
+    // A failure on standard error, the library's words or a hint indented on a
+    // second line.
+    void failure(const QString& text, const QString& detail = {}) const;
+    // The JSON document of a command, with --json.
+    void document(const QJsonObject& object) const;
+    // Raw text on standard error (the progress board draws with it).
+    void raw(const QString& text) const;
+
+private:
+    bool json_;
+    bool quiet_;
+    bool errorIsTerminal_;
+};
+
+} // namespace kr4720::cli

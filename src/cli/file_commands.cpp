@@ -1,0 +1,167 @@
+#include "channel_data/channel_layout.h"
+#include "channel_data/tone_tables.h"
+#include "cli/commands.h"
+
+#include <QJsonArray>
+
+namespace kr4720::cli {
+namespace {
+
+QJsonValue jsonOf(const FieldValue& value) {
+    return value ? QJsonValue(QString::fromStdString(*value)) : QJsonValue();
+}
+
+} // namespace
+
+QJsonObject setJson(const ChannelSet& set) {
+    static const char* const kChannelKeys[kChannelFieldCount] = {
+        "channel", "rxFrequency", "rxTone", "rxCode", "txFrequency",
+        "txTone",  "txCode",      "scan",   "bcl",    "beat"};
+    QJsonArray channels;
+    for (int row = 0; row < kChannelCount; ++row) {
+        QJsonObject channel{{QStringLiteral("channel"), row + 1}};
+        for (int field = 1; field < kChannelFieldCount; ++field) {
+            channel.insert(
+                QLatin1String(kChannelKeys[field]),
+                jsonOf(set.rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(field)]));
+        }
+        channels.append(channel);
+    }
+    const QJsonObject emergency{
+        {QStringLiteral("rxFrequency"), jsonOf(set.emergency[emergency_field::kReceiveFrequency])},
+        {QStringLiteral("txFrequency"), jsonOf(set.emergency[emergency_field::kTransmitFrequency])},
+        {QStringLiteral("beat"), jsonOf(set.emergency[emergency_field::kBeatShift])}};
+    return {{QStringLiteral("channels"), channels},
+            {QStringLiteral("emergency"), emergency},
+            {QStringLiteral("squelch"), QString::fromStdString(set.squelch).trimmed()}};
+}
+
+QString applySetOptions(const Options& options, ChannelSet& set) {
+    if (options.squelch) {
+        const QString level = options.squelch->trimmed();
+        if (level.size() != 1 || !level[0].isDigit()) {
+            return QStringLiteral("--squelch 需要 0 到 9 的一个数字，不是 %1")
+                .arg(*options.squelch);
+        }
+        set.squelch = level.toStdString();
+    }
+    if (options.emergency) {
+        const QStringList parts = options.emergency->split(QLatin1Char(','));
+        const QString beat =
+            parts.size() == 3 ? parts[2].trimmed().toLower() : QStringLiteral("off");
+        if (parts.size() < 2 || parts.size() > 3 ||
+            (beat != QLatin1String("on") && beat != QLatin1String("off"))) {
+            return QStringLiteral("--emergency 的格式是 收频率,发频率[,on|off]，不是 %1")
+                .arg(*options.emergency);
+        }
+        for (int field :
+             {emergency_field::kReceiveFrequency, emergency_field::kTransmitFrequency}) {
+            bool number = false;
+            const double frequency = parts[field].trimmed().toDouble(&number);
+            if (!number) {
+                return QStringLiteral("--emergency：%1 不是频率").arg(parts[field]);
+            }
+            set.emergency[static_cast<std::size_t>(field)] =
+                QString::number(frequency, 'f', 5).toStdString();
+        }
+        set.emergency[emergency_field::kBeatShift] = beat.toStdString();
+    }
+    return {};
+}
+
+std::optional<LoadedFile> loadArgument(const QString& path, const QString& formatOption,
+                                       const Console& console) {
+    const auto format = fileFormat(path, formatOption);
+    if (!format) {
+        console.failure(
+            QStringLiteral(
+                "无法识别文件 %1 的格式：扩展名应为 .img、.doc 或 .csv，或用 --format 指定")
+                .arg(path));
+        return std::nullopt;
+    }
+    DcsCodes codes;
+    codes.fill();
+    LoadedFile loaded = loadFile(path, *format, codes);
+    if (!loaded.ok()) {
+        console.failure(loaded.error);
+        return std::nullopt;
+    }
+    if (!loaded.report.isEmpty()) {
+        console.note(loaded.report);
+    }
+    return loaded;
+}
+
+void warnWhatIsLost(FileFormat target, bool hasSquelch, bool hasEmergency, const Console& console) {
+    if (target == FileFormat::Csv && (hasSquelch || hasEmergency)) {
+        console.note(QStringLiteral("注意：CSV 文件不能保存静噪级别和紧急信道，它们没有写入文件"));
+    } else if (target == FileFormat::ChannelFile && hasEmergency) {
+        console.note(QStringLiteral("注意：信道文件不能保存紧急信道，它没有写入文件"));
+    } else if (target == FileFormat::Image && (!hasSquelch || !hasEmergency)) {
+        console.note(
+            QStringLiteral("注意：源文件没有%1，镜像文件中用新信道组的默认值；可用 --squelch 和 "
+                           "--emergency 指定")
+                .arg(!hasEmergency && !hasSquelch ? QStringLiteral("紧急信道和静噪级别")
+                     : !hasEmergency              ? QStringLiteral("紧急信道")
+                                                  : QStringLiteral("静噪级别")));
+    }
+}
+
+int runShow(const Options& options, const Console& console) {
+    if (options.files.size() != 1) {
+        console.failure(QStringLiteral("用法：kr4720-cli show FILE"));
+        return kBadUsage;
+    }
+    const auto loaded = loadArgument(options.files[0], options.format, console);
+    if (!loaded) {
+        return kBadUsage;
+    }
+    console.result(tableText(loaded->set).chopped(1));
+    console.document(setJson(loaded->set));
+    return kOk;
+}
+
+int runConvert(const Options& options, const Console& console) {
+    if (options.files.size() != 2) {
+        console.failure(QStringLiteral("用法：kr4720-cli convert IN OUT"));
+        return kBadUsage;
+    }
+    const QString& out = options.files[1];
+    const auto target = out == QLatin1String("-") ? std::optional(FileFormat::Table)
+                                                  : fileFormat(out, options.format);
+    if (!target) {
+        console.failure(
+            QStringLiteral(
+                "无法识别文件 %1 的格式：扩展名应为 .img、.doc 或 .csv，或用 --format 指定")
+                .arg(out));
+        return kBadUsage;
+    }
+    auto loaded = loadArgument(options.files[0], QString(), console);
+    if (!loaded) {
+        return kBadUsage;
+    }
+    if (const QString error = applySetOptions(options, loaded->set); !error.isEmpty()) {
+        console.failure(error);
+        return kBadUsage;
+    }
+    const bool hasSquelch = loaded->hasSquelch || options.squelch.has_value();
+    const bool hasEmergency = loaded->hasEmergency || options.emergency.has_value();
+    if (*target == FileFormat::Table) {
+        console.result(tableText(loaded->set).chopped(1));
+        console.document(setJson(loaded->set));
+        return kOk;
+    }
+    warnWhatIsLost(*target, hasSquelch, hasEmergency, console);
+    DcsCodes codes;
+    codes.fill();
+    if (const QString error = saveFile(out, *target, loaded->set, codes); !error.isEmpty()) {
+        console.failure(error);
+        return kBadUsage;
+    }
+    console.document(QJsonObject{{QStringLiteral("input"), options.files[0]},
+                                 {QStringLiteral("output"), out},
+                                 {QStringLiteral("format"), formatName(*target)}});
+    return kOk;
+}
+
+} // namespace kr4720::cli

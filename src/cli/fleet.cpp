@@ -1,0 +1,138 @@
+#include "cli/fleet.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QThread>
+
+#include <memory>
+
+namespace kr4720::cli {
+namespace {
+
+QString phaseText(Phase phase) {
+    switch (phase) {
+    case Phase::Opening:
+        return QStringLiteral("打开端口");
+    case Phase::Waiting:
+        return QStringLiteral("等待对讲机应答");
+    case Phase::Reading:
+        return QStringLiteral("正在读取");
+    case Phase::Writing:
+        return QStringLiteral("正在写入");
+    case Phase::Verifying:
+        return QStringLiteral("正在核对");
+    case Phase::Done:
+        return QStringLiteral("完成");
+    case Phase::Failed:
+        return QStringLiteral("失败");
+    }
+    return {};
+}
+
+// One line per port: a bar redrawn in place on a terminal, otherwise a plain
+// line each time a port enters a new phase.
+class ProgressBoard : public QObject {
+public:
+    ProgressBoard(const std::vector<PortTask>& tasks, const Console& console)
+        : console_(console), lines_(tasks.size()) {
+        for (std::size_t i = 0; i < tasks.size(); ++i) {
+            lines_[i].label = tasks[i].label;
+            width_ = std::max(width_, static_cast<int>(tasks[i].label.size()));
+        }
+        if (console_.errorIsTerminal() && !console_.quiet()) {
+            draw(false);
+        }
+    }
+
+    void update(std::size_t port, Phase phase, int percent) {
+        Line& line = lines_[port];
+        const bool newPhase = line.phase != phase;
+        line.phase = phase;
+        if (phase != Phase::Failed) {
+            line.percent = percent; // a failed port keeps the bar where it stopped
+        }
+        if (console_.quiet()) {
+            return;
+        }
+        if (console_.errorIsTerminal()) {
+            draw(true);
+        } else if (newPhase && phase != Phase::Done && phase != Phase::Failed) {
+            console_.raw(line.label + QStringLiteral(": ") + phaseText(phase) + QLatin1Char('\n'));
+        }
+    }
+
+private:
+    struct Line {
+        QString label;
+        Phase phase = Phase::Opening;
+        int percent = 0;
+    };
+
+    void draw(bool again) {
+        QString text;
+        if (again) {
+            text += QStringLiteral("\x1b[%1A").arg(lines_.size());
+        }
+        for (const Line& line : lines_) {
+            const int filled = line.percent * 30 / 100;
+            text += QStringLiteral("\r\x1b[K") + line.label.leftJustified(width_) +
+                    QStringLiteral(" [") + QString(filled, QLatin1Char('#')) +
+                    QString(30 - filled, QLatin1Char('.')) +
+                    QStringLiteral("] %1% ").arg(line.percent, 3) + phaseText(line.phase) +
+                    QLatin1Char('\n');
+        }
+        console_.raw(text);
+    }
+
+    const Console& console_;
+    std::vector<Line> lines_;
+    int width_ = 0;
+};
+
+} // namespace
+
+std::vector<PortResult> runFleet(const std::vector<PortTask>& tasks, const Console& console) {
+    std::vector<PortResult> results(tasks.size());
+    ProgressBoard board(tasks, console);
+    QEventLoop loop;
+    std::size_t running = tasks.size();
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (std::size_t i = 0; i < tasks.size(); ++i) {
+        // The serial port, its timers and its event loop all live on this thread.
+        threads.emplace_back(QThread::create([&, i] {
+            const ProgressFunction progress = [&board, i](Phase phase, int percent) {
+                QMetaObject::invokeMethod(
+                    &board, [&board, i, phase, percent] { board.update(i, phase, percent); },
+                    Qt::QueuedConnection);
+            };
+            results[i] = runPortTask(tasks[i], progress);
+        }));
+        QObject::connect(threads.back().get(), &QThread::finished, &loop, [&] {
+            if (--running == 0) {
+                loop.quit();
+            }
+        });
+    }
+    for (const auto& thread : threads) {
+        thread->start();
+    }
+    if (running > 0) {
+        loop.exec();
+    }
+    for (const auto& thread : threads) {
+        thread->wait();
+    }
+    // Progress posted by the threads just before they ended.
+    QCoreApplication::sendPostedEvents(&board);
+    return results;
+}
+
+int combinedCode(const std::vector<PortResult>& results) {
+    int code = kOk;
+    for (const PortResult& result : results) {
+        code = std::max(code, result.code);
+    }
+    return code;
+}
+
+} // namespace kr4720::cli

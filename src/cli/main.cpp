@@ -1,0 +1,173 @@
+// kr4720-cli: the window program's transfers and file conversions from a
+// shell, for one radio or for a whole box of them at once.
+
+#include "cli/commands.h"
+#include "cli/console.h"
+#include "cli/options.h"
+#include "cli/ports.h"
+#include "platform/line_trace.h"
+
+#include <QCoreApplication>
+#include <QMap>
+
+#include <cstdio>
+
+using namespace kr4720::cli;
+
+namespace {
+
+const char* const kProgramHelp =
+    "用法：kr4720-cli 命令 [选项]\n"
+    "从命令行读写 KR4720 对讲机，可同时写多台。\n"
+    "\n"
+    "命令：\n"
+    "  ports                               列出串行端口\n"
+    "  detect [-p PORT]...                 找出有对讲机应答的端口\n"
+    "  read -p PORT [-o FILE]              读出对讲机，存入文件或显示为表格\n"
+    "  write -p PORT [-p PORT]... FILE     把文件写入一台或同时写入多台对讲机\n"
+    "  verify -p PORT FILE                 读出对讲机并与文件比较\n"
+    "  convert IN OUT                      转换文件格式\n"
+    "  show FILE                           把文件显示为表格\n"
+    "\n"
+    "文件格式按扩展名：.img 对讲机镜像，.doc 信道文件，.csv CHIRP CSV。\n"
+    "PORT：设备路径（/dev/ttyUSB0）、名称（ttyUSB0）、COM1、COM2，或 auto（所有有应答的端口）。\n"
+    "\n"
+    "通用选项：\n"
+    "  --json         结果以 JSON 输出到标准输出\n"
+    "  -q, --quiet    不显示进度和提示\n"
+    "  --trace FILE   把线路上收发的每个字节记入 FILE\n"
+    "  -h, --help     显示帮助（kr4720-cli 命令 --help 显示该命令的帮助）\n"
+    "  --version      显示版本\n"
+    "\n"
+    "退出状态：0 成功；1 对讲机没有应答、传送失败或核对有差异；\n"
+    "          2 用法错误或文件无法读取；3 串行端口无法打开。\n";
+
+const QMap<QString, const char*>& commandHelp() {
+    static const QMap<QString, const char*> help{
+        {QStringLiteral("ports"),
+         "用法：kr4720-cli ports [--json]\n"
+         "列出串行端口：设备、USB 厂商:产品号、厂商和说明，标出常见写频线芯片\n"
+         "（CH340、PL2303、CP210x、FTDI），并说明 COM1 和 COM2 对应的设备。\n"},
+        {QStringLiteral("detect"), "用法：kr4720-cli detect [-p PORT]... [--json]\n"
+                                   "像窗口程序一样用 \"C\" 询问对讲机，列出一秒内有应答的端口。\n"
+                                   "不给 -p 时检查所有串行端口。\n"},
+        {QStringLiteral("read"),
+         "用法：kr4720-cli read -p PORT [-o FILE] [--format img|doc|csv]\n"
+         "读出对讲机的 16 个信道、紧急信道和静噪级别。\n"
+         "  -o FILE     存入文件，格式按扩展名或 --format；没有 -o 或 -o - 时显示为表格\n"
+         "存为 .img 时保存对讲机发来的原始记录。\n"},
+        {QStringLiteral("write"),
+         "用法：kr4720-cli write -p PORT [-p PORT]... FILE [选项]\n"
+         "把文件写入对讲机；多个 -p（或 -p auto）时同时写入所有对讲机。\n"
+         "写入前先读出每台对讲机，存为备份：\n"
+         "  $XDG_DATA_HOME/kr4720/backups/YYYY-MM-DD_HH-MM-SS-PORT-before-write.img\n"
+         "文件没有的部分（信道文件没有紧急信道；CSV 没有紧急信道和静噪级别）保留对讲机原有的值。\n"
+         "没有应答的对讲机不写入。没有信道号的文件按顺序写入信道 1-16。\n"
+         "  --verify                   写入后读回核对\n"
+         "  --no-backup                不保存备份（.img 文件时也不先读出）\n"
+         "  --squelch N                静噪级别 0-9\n"
+         "  --emergency RX,TX[,on|off] 紧急信道的收频率、发频率和拍频\n"
+         "  --format img|doc|csv       文件格式\n"},
+        {QStringLiteral("verify"),
+         "用法：kr4720-cli verify -p PORT FILE [--format img|doc|csv]\n"
+         "读出对讲机并与文件比较，列出每处不同（信道、字段、对讲机的值、文件的值）。\n"
+         "数值按标准形式比较（145.5 = 145.50000，67 = 67.0，扫描为空 = add）；\n"
+         "只比较文件中有的部分。有差异时退出状态为 1。\n"},
+        {QStringLiteral("convert"),
+         "用法：kr4720-cli convert IN OUT [--format img|doc|csv] [--squelch N] [--emergency ...]\n"
+         "在 .img、.doc、.csv 之间转换；OUT 为 - 时显示为表格。--format 指定 OUT 的格式。\n"
+         "目标格式存不下的部分在标准错误上提示。\n"},
+        {QStringLiteral("show"), "用法：kr4720-cli show FILE [--format img|doc|csv] [--json]\n"
+                                 "把文件中的信道组显示为表格。\n"},
+    };
+    return help;
+}
+
+int usageError(const QString& text) {
+    Console(false, false).failure(text, QStringLiteral("kr4720-cli --help 显示用法"));
+    return kBadUsage;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("kr4720-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KR4720_VERSION));
+
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    const Options options = parseOptions(arguments);
+    if (!options.error.isEmpty()) {
+        return usageError(options.error);
+    }
+    if (options.version) {
+        std::printf("kr4720-cli %s\n", KR4720_VERSION);
+        return kOk;
+    }
+    if (options.command.isEmpty()) {
+        if (options.help) {
+            std::fputs(kProgramHelp, stdout);
+            return kOk;
+        }
+        std::fputs(kProgramHelp, stderr);
+        return kBadUsage;
+    }
+    const auto help = commandHelp().find(options.command);
+    if (help == commandHelp().end()) {
+        return usageError(QStringLiteral("未知命令 %1").arg(options.command));
+    }
+    if (options.help) {
+        std::fputs(*help, stdout);
+        return kOk;
+    }
+    static const QMap<QString, QStringList> allowed{
+        {QStringLiteral("ports"), {}},
+        {QStringLiteral("detect"), {QStringLiteral("port")}},
+        {QStringLiteral("read"),
+         {QStringLiteral("port"), QStringLiteral("output"), QStringLiteral("format")}},
+        {QStringLiteral("write"),
+         {QStringLiteral("port"), QStringLiteral("format"), QStringLiteral("verify"),
+          QStringLiteral("no-backup"), QStringLiteral("squelch"), QStringLiteral("emergency")}},
+        {QStringLiteral("verify"), {QStringLiteral("port"), QStringLiteral("format")}},
+        {QStringLiteral("convert"),
+         {QStringLiteral("format"), QStringLiteral("squelch"), QStringLiteral("emergency")}},
+        {QStringLiteral("show"), {QStringLiteral("format")}},
+    };
+    if (const QString error = checkAllowed(options, allowed.value(options.command));
+        !error.isEmpty()) {
+        return usageError(error);
+    }
+
+    const Console console(options.json, options.quiet);
+    kr4720::platform::LineTrace trace;
+    kr4720::platform::LineTrace* tracePointer = nullptr;
+    if (!options.trace.isEmpty()) {
+        if (const QString error = trace.open(options.trace); !error.isEmpty()) {
+            console.failure(QStringLiteral("无法写入记录文件 %1").arg(options.trace), error);
+            return kBadUsage;
+        }
+        tracePointer = &trace;
+    }
+
+    const QString& command = options.command;
+    if (command == QLatin1String("ports")) {
+        return runPorts(options, console);
+    }
+    if (command == QLatin1String("detect")) {
+        return runDetect(options, console, tracePointer);
+    }
+    if (command == QLatin1String("read")) {
+        return runRead(options, console, tracePointer);
+    }
+    if (command == QLatin1String("write")) {
+        return runWrite(options, console, tracePointer);
+    }
+    if (command == QLatin1String("verify")) {
+        return runVerify(options, console, tracePointer);
+    }
+    if (command == QLatin1String("convert")) {
+        return runConvert(options, console);
+    }
+    return runShow(options, console);
+}

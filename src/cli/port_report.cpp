@@ -1,0 +1,59 @@
+#include "cli/commands.h"
+
+#include <QJsonArray>
+
+namespace kr4720::cli {
+
+void reportPorts(const std::vector<PortTask>& tasks, const std::vector<PortResult>& results,
+                 const Console& console, const QString& doneText) {
+    QJsonArray list;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        const PortResult& result = results[i];
+        const QString& label = tasks[i].label;
+        QJsonArray differences;
+        for (const Difference& difference : result.differences) {
+            differences.append(QJsonObject{{QStringLiteral("channel"), difference.channel},
+                                           {QStringLiteral("field"), difference.field},
+                                           {QStringLiteral("radio"), difference.radio},
+                                           {QStringLiteral("file"), difference.file}});
+            console.result(
+                QStringLiteral("%1  %2  %3  对讲机 %4  文件 %5")
+                    .arg(label,
+                         difference.channel > 16
+                             ? QStringLiteral("紧急")
+                             : QStringLiteral("信道 %1").arg(difference.channel),
+                         difference.field,
+                         difference.radio.isEmpty() ? QStringLiteral("(空)") : difference.radio,
+                         difference.file.isEmpty() ? QStringLiteral("(空)") : difference.file));
+        }
+        if (result.code == kOk) {
+            QString line = QStringLiteral("%1  %2").arg(label, doneText);
+            if (!result.backupPath.isEmpty()) {
+                line += QStringLiteral("（备份 %1）").arg(result.backupPath);
+            }
+            console.result(line);
+        } else {
+            console.result(QStringLiteral("%1  失败：%2").arg(label, result.message));
+            if (!result.detail.isEmpty() && !console.json()) {
+                console.raw(QStringLiteral("  %1: %2\n").arg(label, result.detail));
+            }
+        }
+        QJsonObject entry{{QStringLiteral("port"), label},
+                          {QStringLiteral("device"), tasks[i].device},
+                          {QStringLiteral("ok"), result.code == kOk},
+                          {QStringLiteral("exitCode"), result.code},
+                          {QStringLiteral("message"), result.message},
+                          {QStringLiteral("detail"), result.detail},
+                          {QStringLiteral("written"), result.written}};
+        if (!result.backupPath.isEmpty()) {
+            entry.insert(QStringLiteral("backup"), result.backupPath);
+        }
+        if (!result.differences.empty()) {
+            entry.insert(QStringLiteral("differences"), differences);
+        }
+        list.append(entry);
+    }
+    console.document(QJsonObject{{QStringLiteral("ports"), list}});
+}
+
+} // namespace kr4720::cli

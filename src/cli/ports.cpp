@@ -1,0 +1,203 @@
+#include "cli/ports.h"
+
+#include "cli/fleet.h"
+#include "platform/serial_port.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QSerialPortInfo>
+
+namespace kr4720::cli {
+namespace {
+
+// The USB-serial chips found in programming cables, by vendor:product id.
+QString cableChip(quint16 vendor, quint16 product) {
+    struct Chip {
+        quint16 vendor;
+        quint16 product;
+        const char* name;
+    };
+    static constexpr Chip kChips[] = {{0x1a86, 0x7523, "CH340"},
+                                      {0x067b, 0x2303, "PL2303"},
+                                      {0x10c4, 0xea60, "CP210x"},
+                                      {0x0403, 0x6001, "FTDI"}};
+    for (const Chip& chip : kChips) {
+        if (chip.vendor == vendor && chip.product == product) {
+            return QString::fromLatin1(chip.name);
+        }
+    }
+    return {};
+}
+
+// "ttyUSB0" for /dev/ttyUSB0, "pts-3" for /dev/pts/3, the file name elsewhere.
+QString labelOf(const QString& device) {
+    QString label =
+        device.startsWith(QLatin1String("/dev/")) ? device.mid(5) : QFileInfo(device).fileName();
+    label.replace(QLatin1Char('/'), QLatin1Char('-'));
+    return label.isEmpty() ? QStringLiteral("port") : label;
+}
+
+} // namespace
+
+PortName resolvePort(const QString& text) {
+    QString device = text;
+    const QString upper = text.toUpper();
+    if (upper == QLatin1String("COM1") || upper == QLatin1String("COM2")) {
+        device = platform::portDeviceName(upper.back().digitValue());
+    }
+#ifndef Q_OS_WIN
+    else if (!text.contains(QLatin1Char('/'))) {
+        device = QStringLiteral("/dev/") + text;
+    }
+#endif
+    return {device, labelOf(device)};
+}
+
+std::vector<PortName> candidatePorts() {
+    std::vector<PortName> ports;
+    const auto add = [&](const QString& device) {
+        for (const PortName& port : ports) {
+            if (QFileInfo(port.device).canonicalFilePath() ==
+                    QFileInfo(device).canonicalFilePath() ||
+                port.device == device) {
+                return;
+            }
+        }
+        ports.push_back({device, labelOf(device)});
+    };
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        add(info.systemLocation());
+    }
+    for (int number = 1; number <= 2; ++number) {
+        const QString device = platform::portDeviceName(number);
+        if (QFileInfo::exists(device)) {
+            add(device);
+        }
+    }
+    return ports;
+}
+
+std::vector<PortName> detectRadios(const std::vector<PortName>& ports, const Console& console,
+                                   platform::LineTrace* trace, bool reportFailures, int* code) {
+    std::vector<PortTask> tasks;
+    for (const PortName& port : ports) {
+        PortTask task;
+        task.kind = PortTask::Kind::Detect;
+        task.device = port.device;
+        task.label = port.label;
+        task.trace = trace;
+        tasks.push_back(task);
+    }
+    const Console silent(console.json(), true);
+    const std::vector<PortResult> results = runFleet(tasks, silent);
+    std::vector<PortName> found;
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        if (results[i].answered) {
+            found.push_back(ports[i]);
+        } else if (reportFailures) {
+            console.failure(ports[i].label + QStringLiteral("：") + results[i].message,
+                            results[i].detail);
+        }
+    }
+    if (code != nullptr) {
+        *code = found.empty() ? std::max(static_cast<int>(kFailed), combinedCode(results)) : kOk;
+    }
+    return found;
+}
+
+std::vector<PortName> resolvePorts(const QStringList& given, const Console& console,
+                                   platform::LineTrace* trace) {
+    std::vector<PortName> ports;
+    for (const QString& text : given) {
+        if (text.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0) {
+            console.note(QStringLiteral("正在查找对讲机..."));
+            const auto found = detectRadios(candidatePorts(), console, trace, false);
+            if (found.empty()) {
+                console.failure(QStringLiteral("没有找到应答的对讲机"),
+                                QStringLiteral("检查写频线和对讲机电源，或用 -p 指定端口"));
+            }
+            ports.insert(ports.end(), found.begin(), found.end());
+        } else {
+            ports.push_back(resolvePort(text));
+        }
+    }
+    // The same device named twice would be opened twice.
+    std::vector<PortName> unique;
+    for (const PortName& port : ports) {
+        if (std::none_of(unique.begin(), unique.end(),
+                         [&](const PortName& p) { return p.device == port.device; })) {
+            unique.push_back(port);
+        }
+    }
+    return unique;
+}
+
+int runPorts(const Options&, const Console& console) {
+    QJsonArray list;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        const QString id = info.hasVendorIdentifier() && info.hasProductIdentifier()
+                               ? QStringLiteral("%1:%2")
+                                     .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
+                                     .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'))
+                               : QString();
+        const QString chip = cableChip(info.vendorIdentifier(), info.productIdentifier());
+        list.append(QJsonObject{{QStringLiteral("device"), info.systemLocation()},
+                                {QStringLiteral("usbId"), id},
+                                {QStringLiteral("manufacturer"), info.manufacturer()},
+                                {QStringLiteral("description"), info.description()},
+                                {QStringLiteral("cableChip"), chip}});
+        QString line = info.systemLocation().leftJustified(16) + QLatin1Char(' ') +
+                       (id.isEmpty() ? QStringLiteral("-") : id).leftJustified(9) +
+                       QLatin1Char(' ') + info.manufacturer();
+        if (!info.description().isEmpty()) {
+            line += QStringLiteral(" / ") + info.description();
+        }
+        if (!chip.isEmpty()) {
+            line += QStringLiteral("  [写频线芯片 %1]").arg(chip);
+        }
+        console.result(line.trimmed());
+    }
+    if (list.isEmpty()) {
+        console.result(QStringLiteral("没有找到串行端口"));
+    }
+    QJsonObject mapping;
+    for (int number = 1; number <= 2; ++number) {
+        const QString device = platform::portDeviceName(number);
+        mapping.insert(QStringLiteral("COM%1").arg(number), device);
+        console.result(QStringLiteral("COM%1 = %2").arg(number).arg(device));
+    }
+    console.document(
+        QJsonObject{{QStringLiteral("ports"), list}, {QStringLiteral("com"), mapping}});
+    return kOk;
+}
+
+int runDetect(const Options& options, const Console& console, platform::LineTrace* trace) {
+    std::vector<PortName> ports;
+    const bool named = !options.ports.isEmpty();
+    if (named) {
+        for (const QString& text : options.ports) {
+            if (text.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0) {
+                const auto all = candidatePorts();
+                ports.insert(ports.end(), all.begin(), all.end());
+            } else {
+                ports.push_back(resolvePort(text));
+            }
+        }
+    } else {
+        ports = candidatePorts();
+    }
+    int code = kOk;
+    const auto found = detectRadios(ports, console, trace, named, &code);
+    QJsonArray list;
+    for (const PortName& port : found) {
+        list.append(port.device);
+        console.result(port.device);
+    }
+    if (found.empty()) {
+        console.failure(QStringLiteral("没有找到应答的对讲机"));
+    }
+    console.document(QJsonObject{{QStringLiteral("radios"), list}});
+    return code;
+}
+
+} // namespace kr4720::cli

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "cli/console.h"
+#include "cli/options.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace kr4720::platform {
+class LineTrace;
+}
+
+namespace kr4720::cli {
+
+struct PortName {
+    QString device; // what is opened: "/dev/ttyUSB0"
+    QString label;  // how it is named in messages and backups: "ttyUSB0"
+};
+
+// A device path as it is, "ttyUSB0" as /dev/ttyUSB0, COM1 and COM2 as the
+// window program maps them.
+PortName resolvePort(const QString& text);
+
+// The ports named by -p, with "auto" replaced by every port where a radio
+// answers the poll; empty after a message when none is left.
+std::vector<PortName> resolvePorts(const QStringList& given, const Console& console,
+                                   platform::LineTrace* trace);
+
+// The ports a search looks at: every serial port of the system and the
+// devices COM1 and COM2 map to.
+std::vector<PortName> candidatePorts();
+
+// Polls every port at once; the ports where a radio answered within a second.
+std::vector<PortName> detectRadios(const std::vector<PortName>& ports, const Console& console,
+                                   platform::LineTrace* trace, bool reportFailures,
+                                   int* code = nullptr);
+
+int runPorts(const Options& options, const Console& console);
+int runDetect(const Options& options, const Console& console, platform::LineTrace* trace);
+
+} // namespace kr4720::cli

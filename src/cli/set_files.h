@@ -1,0 +1,45 @@
+#pragma once
+
+#include "channel_data/channel_set.h"
+#include "channel_data/tone_tables.h"
+#include "radio_link/radio_image.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace kr4720::cli {
+
+// The three file formats: radio image (.img), channel file (.doc) and CHIRP
+// CSV (.csv); a table on standard output for "-" or no file.
+enum class FileFormat { Image, ChannelFile, Csv, Table };
+
+// The format named by --format (img, doc, csv), else by the extension;
+// nullopt when neither says.
+std::optional<FileFormat> fileFormat(const QString& path, const QString& formatOption);
+QString formatName(FileFormat format);
+
+// A channel set read from a file, with what the file holds: a channel file has
+// no emergency channel, a CSV file neither that nor the squelch level.
+struct LoadedFile {
+    ChannelSet set;
+    bool hasSquelch = false;
+    bool hasEmergency = false;
+    QString error;  // Chinese, naming the file, the line and the problem
+    QString report; // what a CSV import took and skipped, when anything was skipped
+
+    bool ok() const { return error.isEmpty(); }
+};
+
+LoadedFile loadFile(const QString& path, FileFormat format, const DcsCodes& codes);
+
+// Writes the set (or, for an image, exactly the records a read received when
+// `received` is given) atomically. Returns a Chinese reason on failure.
+QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
+                 const DcsCodes& codes, const radio_link::RadioImage* received = nullptr);
+
+// The set as a table for a terminal: one line per channel, then the emergency
+// channel and the squelch level.
+QString tableText(const ChannelSet& set);
+
+} // namespace kr4720::cli

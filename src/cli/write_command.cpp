@@ -1,0 +1,87 @@
+#include "cli/commands.h"
+#include "cli/fleet.h"
+#include "cli/ports.h"
+
+#include "channel_data/channel_layout.h"
+
+namespace kr4720::cli {
+namespace {
+
+QString unencodable(const radio_link::RadioImageEncoding& encoding) {
+    return QStringLiteral("数据超出范围 ！！（%1 %2）")
+        .arg(encoding.channel > kChannelCount ? QStringLiteral("紧急信道")
+                                              : QStringLiteral("信道 %1").arg(encoding.channel),
+             QString::fromStdString(encoding.field));
+}
+
+} // namespace
+
+int runWrite(const Options& options, const Console& console, platform::LineTrace* trace) {
+    if (options.files.size() != 1) {
+        console.failure(QStringLiteral("用法：kr4720-cli write -p PORT [-p PORT]... FILE"));
+        return kBadUsage;
+    }
+    if (options.ports.isEmpty()) {
+        console.failure(QStringLiteral("write 需要至少一个 -p PORT（或 -p auto）"));
+        return kBadUsage;
+    }
+    const auto format = fileFormat(options.files[0], options.format);
+    const auto loaded = loadArgument(options.files[0], options.format, console);
+    if (!loaded) {
+        return kBadUsage;
+    }
+    ChannelSet overrides = loaded->set;
+    if (const QString error = applySetOptions(options, overrides); !error.isEmpty()) {
+        console.failure(error);
+        return kBadUsage;
+    }
+    const bool fileSquelch = loaded->hasSquelch || options.squelch.has_value();
+    const bool fileEmergency = loaded->hasEmergency || options.emergency.has_value();
+    // What comes from the file and the options; the rest is what the radio holds.
+    const auto merge = [overrides, fileSquelch, fileEmergency](const ChannelSet& radio) {
+        ChannelSet set = overrides;
+        if (!fileSquelch) {
+            set.squelch = radio.squelch;
+        }
+        if (!fileEmergency) {
+            set.emergency = radio.emergency;
+        }
+        return set;
+    };
+    // Nothing goes to any radio when the file's own part cannot be sent.
+    {
+        DcsCodes codes;
+        codes.fill();
+        ChannelSet probe;
+        probe.squelch.assign(1, '0');
+        const auto encoding = radio_link::EncodeRadioImage(merge(probe), codes);
+        if (!encoding.ok()) {
+            console.failure(QStringLiteral("无法写入文件 %1：").arg(options.files[0]) +
+                            unencodable(encoding));
+            return kBadUsage;
+        }
+    }
+    const std::vector<PortName> ports = resolvePorts(options.ports, console, trace);
+    if (ports.empty()) {
+        return kFailed;
+    }
+    std::vector<PortTask> tasks;
+    for (const PortName& port : ports) {
+        PortTask task;
+        task.kind = PortTask::Kind::Write;
+        task.device = port.device;
+        task.label = port.label;
+        task.trace = trace;
+        task.backup = !options.noBackup;
+        task.readBeforeWrite = !(options.noBackup && format == FileFormat::Image);
+        task.setToWrite = merge;
+        task.verify = options.verify;
+        tasks.push_back(task);
+    }
+    const std::vector<PortResult> results = runFleet(tasks, console);
+    reportPorts(tasks, results, console,
+                options.verify ? QStringLiteral("完成，已核对") : QStringLiteral("完成"));
+    return combinedCode(results);
+}
+
+} // namespace kr4720::cli

@@ -1,0 +1,123 @@
+#include "platform/line_trace.h"
+
+#include <QTime>
+
+namespace kr4720::platform {
+
+QString LineTrace::open(const QString& path) {
+    const std::lock_guard lock(mutex_);
+    file_.close();
+    file_.setFileName(path);
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+        return file_.errorString();
+    }
+    return {};
+}
+
+QByteArray LineTrace::lineText(const QString& clock, const QString& port, Direction direction,
+                               const QByteArray& bytes, int foldedBefore) {
+    QByteArray printable = bytes;
+    for (char& c : printable) {
+        if (c < 0x20 || c > 0x7e) {
+            c = '.';
+        }
+    }
+    QByteArray line = clock.toLatin1() + ' ' + port.toUtf8() +
+                      (direction == Direction::Sent ? " -> " : " <- ") + bytes.toHex(' ') + "  |" +
+                      printable + '|';
+    if (foldedBefore > 0) {
+        line += "  [" + QByteArray::number(foldedBefore) + " more before this one]";
+    }
+    return line;
+}
+
+namespace {
+
+// Characters further apart than this start a new burst.
+constexpr std::chrono::milliseconds kBurstGap{20};
+// A received burst is cut into lines of a record's length.
+constexpr qsizetype kBurstLine = 32;
+
+} // namespace
+
+LineTrace::~LineTrace() {
+    const std::lock_guard lock(mutex_);
+    for (auto it = ports_.begin(); it != ports_.end(); ++it) {
+        flushPending(it.key(), it.value(), it.value().pending.size());
+        flushFolded(it.key(), it.value());
+    }
+}
+
+// Writes the last burst left out, with the count of those before it.
+void LineTrace::flushFolded(const QString& port, PortState& state) {
+    if (state.folded == 0) {
+        return;
+    }
+    const Direction direction =
+        state.lastKey.startsWith('>') ? Direction::Sent : Direction::Received;
+    file_.write(lineText(state.foldClock, port, direction, state.lastKey.mid(1), state.folded - 1) +
+                '\n');
+    file_.flush();
+    state.folded = 0;
+}
+
+void LineTrace::flushPending(const QString& port, PortState& state, qsizetype upTo) {
+    if (upTo <= 0 || !file_.isOpen()) {
+        return;
+    }
+    const QByteArray bytes = state.pending.left(upTo);
+    state.pending.remove(0, upTo);
+    write(port, state, state.pendingClock, Direction::Received, bytes, state.lastArrival);
+}
+
+void LineTrace::write(const QString& port, PortState& state, const QString& clock,
+                      Direction direction, const QByteArray& bytes,
+                      std::chrono::steady_clock::time_point now) {
+    const QByteArray key = (direction == Direction::Sent ? ">" : "<") + bytes;
+    // Only one-character bursts fold: polls, never records.
+    if (bytes.size() == 1 && key == state.lastKey &&
+        now - state.lastWritten < std::chrono::seconds(1)) {
+        ++state.folded;
+        state.foldClock = clock;
+        return;
+    }
+    if (key != state.lastKey) {
+        flushFolded(port, state);
+    }
+    file_.write(lineText(clock, port, direction, bytes, state.folded) + '\n');
+    file_.flush();
+    state.lastKey = key;
+    state.lastWritten = now;
+    state.folded = 0;
+}
+
+void LineTrace::record(const QString& port, Direction direction, const QByteArray& bytes) {
+    if (bytes.isEmpty()) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    const QString clock = QTime::currentTime().toString(QStringLiteral("HH:mm:ss.zzz"));
+    const std::lock_guard lock(mutex_);
+    if (!file_.isOpen()) {
+        return;
+    }
+    PortState& state = ports_[port];
+    if (direction == Direction::Sent || now - state.lastArrival > kBurstGap) {
+        flushPending(port, state, state.pending.size());
+    }
+    if (direction == Direction::Sent) {
+        write(port, state, clock, direction, bytes, now);
+        return;
+    }
+    if (state.pending.isEmpty()) {
+        state.pendingClock = clock;
+    }
+    state.pending += bytes;
+    state.lastArrival = now;
+    while (state.pending.size() >= kBurstLine) {
+        flushPending(port, state, kBurstLine);
+        state.pendingClock = clock;
+    }
+}
+
+} // namespace kr4720::platform

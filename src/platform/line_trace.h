@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QHash>
+#include <QString>
+
+#include <chrono>
+#include <mutex>
+
+namespace kr4720::platform {
+
+// A log of everything that crosses the serial line, for finding out what a
+// cable or a radio really does: one line per burst with the time of day in
+// milliseconds, the port, the direction ("->" sent, "<-" received), the bytes
+// in hex and as printable text. A one-character burst repeated on a port
+// within a second (the "C" polls while no radio answers) is not written each
+// time: the next line of that burst, a second later or when something else
+// happens on the port, says how many were left out before it.
+//
+// Received characters that follow each other closely are one burst, up to
+// a record's length a line.
+//
+// Several ports may record into one trace from their own threads.
+class LineTrace {
+public:
+    enum class Direction { Sent, Received };
+
+    LineTrace() = default;
+    ~LineTrace();
+    LineTrace(const LineTrace&) = delete;
+    LineTrace& operator=(const LineTrace&) = delete;
+
+    // Starts a new file (an existing one is replaced). Returns the reason on
+    // failure, an empty text on success.
+    QString open(const QString& path);
+    bool isOpen() const { return file_.isOpen(); }
+
+    void record(const QString& port, Direction direction, const QByteArray& bytes);
+
+private:
+    // The line written for one burst, without its line end.
+    static QByteArray lineText(const QString& clock, const QString& port, Direction direction,
+                               const QByteArray& bytes, int foldedBefore);
+
+    struct PortState {
+        QByteArray lastKey;
+        std::chrono::steady_clock::time_point lastWritten;
+        int folded = 0; // same bursts left out since the last line
+        QString foldClock;
+        QByteArray pending; // received, not yet written
+        QString pendingClock;
+        std::chrono::steady_clock::time_point lastArrival;
+    };
+
+    void write(const QString& port, PortState& state, const QString& clock, Direction direction,
+               const QByteArray& bytes, std::chrono::steady_clock::time_point now);
+    void flushFolded(const QString& port, PortState& state);
+    void flushPending(const QString& port, PortState& state, qsizetype upTo);
+
+    std::mutex mutex_;
+    QFile file_;
+    QHash<QString, PortState> ports_;
+};
+
+} // namespace kr4720::platform

@@ -1,0 +1,138 @@
+#include "platform/port_names.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+
+#ifndef Q_OS_WIN
+#include <grp.h>
+#include <sys/stat.h>
+#endif
+
+namespace kr4720::platform {
+namespace {
+
+// Digit runs compare as numbers: ttyUSB2 before ttyUSB10, usb-0:2 before usb-0:10.
+bool naturalLess(const QString& a, const QString& b) {
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            const qsizetype startA = i;
+            const qsizetype startB = j;
+            while (i < a.size() && a[i].isDigit()) {
+                ++i;
+            }
+            while (j < b.size() && b[j].isDigit()) {
+                ++j;
+            }
+            // Leading zeros aside, a longer number is the bigger one.
+            const QString numberA = a.mid(startA, i - startA).remove(QRegularExpression("^0+"));
+            const QString numberB = b.mid(startB, j - startB).remove(QRegularExpression("^0+"));
+            if (numberA.size() != numberB.size()) {
+                return numberA.size() < numberB.size();
+            }
+            if (numberA != numberB) {
+                return numberA < numberB;
+            }
+            continue;
+        }
+        if (a[i] != b[j]) {
+            return a[i] < b[j];
+        }
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
+}
+
+} // namespace
+
+QHash<QString, QString> byPathNames(const QString& folder) {
+    QHash<QString, QString> names;
+    const QFileInfoList links = QDir(folder).entryInfoList(QDir::System | QDir::Files);
+    for (const QFileInfo& link : links) {
+        if (link.isSymLink()) {
+            names.insert(link.canonicalFilePath(), link.fileName());
+        }
+    }
+    return names;
+}
+
+QList<PortEntry> availablePortEntries() {
+    const QHash<QString, QString> byPathOf = byPathNames(QStringLiteral("/dev/serial/by-path"));
+    QList<PortEntry> entries;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
+        const QString device = info.systemLocation();
+        entries.append({device, info.hasVendorIdentifier(),
+                        byPathOf.value(QFileInfo(device).canonicalFilePath())});
+    }
+    return entries;
+}
+
+QString portDeviceName(int portNumber, const QList<PortEntry>& ports) {
+    const QByteArray variable = "KR4720_COM" + QByteArray::number(portNumber);
+    const QString configured = qEnvironmentVariable(variable.constData());
+    if (!configured.isEmpty()) {
+        return configured;
+    }
+#ifdef Q_OS_WIN
+    Q_UNUSED(ports);
+    return QStringLiteral("COM%1").arg(portNumber);
+#else
+    QList<PortEntry> cables;
+    std::copy_if(ports.begin(), ports.end(), std::back_inserter(cables),
+                 [](const PortEntry& entry) { return entry.usb; });
+    std::sort(cables.begin(), cables.end(), [](const PortEntry& a, const PortEntry& b) {
+        if (a.byPath.isEmpty() != b.byPath.isEmpty()) {
+            return !a.byPath.isEmpty();
+        }
+        if (a.byPath != b.byPath) {
+            return naturalLess(a.byPath, b.byPath);
+        }
+        return naturalLess(a.device, b.device);
+    });
+    const qsizetype index = portNumber - 1;
+    if (index >= 0 && index < cables.size()) {
+        return cables[index].device;
+    }
+    return QStringLiteral("/dev/ttyS%1").arg(index - cables.size());
+#endif
+}
+
+QString portDeviceName(int portNumber) {
+#ifdef Q_OS_WIN
+    return portDeviceName(portNumber, {});
+#else
+    // The variable decides alone: no need to ask the system for its ports.
+    if (qEnvironmentVariableIsEmpty(("KR4720_COM" + QByteArray::number(portNumber)).constData())) {
+        return portDeviceName(portNumber, availablePortEntries());
+    }
+    return portDeviceName(portNumber, {});
+#endif
+}
+
+QString portOpenFailureDetail(const QString& device, QSerialPort::SerialPortError error,
+                              const QString& reason) {
+    QString detail = QStringLiteral("设备 %1：%2").arg(device, reason);
+#ifndef Q_OS_WIN
+    struct stat status {};
+    if (error == QSerialPort::PermissionError &&
+        ::stat(QFile::encodeName(device).constData(), &status) == 0) {
+        if (const group* owner = ::getgrgid(status.st_gid)) {
+            const QString name = QString::fromLocal8Bit(owner->gr_name);
+            detail += QStringLiteral("\n当前用户不能使用这个设备，请把自己加入 %1 组后重新登录："
+                                     "sudo usermod -aG %1 $USER")
+                          .arg(name);
+        }
+    }
+#else
+    Q_UNUSED(error);
+#endif
+    return detail;
+}
+
+} // namespace kr4720::platform

@@ -1,0 +1,32 @@
+#include "platform/old_backups.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+TEST(OldBackups, OnlyBackupsOlderThanAYearGoAndNothingElseIsTouched) {
+    TempFolder folder;
+    struct Case {
+        const char* name;
+        bool kept;
+    } const cases[] = {
+        {"2025-12-05_23-59-59-read.img", false}, // a year and a day old
+        {"2025-12-05_10-00-00-ttyUSB0-before-write.img", false},
+        {"2025-12-06_12-00-01-write.img", true}, // not yet a year
+        {"2026-12-06_11-00-00-read.img", true},
+        {"2020-01-01_00-00-00-read.txt", true}, // not a backup's name
+        {"notes-2020-01-01_00-00-00-read.img", true},
+        {"2020-01-01_00-00-00.img", true},
+        {"2020-13-45_00-00-00-read.img", true}, // no real date
+    };
+    for (const Case& c : cases) {
+        folder.write(c.name, "x");
+    }
+    QDir(folder.path()).mkdir("2020-01-01_00-00-00-old.img");
+    EXPECT_EQ(kr4720::platform::removeOldBackups(folder.path(),
+                                                 QDateTime(QDate(2026, 12, 6), QTime(12, 0))),
+              2);
+    for (const Case& c : cases) {
+        EXPECT_EQ(QFile::exists(folder.file(c.name)), c.kept) << c.name;
+    }
+    EXPECT_TRUE(QFileInfo(folder.file("2020-01-01_00-00-00-old.img")).isDir());
+}
