@@ -10,6 +10,7 @@
 #include "main_window/channel_grid.h"
 #include "main_window/clickable_label.h"
 #include "main_window/emergency_window.h"
+#include "platform/first_frame.h"
 #include "platform/look.h"
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
@@ -141,12 +142,14 @@ void StartWindow::buildControls() {
     line1->setFrameShadow(QFrame::Sunken);
     line1->setGeometry(0, platform::twips(120) - 1, platform::twips(11880), 2);
 
-    auto* frame2 = new QGroupBox(QStringLiteral("日期"), client);
+    auto* frame2 = new QGroupBox(client);
     frame2->setObjectName(QStringLiteral("Frame2"));
     frame2->setGeometry(twipsRect(600, 480, 2175, 735));
     platform::setTextColor(frame2, platform::kYellow);
-    // A title small enough to leave room for the date below it.
+    // A title small enough to leave room for the date below it. The font goes
+    // first: a title set before it would be measured in a face never shown.
     frame2->setFont(platform::kaiFont(10.5));
+    frame2->setTitle(QStringLiteral("日期"));
     label8_ = placeLabel(frame2, QStringLiteral("Label8"), QString(),
                          twipsRect(240, 240, 1695, 255), platform::kRed);
 
@@ -225,7 +228,9 @@ void StartWindow::buildPickers(QWidget* client) {
         auto* combo = new QComboBox(client);
         combo->setObjectName(QString::fromUtf8(place.name));
         combo->setGeometry(twipsRect(place.left, 2280, place.width, 330));
-        combo->setFont(platform::songFont(10.5));
+        // The lists show nothing until a pick, so their face waits for the
+        // first frame: setting it builds each list's pop-up at once.
+        platform::afterFirstFrame(this, [combo] { combo->setFont(platform::songFont(10.5)); });
         platform::setTextColor(combo, platform::kRed);
         for (const std::string& entry : place.entries) {
             combo->addItem(QString::fromStdString(entry));
