@@ -16,7 +16,7 @@ struct Message {
     MessageIcon icon = MessageIcon::None;
     // A second, smaller line under the text: the device, the value or the
     // library's own words that help the user. Empty for none.
-    QString informativeText;
+    QString informativeText = {};
 };
 
 // Every message box of the program goes through here: a modal box with the
