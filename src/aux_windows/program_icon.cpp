@@ -1,5 +1,6 @@
 #include "aux_windows/program_icon.h"
 
+#include <QIconEngine>
 #include <QLinearGradient>
 #include <QPainter>
 
@@ -49,12 +50,49 @@ QPixmap programPixmap(int size) {
     return pixmap;
 }
 
-QIcon programIcon() {
-    QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128}) {
-        icon.addPixmap(programPixmap(size));
+namespace {
+
+// Draws the icon's pixmaps the first time someone asks for them. Where the
+// platform shows no window icon (Wayland, offscreen) nobody does, and the six
+// antialiased drawings stay out of the start-up.
+class ProgramIconEngine : public QIconEngine {
+public:
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
     }
-    return icon;
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state,
+                         qreal scale) override {
+        return icon().pixmap(size / scale, scale, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().actualSize(size, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return icon().availableSizes(mode, state);
+    }
+    QIconEngine* clone() const override { return new ProgramIconEngine(*this); }
+
+private:
+    const QIcon& icon() {
+        if (icon_.isNull()) {
+            for (int size : {16, 24, 32, 48, 64, 128}) {
+                icon_.addPixmap(programPixmap(size));
+            }
+        }
+        return icon_;
+    }
+
+    QIcon icon_;
+};
+
+} // namespace
+
+QIcon programIcon() {
+    return QIcon(new ProgramIconEngine);
 }
 
 } // namespace kr4720::aux_windows

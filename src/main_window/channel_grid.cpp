@@ -45,6 +45,18 @@ public:
     }
 };
 
+// Both headers of the grid have a fixed size: the caption row its height, the
+// record selector its width. QHeaderView's own size hint measures every
+// caption in a bold face that is never shown, which only costs start-up time.
+class FixedHeader : public QHeaderView {
+public:
+    explicit FixedHeader(Qt::Orientation orientation, QWidget* parent)
+        : QHeaderView(orientation, parent) {
+        setSectionsClickable(true);
+    }
+    QSize sizeHint() const override { return minimumSize(); }
+};
+
 bool isTypedColumn(int column) {
     return column == channel_field::kReceiveFrequency ||
            column == channel_field::kTransmitFrequency;
@@ -132,6 +144,8 @@ bool ChannelGridModel::setData(const QModelIndex& index, const QVariant& value, 
 
 ChannelGrid::ChannelGrid(platform::SqliteChannelTable& table, QWidget* parent)
     : QTableView(parent), table_(table), model_(new ChannelGridModel(table, this)) {
+    setHorizontalHeader(new FixedHeader(Qt::Horizontal, this));
+    setVerticalHeader(new FixedHeader(Qt::Vertical, this));
     setModel(model_);
     auto* style = new NarrowCellStyle;
     style->setParent(this);

@@ -13,6 +13,7 @@
 #include "main_window/clickable_label.h"
 #include "main_window/emergency_window.h"
 #include "platform/backups.h"
+#include "platform/first_frame.h"
 #include "platform/line_trace.h"
 #include "platform/look.h"
 #include "platform/message_box.h"
@@ -249,7 +250,9 @@ void StartWindow::buildPickers(QWidget* client) {
         auto* combo = new QComboBox(client);
         combo->setObjectName(QString::fromUtf8(place.name));
         combo->setGeometry(twipsRect(place.left, 2280, place.width, 330));
-        combo->setFont(platform::songFont(10.5));
+        // The lists show nothing until a pick, so their face waits for the
+        // first frame: setting it builds each list's pop-up at once.
+        platform::afterFirstFrame(this, [combo] { combo->setFont(platform::songFont(10.5)); });
         platform::setTextColor(combo, platform::kRed);
         for (const std::string& entry : place.entries) {
             combo->addItem(QString::fromStdString(entry));

@@ -1,6 +1,7 @@
 #include "aux_windows/about_window.h"
 #include "aux_windows/instructions_window.h"
 #include "aux_windows/port_dialog.h"
+#include "aux_windows/program_icon.h"
 #include "aux_windows/system_info.h"
 #include "main_window/start_window.h"
 #include "platform/serial_port.h"
@@ -326,3 +327,10 @@ TEST_F(AuxWindowsTest, SystemInformationStartsAToolFromThePathOrSaysItIsNotAvail
     EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marker); }, 10000));
 }
 #endif
+
+TEST(ProgramIcon, OffersItsSixSizesDrawnWhenAskedFor) {
+    const QIcon icon = aux_windows::programIcon();
+    EXPECT_EQ(icon.availableSizes(),
+              (QList<QSize>{{16, 16}, {24, 24}, {32, 32}, {48, 48}, {64, 64}, {128, 128}}));
+    EXPECT_EQ(icon.pixmap(QSize(48, 48), 1.0).toImage(), aux_windows::programPixmap(48).toImage());
+}

@@ -4,54 +4,52 @@
 
 using namespace kr4720;
 
-TEST(DcsCodes, FilledTableHoldsTheCodesAtTheirIndexes) {
+namespace {
+
+// Written out here rather than taken from the code, so that a wrong entry
+// anywhere in the program's lists shows.
+const std::vector<std::string> kTones = {
+    "67.0",  "69.3",  "71.9",  "74.4",  "77.0",  "79.7",  "82.5",  "85.4",  "88.5",  "91.5",
+    "94.8",  "97.4",  "100.0", "103.5", "107.2", "110.9", "114.8", "118.8", "123.0", "127.3",
+    "131.8", "136.5", "141.3", "146.2", "151.4", "156.7", "162.2", "167.9", "173.8", "179.9",
+    "186.2", "192.8", "203.5", "210.7", "218.1", "225.7", "233.6", "241.8", "250.3"};
+const std::vector<std::string> kCodes = {
+    "023", "025", "026", "031", "032", "043", "047", "051", "054", "065", // 1-10
+    "071", "072", "073", "074", "114", "115", "116", "125", "131", "132", // 11-20
+    "134", "143", "152", "155", "156", "162", "165", "172", "174", "205", // 21-30
+    "223", "226", "243", "244", "245", "251", "261", "263", "265", "271", // 31-40
+    "306", "311", "315", "331", "343", "346", "351", "364", "365", "371", // 41-50
+    "411", "412", "413", "423", "431", "432", "445", "464", "465", "466", // 51-60
+    "503", "506", "516", "532", "546", "565", "606", "612", "624", "627", // 61-70
+    "631", "632", "654", "662", "664", "703", "712", "723", "731", "732", // 71-80
+    "734", "743", "754"};
+
+std::vector<std::string> with(std::vector<std::string> list, std::vector<std::string> tail) {
+    list.insert(list.end(), tail.begin(), tail.end());
+    return list;
+}
+
+} // namespace
+
+TEST(DcsCodes, HoldEveryCodeAtItsIndexAndFindItThere) {
     DcsCodes codes;
     EXPECT_EQ(codes.entry(1), "");
     codes.fill();
-    EXPECT_EQ(codes.entry(0), "");
-    EXPECT_EQ(codes.entry(1), "023");
-    EXPECT_EQ(codes.entry(21), "134");
-    EXPECT_EQ(codes.entry(83), "754");
-    for (int i = 84; i <= 100; ++i) {
-        EXPECT_EQ(codes.entry(i), "") << i;
+    for (int i = -1; i <= 101; ++i) {
+        const bool listed = i >= 1 && i <= 83;
+        const std::string expected = listed ? kCodes[static_cast<std::size_t>(i - 1)] : "";
+        EXPECT_EQ(codes.entry(i), expected) << i;
+        if (listed) {
+            EXPECT_EQ(FindDcsIndex(codes, expected), i) << expected;
+        }
     }
-    EXPECT_EQ(codes.entry(101), "");
-    EXPECT_EQ(codes.entry(-1), "");
-}
-
-TEST(FindDcsIndex, FindsEveryCodeAndNothingElse) {
-    DcsCodes codes;
-    codes.fill();
-    EXPECT_EQ(FindDcsIndex(codes, "023"), 1);
-    EXPECT_EQ(FindDcsIndex(codes, "754"), 83);
-    EXPECT_EQ(FindDcsIndex(codes, "244"), 34);
-    EXPECT_EQ(FindDcsIndex(codes, "506"), 62);
     EXPECT_EQ(FindDcsIndex(codes, "23"), 0);
     EXPECT_EQ(FindDcsIndex(codes, "036"), 0);
-    for (int i = 1; i <= 83; ++i) {
-        EXPECT_EQ(FindDcsIndex(codes, codes.entry(i)), i);
-    }
 }
 
-TEST(PickLists, HoldTheirEntriesInOrderWithTheBlanks) {
-    const auto receiveTones = receiveTonePickList();
-    ASSERT_EQ(receiveTones.size(), 43u);
-    EXPECT_EQ(receiveTones.front(), "67.0");
-    EXPECT_EQ(receiveTones[1], "69.3");
-    EXPECT_EQ(receiveTones[38], "250.3");
-    EXPECT_EQ(std::vector<std::string>(receiveTones.begin() + 39, receiveTones.end()),
-              (std::vector<std::string>{" ", " ", "", "  "}));
-    EXPECT_EQ(transmitTonePickList().size(), 41u);
-    const auto receiveCodes = receiveCodePickList();
-    ASSERT_EQ(receiveCodes.size(), 86u);
-    const auto transmitCodes = transmitCodePickList();
-    ASSERT_EQ(transmitCodes.size(), 85u);
-    DcsCodes codes;
-    codes.fill();
-    for (int i = 1; i <= 83; ++i) {
-        EXPECT_EQ(receiveCodes[static_cast<std::size_t>(i - 1)], codes.entry(i));
-        EXPECT_EQ(transmitCodes[static_cast<std::size_t>(i - 1)], codes.entry(i));
-    }
-    EXPECT_EQ(receiveCodes.back(), " ");
-    EXPECT_EQ(transmitCodes.back(), " ");
+TEST(PickLists, HoldEveryToneAndCodeInOrderWithTheBlanks) {
+    EXPECT_EQ(receiveTonePickList(), with(kTones, {" ", " ", "", "  "}));
+    EXPECT_EQ(transmitTonePickList(), with(kTones, {" ", " "}));
+    EXPECT_EQ(receiveCodePickList(), with(kCodes, {" ", " ", " "}));
+    EXPECT_EQ(transmitCodePickList(), with(kCodes, {" ", " "}));
 }

@@ -1,4 +1,5 @@
 #include "main_window/channel_grid.h"
+#include "platform/look.h"
 #include "support/pseudo_terminal.h"
 #include "support/sqlite_peek.h"
 #include "support/window_fixture.h"
@@ -174,12 +175,16 @@ TEST_F(GridEditing, PickersSitOverTheFirstDataRowWithTheirEntries) {
         {"Combo1", 3240, 855, 43}, {"Combo2", 4200, 975, 86}, {"Combo3", 6360, 975, 41},
         {"Combo4", 7440, 975, 85}, {"Combo5", 8400, 735, 3},  {"Combo6", 9120, 735, 4},
         {"Combo7", 9840, 735, 3}};
+    // The lists take their face once the window has shown its first frame.
+    const QFont song = platform::songFont(10.5);
+    EXPECT_TRUE(pumpUntil([&] { return child<QComboBox>("Combo7")->font() == song; }));
     for (const auto& [name, left, width, count] : places) {
         auto* combo = child<QComboBox>(name);
         ASSERT_NE(combo, nullptr) << name;
         EXPECT_EQ(combo->geometry(), QRect((left + 7) / 15, 152, (width + 7) / 15, 22)) << name;
         EXPECT_EQ(combo->count(), count) << name;
         EXPECT_EQ(combo->palette().color(QPalette::Text), QColor(255, 0, 0)) << name;
+        EXPECT_EQ(combo->font(), song) << name;
     }
     EXPECT_EQ(child<QComboBox>("Combo6")->itemText(3), " ");
     EXPECT_EQ(child<QComboBox>("Combo2")->itemText(61), "506");
