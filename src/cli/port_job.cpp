@@ -55,10 +55,9 @@ public:
         }
         message_ = message;
         if (message == radio_link::TransferMessage::OutOfRange) {
-            detail_ = detail.channel > kChannelCount
-                          ? detail.field + " " + detail.value
-                          : "信道 " + std::to_string(detail.channel) + "：" + detail.field + " " +
-                                detail.value;
+            detail_ = detail.channel > kChannelCount ? detail.field + " " + detail.value
+                                                     : "信道 " + std::to_string(detail.channel) +
+                                                           "：" + detail.field + " " + detail.value;
         } else {
             detail_ = detail.text;
         }

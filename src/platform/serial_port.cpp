@@ -39,7 +39,8 @@ bool SerialPort::open() {
     port_.setStopBits(QSerialPort::OneStop);
     port_.setFlowControl(QSerialPort::NoFlowControl);
     if (!port_.open(QIODevice::ReadWrite)) {
-        openFailureDetail_ = portOpenFailureDetail(openedDevice_, port_.error(), port_.errorString());
+        openFailureDetail_ =
+            portOpenFailureDetail(openedDevice_, port_.error(), port_.errorString());
         return false;
     }
     // A pseudo-terminal refuses the modem lines; that is no reason to fail.

@@ -23,7 +23,6 @@ inline constexpr std::string_view DcsMarker = "55";
 // Named in a refusal when the squelch level cannot be sent.
 inline constexpr std::string_view kSquelchFieldName = "静噪级别";
 
-
 // A record, or the name of the field whose value the record cannot carry
 // (for instance "接收频率", "发哑音", "静噪级别") and that value as it stands.
 // Nothing malformed is ever returned as a record.
