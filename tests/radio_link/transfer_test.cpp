@@ -244,40 +244,29 @@ TEST(WriteSequence, SendsAAndSeventeenRecordsInTableOrderAndHandsBackToTheHandsh
 
 // The radio image refuses the same values, naming the same channel and field.
 TEST(WriteSequence, RefusesWithoutSendingOrChangingAnythingNamingChannelFieldAndValue) {
-    struct Case {
-        int row;
-        int field;
-        const char* value;
-        int channel;
-        const char* name;
-    } const cases[] = {
-        {4, 1, "145.000001", 5, "接收频率"},
-        {15, 5, "1000.0", 16, "发哑音"},
-        {-1, 1, "1000", 17, "发频率"},
-        {-1, -1, "12", 17, "静噪级别"},
-    };
-    for (const Case& c : cases) {
+    // Channel 17 is the emergency row, with the squelch level as its fourth field.
+    for (const auto& [channel, field, value, name] :
+         {std::tuple(5, 1, "145.000001", "接收频率"), std::tuple(16, 5, "1000.0", "发哑音"),
+          std::tuple(17, 1, "1000", "发频率"), std::tuple(17, 3, "12", "静噪级别")}) {
         Rig rig;
         rig.set = variedSet();
-        if (c.field < 0) {
-            rig.set.squelch = c.value;
-        } else if (c.row < 0) {
-            rig.set.emergency[static_cast<std::size_t>(c.field)] = c.value;
+        if (channel < 17) {
+            rig.set.rows[channel - 1][field] = value;
+        } else if (field < 3) {
+            rig.set.emergency[field] = value;
         } else {
-            rig.set.rows[static_cast<std::size_t>(c.row)][static_cast<std::size_t>(c.field)] =
-                c.value;
+            rig.set.squelch = value;
         }
         rig.display.squelch = rig.set.squelch;
         const RadioImageEncoding encoding = EncodeRadioImage(rig.set, rig.codes);
         EXPECT_FALSE(encoding.ok());
-        EXPECT_EQ(encoding.channel, c.channel);
-        EXPECT_EQ(encoding.field, c.name);
+        EXPECT_EQ(encoding.channel, channel);
+        EXPECT_EQ(encoding.field, name);
         rig.writer().start();
-        EXPECT_EQ(rig.display.messages, Messages{TransferMessage::OutOfRange});
-        ASSERT_EQ(rig.display.details.size(), 1u);
-        EXPECT_EQ(rig.display.details.back().channel, c.channel);
-        EXPECT_EQ(rig.display.details.back().field, c.name);
-        EXPECT_EQ(rig.display.details.back().value, c.value);
+        ASSERT_EQ(rig.display.messages, Messages{TransferMessage::OutOfRange});
+        EXPECT_EQ(rig.display.details.back().channel, channel);
+        EXPECT_EQ(rig.display.details.back().field, name);
+        EXPECT_EQ(rig.display.details.back().value, value);
         EXPECT_EQ(rig.link.sent, "");
         EXPECT_EQ(rig.set.rows[0][0], "7");
         EXPECT_TRUE(rig.timer3.active);
