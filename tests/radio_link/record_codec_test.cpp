@@ -95,31 +95,27 @@ TEST(RecordCodec, EncodesRecordsAndTheirFields) {
     }
 }
 
+// Channel fields by their index, then the emergency fields and the squelch level as 10 to 13.
 TEST(RecordCodec, RefusalsNameTheFieldTheRecordCannotCarry) {
-    const std::vector<std::tuple<int, std::vector<const char*>, std::string>> channel = {
+    const std::vector<std::tuple<int, std::vector<const char*>, std::string>> cases = {
         {f::kNumber, {"256", "-1", "1.5", "1E9"}, "信道号"},
         {f::kReceiveFrequency, {"45.05", "50", "435.000001", "1045.05", "-435"}, "接收频率"},
         {f::kTransmitFrequency, {"99.99999", "1000", "435.000005", "-435", "1E300"}, "发送频率"},
         {f::kReceiveTone, {"6.7", "1000.0", "67.05", "555.5", "-67"}, "收哑音"},
         {f::kTransmitTone, {"6.7", "1000.0", "67.05", "555.5", "-67"}, "发哑音"},
-        {f::kBusyLockout, {"12", "1.5", "1x", "-1"}, "BCL"}};
-    for (const auto& [field, values, name] : channel) {
+        {f::kBusyLockout, {"12", "1.5", "1x", "-1"}, "BCL"},
+        {10, {"45.05", "1200"}, "收频率"},
+        {11, {"1000", "12.5"}, "发频率"},
+        {13, {"10", "3.5", "3 3", "-3"}, "静噪级别"}};
+    for (const auto& [field, values, name] : cases) {
         for (const char* value : values) {
-            const auto encoded = EncodeChannelRecord(exampleRow(field, value), codes());
-            EXPECT_EQ(encoded.unencodableField + encoded.record, name) << value; // no record
-        }
-    }
-
-    // Emergency fields, with the squelch level after them.
-    const std::vector<std::tuple<int, std::vector<const char*>, std::string>> emergency = {
-        {0, {"45.05", "1200"}, "收频率"},
-        {1, {"1000", "12.5"}, "发频率"},
-        {kEmergencyFieldCount, {"10", "3.5", "3 3", "-3"}, "静噪级别"}};
-    for (const auto& [field, values, name] : emergency) {
-        for (const char* value : values) {
-            std::array<std::string, kEmergencyFieldCount + 1> texts = {"450", "460", "off", "3"};
-            texts[static_cast<std::size_t>(field)] = value;
-            const auto encoded = EncodeEmergencyRecord({texts[0], texts[1], texts[2]}, texts[3]);
+            ChannelRow row = exampleRow();
+            std::array<FieldValue, 4> emergency = {"450", "460", "off", "3"};
+            (field < 10 ? row[field] : emergency[field - 10]) = value;
+            const auto encoded =
+                field < 10 ? EncodeChannelRecord(row, codes())
+                           : EncodeEmergencyRecord({emergency[0], emergency[1], emergency[2]},
+                                                   *emergency[3]);
             EXPECT_EQ(encoded.unencodableField + encoded.record, name) << value; // no record
         }
     }
