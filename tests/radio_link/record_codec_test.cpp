@@ -1,3 +1,4 @@
+#include "radio_link/radio_image.h"
 #include "radio_link/record_codec.h"
 
 #include "text/number_text.h"
@@ -53,17 +54,15 @@ TEST(RecordCodec, EncodesRecordsAndTheirFields) {
     // Only an explicit "off" turns the emergency beat shift off.
     EXPECT_EQ(EncodeEmergencyRecord({"", {}, {}}, "9").record, "00090000000000001000000000000000");
 
+    // Frequencies off the channel raster; the raster itself comes round below.
     const std::vector<std::tuple<FieldValue, bool, std::string>> frequencies = {
-        {"140.00000", true, "00504909"},  {"145.05000", true, "00000010"},
-        {"435.01250", false, "50125043"}, {"55.05", true, "00000001"},
-        {"1045.04999", true, "99999999"}, {"100", false, "00000010"},
-        {"999.99999", false, "99999999"}, {{}, true, "00000000"},
-        {"  ", false, "00000000"},        {"off", true, "00000000"},
-        {"0", false, "00000000"}};
+        {"55.05", true, "00000001"}, {"1045.04999", true, "99999999"},
+        {"100", false, "00000010"},  {"999.99999", false, "99999999"},
+        {{}, true, "00000000"},      {"  ", false, "00000000"},
+        {"off", true, "00000000"},   {"0", false, "00000000"}};
     for (const auto& [megahertz, receive, field] : frequencies) {
         EXPECT_EQ(EncodeFrequencyField(megahertz, receive), field) << megahertz.value_or("null");
     }
-    EXPECT_EQ(ReverseDigitPairs("12345678"), "78563412");
 
     // A tone wins over a code; codes are matched as written and 036 is not listed.
     const std::vector<std::tuple<FieldValue, FieldValue, std::string>> tones = {
@@ -96,80 +95,52 @@ TEST(RecordCodec, EncodesRecordsAndTheirFields) {
     }
 }
 
+// Channel fields by their index, then the emergency fields and the squelch level as 10 to 13.
 TEST(RecordCodec, RefusalsNameTheFieldTheRecordCannotCarry) {
-    const std::vector<std::tuple<int, std::vector<const char*>, std::string>> channel = {
+    const std::vector<std::tuple<int, std::vector<const char*>, std::string>> cases = {
         {f::kNumber, {"256", "-1", "1.5", "1E9"}, "信道号"},
         {f::kReceiveFrequency, {"45.05", "50", "435.000001", "1045.05", "-435"}, "接收频率"},
         {f::kTransmitFrequency, {"99.99999", "1000", "435.000005", "-435", "1E300"}, "发送频率"},
         {f::kReceiveTone, {"6.7", "1000.0", "67.05", "555.5", "-67"}, "收哑音"},
         {f::kTransmitTone, {"6.7", "1000.0", "67.05", "555.5", "-67"}, "发哑音"},
-        {f::kBusyLockout, {"12", "1.5", "1x", "-1"}, "BCL"}};
-    for (const auto& [field, values, name] : channel) {
+        {f::kBusyLockout, {"12", "1.5", "1x", "-1"}, "BCL"},
+        {10, {"45.05", "1200"}, "收频率"},
+        {11, {"1000", "12.5"}, "发频率"},
+        {13, {"10", "3.5", "3 3", "-3"}, "静噪级别"}};
+    for (const auto& [field, values, name] : cases) {
         for (const char* value : values) {
-            const auto encoded = EncodeChannelRecord(exampleRow(field, value), codes());
-            EXPECT_EQ(encoded.unencodableField + encoded.record, name) << value; // no record
-        }
-    }
-
-    // Emergency fields, with the squelch level after them.
-    const std::vector<std::tuple<int, std::vector<const char*>, std::string>> emergency = {
-        {0, {"45.05", "1200"}, "收频率"},
-        {1, {"1000", "12.5"}, "发频率"},
-        {kEmergencyFieldCount, {"10", "3.5", "3 3", "-3"}, "静噪级别"}};
-    for (const auto& [field, values, name] : emergency) {
-        for (const char* value : values) {
-            std::array<std::string, kEmergencyFieldCount + 1> texts = {"450", "460", "off", "3"};
-            texts[static_cast<std::size_t>(field)] = value;
-            const auto encoded = EncodeEmergencyRecord({texts[0], texts[1], texts[2]}, texts[3]);
+            ChannelRow row = exampleRow();
+            std::array<FieldValue, 4> emergency = {"450", "460", "off", "3"};
+            (field < 10 ? row[field] : emergency[field - 10]) = value;
+            const auto encoded =
+                field < 10 ? EncodeChannelRecord(row, codes())
+                           : EncodeEmergencyRecord({emergency[0], emergency[1], emergency[2]},
+                                                   *emergency[3]);
             EXPECT_EQ(encoded.unencodableField + encoded.record, name) << value; // no record
         }
     }
 }
 
 TEST(RecordCodec, DecodesFieldsAndRecords) {
-    EXPECT_EQ(DecodeFrequencyField("00256140", true), "451.175");
-    EXPECT_EQ(DecodeFrequencyField("00256140", false), "406.125");
     for (std::string_view empty : {"00000000", "FFFFFFFF", ""}) {
         EXPECT_EQ(DecodeFrequencyField(empty, true), "") << empty;
     }
+    // Fields that name no tone and no code; the others come round over the raster.
     // Index 100 has no code, 159 and FF are outside the table.
-    const std::vector<std::tuple<std::string, std::string, std::string>> tones = {
-        {"7006", "67", ""},
-        {"8508", "88.5", ""},
-        {"0325", "250.3", ""},
-        {"0155", "", "023"},
-        {"1555", "", "134"},
-        {"3E55", "", "506"},
-        {"5355", "", "754"},
-        {"0055", "", ""},
-        {"6455", "", ""},
-        {"9F55", "", ""},
-        {"FFFF", "", ""},
-        {"0000", "", ""},
-        {std::string("\xFF\xFF") + "55", "", ""}};
-    for (const auto& [field, ctcss, dcs] : tones) {
+    for (const std::string field : {"0055", "6455", "9F55", "FFFF", "0000", "\377\37755"}) {
         const auto decoded = DecodeToneField(field, codes());
-        EXPECT_EQ(decoded.ctcss, ctcss) << field;
-        EXPECT_EQ(decoded.dcs, dcs) << field;
+        EXPECT_EQ(decoded.ctcss + decoded.dcs, "") << field;
     }
 
-    const Fields full = {std::nullopt, "451.175", "67", "", "406.125", "", "023", "del", "2", "on"};
-    EXPECT_EQ(decodedFields(channelRecord("00256140", "7006", '3', '2', "00256140", "0155")), full);
-    const Fields noTransmit = {std::nullopt, "451.175", "", "", "", "", "", "add", "off", "off"};
-    EXPECT_EQ(decodedFields(channelRecord("00256140", "0000", '0', '0', "00000000", "FFFF")),
-              noTransmit);
-    // Flag and BCL characters as scan, BCL, beat; flags 4 to 9 leave scan and beat unset.
-    const std::vector<std::tuple<char, char, std::string>> flags = {{'1', '1', "add 1 on"},
-                                                                    {'2', 'A', "del off off"},
-                                                                    {'F', '0', "add off off"},
-                                                                    {'4', '9', "- 9 -"},
-                                                                    {'9', '5', "- 5 -"}};
-    for (const auto& [flag, busyLockout, expected] : flags) {
+    // The flag and BCL characters, then the scan, BCL and beat they read as; flags 4 to 9
+    // leave scan and beat unset.
+    for (const std::string c :
+         {"11 add 1 on", "2A del off off", "F0 add off off", "49 - 9 -", "95 - 5 -"}) {
         const Fields d =
-            decodedFields(channelRecord("00256140", "0000", flag, busyLockout, "00256140", "0000"));
+            decodedFields(channelRecord("00256140", "0000", c[0], c[1], "00256140", "0000"));
         EXPECT_EQ(d[f::kScan].value_or("-") + " " + d[f::kBusyLockout].value_or("-") + " " +
                       d[f::kBeatShift].value_or("-"),
-                  expected);
+                  c.substr(3));
     }
     // No receive frequency: every field is emptied, whatever else the record holds.
     const Fields emptied = {std::nullopt, "", "", "", "", "", "", "", "", ""};
@@ -183,10 +154,6 @@ TEST(RecordCodec, DecodesFieldsAndRecords) {
     EXPECT_EQ(decodedFields("0100002561407006"),
               (Fields{std::nullopt, "451.175", "67", "", "", "", "", "add", "off", "off"}));
 
-    const auto example = DecodeEmergencyRecord("00030050494000000000000000460000");
-    EXPECT_EQ(example.squelch, "3");
-    EXPECT_EQ(example.fields, (EmergencyFields{"450", "460", "off"}));
-    EXPECT_EQ(DecodeEmergencyRecord("00070050494000001000000000460000").fields[2], "on");
     EXPECT_EQ(DecodeEmergencyRecord("00070050494000003000000000460000").fields[2], "off");
     EXPECT_EQ(DecodeEmergencyRecord("000A").squelch, "A");
     EXPECT_EQ(DecodeEmergencyRecord("").squelch, "0");
@@ -194,7 +161,7 @@ TEST(RecordCodec, DecodesFieldsAndRecords) {
 }
 
 // Every frequency of the 5 kHz and 6.25 kHz rasters from 130 to 500 MHz, in
-// 10 Hz units, and its texts and fields worked out with integers only, so
+// 10 Hz units, with its texts and fields worked out with integers only, so
 // they do not share a rounding fault with the codec.
 std::vector<std::int64_t> channelRaster() {
     std::vector<std::int64_t> raster;
@@ -229,29 +196,12 @@ std::string referenceField(std::int64_t units, bool receive) {
     return std::string{d[6], d[7], d[4], d[5], d[2], d[3], d[0], d[1]};
 }
 
-TEST(RecordCodec, FrequencyFieldsRoundTripOverTheRaster) {
-    const auto raster = channelRaster();
-    ASSERT_EQ(raster.size(), 74001u + 59201u - 14801u);
-    int failures = 0;
-    for (std::size_t i = 0; i < raster.size() && failures < 10; ++i) {
-        // Both directions for each frequency; the typed form alternates.
-        const FieldValue typed = i % 2 == 0 ? fiveDecimals(raster[i]) : shortest(raster[i]);
-        for (const bool receive : {true, false}) {
-            const auto field = EncodeFrequencyField(typed, receive);
-            const bool ok = field == referenceField(raster[i], receive) &&
-                            DecodeFrequencyField(*field, receive) == shortest(raster[i]);
-            EXPECT_TRUE(ok) << *typed << (receive ? " receive -> " : " transmit -> ")
-                            << field.value_or("(refused)");
-            failures += ok ? 0 : 1;
-        }
-    }
-}
-
-// Every tone, code, flag and BCL combination comes round along the raster
-// (every n-th frequency, an odd n reaching all eight fractions of its 25 kHz
-// pattern, so the suite stays fast under the sanitizers; KR4720_WHOLE_RASTER=1
-// takes every frequency), in channel and emergency records.
-TEST(RecordCodec, RecordsRoundTripAcrossTheRaster) {
+// Every frequency comes round in both directions, each against its field worked
+// out with integers; every tone, code, flag and BCL combination comes round in
+// channel and emergency records along the raster (every n-th frequency, an odd n
+// reaching all eight fractions of its 25 kHz pattern, so the suite stays fast
+// under the sanitizers; KR4720_WHOLE_RASTER=1 takes every frequency).
+TEST(RecordCodec, FieldsAndRecordsRoundTripOverTheRaster) {
     struct Squelch {
         FieldValue ctcss, dcs;
         std::string readCtcss, readDcs;
@@ -274,12 +224,24 @@ TEST(RecordCodec, RecordsRoundTripAcrossTheRaster) {
     const char* whole = std::getenv("KR4720_WHOLE_RASTER");
     const std::size_t stride = whole != nullptr && std::string_view(whole) == "1" ? 1 : 37;
     const auto raster = channelRaster();
+    ASSERT_EQ(raster.size(), 74001u + 59201u - 14801u);
     int failures = 0;
     std::size_t step = 0;
-    for (std::size_t i = 0; i < raster.size() && failures < 10; i += stride) {
+    for (std::size_t i = 0; i < raster.size() && failures < 10; ++i) {
+        const std::string a = fiveDecimals(raster[i]), b = shortest(raster[i]);
+        for (const bool receive : {true, false}) {
+            const auto field = EncodeFrequencyField(i % 2 == 0 ? a : b, receive);
+            const bool ok = field == referenceField(raster[i], receive) &&
+                            DecodeFrequencyField(*field, receive) == b;
+            EXPECT_TRUE(ok) << a << (receive ? " receive -> " : " transmit -> ")
+                            << field.value_or("(refused)");
+            failures += ok ? 0 : 1;
+        }
+        if (i % stride != 0) {
+            continue;
+        }
         ++step;
         // The direction that carries the five-decimal form alternates.
-        const std::string a = fiveDecimals(raster[i]), b = shortest(raster[i]);
         const std::string& receive = step % 2 == 0 ? a : b;
         const std::string& transmit = step % 2 == 0 ? b : a;
         const Squelch& rx = squelches[step % squelches.size()];
@@ -311,6 +273,53 @@ TEST(RecordCodec, RecordsRoundTripAcrossTheRaster) {
     }
     EXPECT_GT(step, squelches.size() * 7);
     EXPECT_GT(step, scans.size() * beats.size() * lockouts.size());
+}
+
+// 17 records, one a line, each ending in `lineEnd`.
+std::string imageText(const std::string& lineEnd, int records = kImageRecordCount) {
+    std::string text;
+    for (int i = 0; i < records; ++i) {
+        text += std::string(30, '0') + (i < 10 ? "0" : "1") + "0123456789ABCDEF"[i % 16];
+        text += lineEnd;
+    }
+    return text;
+}
+
+TEST(RadioImage, TextIsSeventeenLinesAndReadsBackWithAnyLineEnd) {
+    const RadioImageLoad load = ParseRadioImage(imageText("\n"));
+    ASSERT_TRUE(load.ok()) << load.problem;
+    EXPECT_EQ(RadioImageText(*load.image), imageText("\n"));
+    for (std::string text : {imageText("\r\n"), imageText("\n") + "\n"}) {
+        EXPECT_EQ(ParseRadioImage(text).image, load.image);
+    }
+    std::string noFinalEnd = imageText("\n");
+    noFinalEnd.pop_back();
+    EXPECT_EQ(ParseRadioImage(noFinalEnd).image, load.image);
+}
+
+TEST(RadioImage, RefusesNamingTheLine) {
+    std::string lowerCase = imageText("\n");
+    lowerCase[33 * 2 + 31] = 'a';
+    std::string shortLine = imageText("\n");
+    shortLine.erase(33 * 4, 1);
+    const struct {
+        std::string text;
+        int line;
+        const char* problem;
+    } cases[] = {
+        {lowerCase, 3, "第 3 行不是 32 个十六进制字符"},
+        {shortLine, 5, "第 5 行不是 32 个十六进制字符"},
+        {imageText("\n", 16), 17, "文件只有 16 行，应有 17 行"},
+        {"", 1, "文件只有 0 行，应有 17 行"},
+        {imageText("\n", 18), 18, "第 18 行多余：图像文件只有 17 行"},
+        {std::string(imageText("\n")).replace(0, 1, 1, '\0'), 1, "第 1 行不是 32 个十六进制字符"},
+    };
+    for (const auto& c : cases) {
+        const RadioImageLoad load = ParseRadioImage(c.text);
+        EXPECT_FALSE(load.ok());
+        EXPECT_EQ(load.line, c.line);
+        EXPECT_EQ(load.problem, c.problem);
+    }
 }
 
 } // namespace

