@@ -3,7 +3,6 @@
 #include "support/pseudo_terminal.h"
 #include "support/sqlite_peek.h"
 #include "support/window_fixture.h"
-#include "virtual_radio/virtual_radio.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -227,23 +226,4 @@ TEST_F(GridEditing, TheEmergencyWindowShowsConfirmsAndCancels) {
     }
     EXPECT_EQ(openEmergency()->findChild<QLineEdit*>("Text1")->text(), "450.00000");
     EXPECT_EQ(visibleWindow("紧急")->findChild<QComboBox*>("Combo1")->currentText(), "Off");
-}
-
-TEST_F(GridEditing, AWriteAfterTheEmergencyWindowSendsWhatWasConfirmed) {
-    VirtualRadio::Options options;
-    options.pace = false;
-    VirtualRadio radio(options);
-    radio.start();
-    start(radio.devicePath());
-
-    QWidget* emergency = openEmergency("450", "460.5", "");
-    ASSERT_NE(emergency, nullptr);
-    click(emergency, "Command1");
-    window->writeChannels();
-    ASSERT_TRUE(pumpUntil([&] { return radio.completeWrites() >= 1; }));
-    // 450 - 45.05 = 404.95 -> 40495000 -> 00504940; an empty beat field sends 1;
-    // 460.5 -> 46050000 -> 00000546.
-    EXPECT_EQ(radio.memory()[16], "00030050494000001000000005460000");
-    EXPECT_TRUE(messages.messages.isEmpty());
-    window.reset(); // before the radio goes
 }

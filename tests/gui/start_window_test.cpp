@@ -1,4 +1,3 @@
-#include "aux_windows/port_dialog.h"
 #include "main_window/channel_grid.h"
 #include "platform/serial_port.h"
 #include "support/pseudo_terminal.h"
@@ -11,7 +10,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTest>
 
 using namespace kr4720;
@@ -197,34 +195,6 @@ TEST_F(StartWindowTest, QtsOwnDialogsAndButtonsReadChinese) {
     EXPECT_EQ(dialog.windowTitle(), "另存为");
     EXPECT_EQ(dialog.labelText(QFileDialog::Accept), "保存(&S)");
     EXPECT_EQ(dialog.labelText(QFileDialog::Reject), "取消");
-}
-
-TEST_F(StartWindowTest, AClosedPortShowsNoReadyTextAndANewOneIsPolledAgain) {
-    start(pty1.path());
-    pty1.send("C");
-    auto* label2 = child<QLabel>("Label2");
-    ASSERT_TRUE(pumpUntil([&] { return label2->text() == "对讲机就绪..."; }));
-    ASSERT_FALSE(window->timer3().isActive());
-
-    qputenv("KR4720_COM2", "/nonexistent/ttyS1");
-    QPointer<aux_windows::PortDialog> dialog = aux_windows::PortDialog::open(window->serialPort());
-    dialog->findChild<QRadioButton*>("Option2")->setChecked(true);
-    dialog->findChild<QPushButton*>("OKButton")->click();
-    ASSERT_EQ(messages.messages.size(), 1);
-    EXPECT_EQ(messages.messages[0].text, "串行端口 2 已被使用， ");
-    EXPECT_TRUE(messages.messages[0].informativeText.startsWith("设备 /nonexistent/ttyS1："));
-    EXPECT_FALSE(window->serialPort().isOpen());
-    EXPECT_EQ(label2->text(), "");
-
-    // Back on port 1 the handshake polls again until the radio answers.
-    pty1.readAvailable();
-    dialog->findChild<QRadioButton*>("Option1")->setChecked(true);
-    dialog->findChild<QPushButton*>("OKButton")->click();
-    ASSERT_TRUE(window->serialPort().isOpen());
-    EXPECT_TRUE(window->timer3().isActive());
-    std::string polls;
-    EXPECT_TRUE(
-        pumpUntil([&] { return (polls += pty1.readAvailable()).find('C') != std::string::npos; }));
 }
 
 TEST_F(StartWindowTest, ATraceFileThatCannotBeWrittenIsToldAndTheWindowRunsOn) {
