@@ -1,6 +1,5 @@
 #include "channel_data/data_error.h"
 #include "channel_files/channel_file.h"
-#include "channel_files/file_value_reader.h"
 #include "support/memory_cursors.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +11,6 @@
 
 using namespace kr4720;
 using namespace kr4720::channel_files;
-using namespace std::string_literals;
 
 namespace {
 
@@ -79,27 +77,6 @@ TEST(ChannelFile, SaveThenLoadGivesTheFieldsBack) {
     EXPECT_EQ(loaded.at(15, channel_field::kNumber), "16"); // the channel number is never touched
     // Saving the loaded table and loading again changes nothing more.
     EXPECT_EQ(parsed(SaveText(loaded, load.contents->squelch)), *load.contents);
-}
-
-TEST(ChannelFile, NextFileValueTypesValues) {
-    const std::vector<std::pair<std::string_view, std::vector<FileValue>>> cases = {
-        {"12,12,,  7,7 ,1e3,-.5,abc,1.2.3,\"7\",\"a,b\"xyz,\"\",\"open",
-         {"12"s, 12.0, NoValue{}, 7.0, "7 "s, 1000.0, -0.5, "abc"s, "1.2.3"s, "7"s, "a,b"s, ""s,
-          "open"s}},
-        // An empty line is one value with no characters; blanks before the end are nothing.
-        {"a,\r\n\r\nb\n\n   ", {"a"s, NoValue{}, "b"s, NoValue{}}},
-        {",", {""s}}, // the first value is text even when empty
-    };
-    for (const auto& [text, expected] : cases) {
-        FileValueReader reader(text);
-        for (const FileValue& value : expected) {
-            const auto read = NextFileValue(reader);
-            ASSERT_TRUE(read.has_value()) << text;
-            EXPECT_EQ(*read, value) << text << " value " << reader.valuesRead;
-        }
-        EXPECT_EQ(NextFileValue(reader), std::nullopt) << text;
-        EXPECT_EQ(reader.valuesRead, static_cast<int>(expected.size()));
-    }
 }
 
 TEST(ChannelFile, FieldRulesForQuotedAndTextValues) {

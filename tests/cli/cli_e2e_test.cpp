@@ -116,15 +116,9 @@ std::string field(const ChannelSet& set, int channel, int index) {
 
 } // namespace
 
-TEST_F(CliEndToEnd, AReadSavedAsAnImageHoldsTheRecordsAsReceived) {
-    VirtualRadio& r = radio();
-    const CliRun run = cli({"read", "-p", port(r), "-o", path("radio.img")});
-    ASSERT_EQ(run.code, 0) << run.err.toStdString();
-    EXPECT_EQ(contents(path("radio.img")), imageText(VirtualRadio::demoMemory()));
-}
-
 // Each format read from the radio is what the radio holds, as far as the
-// format goes: verify against the same radio finds no difference.
+// format goes: verify against the same radio finds no difference. An image
+// holds the records as received.
 TEST_F(CliEndToEnd, EveryFormatReadFromTheRadioVerifiesAgainstIt) {
     VirtualRadio& r = radio();
     for (const char* name : {"radio.img", "radio.doc", "radio.csv"}) {
@@ -134,6 +128,15 @@ TEST_F(CliEndToEnd, EveryFormatReadFromTheRadioVerifiesAgainstIt) {
         const CliRun verify = cli({"verify", "-p", port(r), path(name)});
         EXPECT_EQ(verify.code, 0) << verify.out.toStdString() << verify.err.toStdString();
     }
+    EXPECT_EQ(contents(path("radio.img")), imageText(VirtualRadio::demoMemory()));
+
+    // Once the radio differs, verify lists the field.
+    auto memory = r.memory();
+    memory[0].replace(12, 4, "7006"); // channel 1 receives with 67.0 Hz
+    r.setMemory(memory);
+    const CliRun run = cli({"verify", "-p", port(r), path("radio.csv")});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_THAT(run.out.toStdString(), HasSubstr("信道 1  收哑音  对讲机 67  文件 88.5"));
 }
 
 TEST_F(CliEndToEnd, AReadWithoutAFileIsATableOrJson) {
@@ -159,14 +162,8 @@ TEST_F(CliEndToEnd, AWriteTakesWhatTheFileHoldsAndKeepsTheRestOfTheRadio) {
     doc.squelch = "7";
     doc.rows[0] = {std::nullopt, "147.00000", "", "", "147.60000", "", "", "add", "off", "off"};
     VirtualRadio::Memory image = VirtualRadio::demoMemory();
-    image[16] = "000"
-                "5"
-                "00504940"
-                "0000"
-                "1"
-                "000"
-                "00000046"
-                "0000";
+    // An emergency record of its own, with squelch level 5.
+    image[16] = "00050050494000001000000000460000";
     struct Case {
         const char* name;
         std::string contents;
@@ -194,24 +191,19 @@ TEST_F(CliEndToEnd, AWriteTakesWhatTheFileHoldsAndKeepsTheRestOfTheRadio) {
     }
 }
 
-TEST_F(CliEndToEnd, AWriteFromCsvPutsEveryColumnInPlaceAndOptionsSetWhatCsvLacks) {
+TEST_F(CliEndToEnd, OptionsSetWhatACsvFileLacks) {
     VirtualRadio& r = radio();
     const CliRun run = cli({"write", "-p", port(r), file("plan.csv", kCsv), "--squelch", "6",
                             "--emergency", "440,441,on"});
     ASSERT_EQ(run.code, 0) << run.err.toStdString();
     const ChannelSet set = decoded(r);
-    EXPECT_EQ(field(set, 1, channel_field::kTransmitFrequency), "146.52");
-    EXPECT_EQ(field(set, 1, channel_field::kReceiveTone), "88.5");
-    EXPECT_EQ(field(set, 2, channel_field::kTransmitFrequency), "145");
-    EXPECT_EQ(field(set, 2, channel_field::kTransmitCode), "023");
-    EXPECT_EQ(field(set, 2, channel_field::kScan), "del");
-    EXPECT_EQ(field(set, 3, channel_field::kReceiveFrequency), ""); // channels past the file
     EXPECT_EQ(set.squelch, "6");
     EXPECT_EQ(textOf(set.emergency[emergency_field::kReceiveFrequency]), "440");
     EXPECT_EQ(textOf(set.emergency[emergency_field::kBeatShift]), "on");
 }
 
-TEST_F(CliEndToEnd, AWriteKeepsWhatTheRadioHeldAsABackupFirst) {
+// --no-backup writes an image without reading first.
+TEST_F(CliEndToEnd, AWriteKeepsWhatTheRadioHeldAsABackupFirstUnlessToldNot) {
     VirtualRadio& r = radio();
     const CliRun run = cli({"write", "-p", port(r), file("plan.csv", kCsv)});
     ASSERT_EQ(run.code, 0) << run.err.toStdString();
@@ -221,37 +213,15 @@ TEST_F(CliEndToEnd, AWriteKeepsWhatTheRadioHeldAsABackupFirst) {
     EXPECT_TRUE(files[0].endsWith("-" + label + "-before-write.img")) << files[0].toStdString();
     EXPECT_EQ(contents(path("data/kr4720/backups/" + files[0])),
               imageText(VirtualRadio::demoMemory()));
-}
 
-TEST_F(CliEndToEnd, NoBackupWritesAnImageWithoutReadingFirst) {
-    VirtualRadio& r = radio();
-    const CliRun run = cli({"write", "--no-backup", "-p", port(r),
-                            file("plan.img", imageText(VirtualRadio::demoMemory()))});
-    ASSERT_EQ(run.code, 0) << run.err.toStdString();
-    EXPECT_EQ(r.readsAnswered(), 0);
-    EXPECT_EQ(r.completeWrites(), 1);
-    EXPECT_TRUE(backups().isEmpty());
-}
-
-TEST_F(CliEndToEnd, VerifyListsEveryFieldThatDiffers) {
-    VirtualRadio& r = radio();
-    ASSERT_EQ(cli({"write", "-p", port(r), file("plan.csv", kCsv), "--verify"}).code, 0);
-    auto memory = r.memory();
-    memory[0].replace(12, 4, "7006"); // channel 1 receives with 67.0 Hz instead of 88.5
-    r.setMemory(memory);
-    const CliRun run = cli({"verify", "-p", port(r), path("plan.csv")});
-    EXPECT_EQ(run.code, 1);
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("信道 1  收哑音  对讲机 67  文件 88.5"));
-}
-
-TEST_F(CliEndToEnd, ARadioThatDoesNotAnswerIsNotWritten) {
-    VirtualRadio& r = radio([](auto& o) { o.noAnswer = true; });
-    const CliRun read = cli({"read", "-p", port(r)});
-    EXPECT_EQ(read.code, 1);
-    EXPECT_THAT(read.err.toStdString(), HasSubstr("对讲机没有应答"));
-    const CliRun write = cli({"write", "-p", port(r), file("plan.csv", kCsv)});
-    EXPECT_EQ(write.code, 1);
-    EXPECT_EQ(r.counters().writesStarted, 0);
+    VirtualRadio& other = radio();
+    ASSERT_EQ(cli({"write", "--no-backup", "-p", port(other),
+                   file("plan.img", imageText(VirtualRadio::demoMemory()))})
+                  .code,
+              0);
+    EXPECT_EQ(other.readsAnswered(), 0);
+    EXPECT_EQ(other.completeWrites(), 1);
+    EXPECT_EQ(backups().size(), 1);
 }
 
 TEST_F(CliEndToEnd, ALineClosedInTheMiddleOfATransferFails) {
@@ -309,7 +279,7 @@ TEST_F(CliEndToEnd, FourRadiosAreWrittenAtOnceAndADeadOneDoesNotStopTheOthers) {
     ASSERT_EQ(lines.size(), 4) << run.out.toStdString();
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_EQ(radios[static_cast<std::size_t>(i)]->completeWrites(), i == 2 ? 0 : 1);
+        EXPECT_EQ(radios[static_cast<std::size_t>(i)]->counters().writesStarted, i == 2 ? 0 : 1);
         EXPECT_THAT(lines[i].toStdString(), HasSubstr(i == 2 ? "失败：对讲机没有应答" : "完成"));
     }
 }
