@@ -297,7 +297,8 @@ TEST(WriteSequence, StoresRowOnesNumberBeforeAAndNoStoreOrEditAfterItStopsTheRec
     EXPECT_TRUE(rig.timer3.active);
 
     // A locked store with nothing to store does not stop a write. Then the user
-    // edits rows not yet sent, one of them into a value no record can carry.
+    // edits rows not yet sent, one of them into a value no record can carry,
+    // and one row can no longer be read.
     rig.display.messages.clear();
     rig.lockable.rows[0][0] = "1";
     rig.lockable.dirty = false;
@@ -305,6 +306,7 @@ TEST(WriteSequence, StoresRowOnesNumberBeforeAAndNoStoreOrEditAfterItStopsTheRec
     rig.lockable.moveTo(4);
     rig.lockable.setField(1, std::string("145.5"));
     rig.lockable.rows[9][1] = "145.000001";
+    rig.lockable.unreadableRow = 11;
     for (int tick = 2; tick < 16; ++tick) {
         writer.onTimer1();
     }
@@ -317,6 +319,7 @@ TEST(WriteSequence, StoresRowOnesNumberBeforeAAndNoStoreOrEditAfterItStopsTheRec
     const auto receiveField = [&](int row) { return rig.link.sent.substr(1 + 32 * row + 4, 8); };
     EXPECT_EQ(receiveField(4), "00500410");      // 145.5 as edited
     EXPECT_EQ(receiveField(9), receiveField(8)); // 400 as checked before "A"
+    EXPECT_EQ(receiveField(11), receiveField(8));
     EXPECT_TRUE(rig.timer3.active);
 }
 

@@ -10,7 +10,7 @@
 // An in-memory channel table of any row count, with move and change counters,
 // for tests that need a table other than the 16 rows of a ChannelSet. A change
 // is stored when the cursor leaves its row; with storeFails set, storing a
-// changed row throws as a locked database does.
+// changed row throws as a locked database does, and unreadableRow cannot be read.
 class MemoryChannelCursor : public kr4720::ChannelCursor {
 public:
     using Row = std::array<kr4720::FieldValue, kr4720::kChannelFieldCount>;
@@ -38,6 +38,9 @@ public:
         return rows.at(static_cast<std::size_t>(current)).at(static_cast<std::size_t>(index));
     }
     kr4720::FieldValue value(int row, int index) const override {
+        if (row == unreadableRow) {
+            throw kr4720::DataError("disk I/O error");
+        }
         return rows.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(index));
     }
     void setField(int index, const kr4720::FieldValue& value) override {
@@ -60,6 +63,7 @@ public:
     int changes = 0;
     bool dirty = false;
     bool storeFails = false;
+    int unreadableRow = -1; // value() of this row throws as a failing database does
     int failedStores = 0;
 
 private:
