@@ -30,6 +30,12 @@ QJsonObject setJson(const ChannelSet& set);
 // usage error when one is malformed.
 QString applySetOptions(const Options& options, ChannelSet& set);
 
+// The format of a file to be read or written, by its extension or --format;
+// "-" as an output prints a table. Prints the refusal and returns nullopt for
+// a name in no known format.
+std::optional<FileFormat> argumentFormat(const QString& path, const QString& formatOption,
+                                         bool output, const Console& console);
+
 // The file argument read in the format its extension (or --format) names;
 // prints the refusal and returns nullopt when it cannot be read.
 std::optional<LoadedFile> loadArgument(const QString& path, const QString& formatOption,

@@ -69,14 +69,25 @@ QString applySetOptions(const Options& options, ChannelSet& set) {
     return {};
 }
 
-std::optional<LoadedFile> loadArgument(const QString& path, const QString& formatOption,
-                                       const Console& console) {
+std::optional<FileFormat> argumentFormat(const QString& path, const QString& formatOption,
+                                         bool output, const Console& console) {
+    if (output && path == QLatin1String("-")) {
+        return FileFormat::Table;
+    }
     const auto format = fileFormat(path, formatOption);
     if (!format) {
         console.failure(
             QStringLiteral(
                 "无法识别文件 %1 的格式：扩展名应为 .img、.doc 或 .csv，或用 --format 指定")
                 .arg(path));
+    }
+    return format;
+}
+
+std::optional<LoadedFile> loadArgument(const QString& path, const QString& formatOption,
+                                       const Console& console) {
+    const auto format = argumentFormat(path, formatOption, false, console);
+    if (!format) {
         return std::nullopt;
     }
     DcsCodes codes;
@@ -127,13 +138,8 @@ int runConvert(const Options& options, const Console& console) {
         return kBadUsage;
     }
     const QString& out = options.files[1];
-    const auto target = out == QLatin1String("-") ? std::optional(FileFormat::Table)
-                                                  : fileFormat(out, options.format);
+    const auto target = argumentFormat(out, options.format, true, console);
     if (!target) {
-        console.failure(
-            QStringLiteral(
-                "无法识别文件 %1 的格式：扩展名应为 .img、.doc 或 .csv，或用 --format 指定")
-                .arg(out));
         return kBadUsage;
     }
     auto loaded = loadArgument(options.files[0], QString(), console);

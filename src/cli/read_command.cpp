@@ -14,13 +14,8 @@ int runRead(const Options& options, const Console& console, platform::LineTrace*
         return kBadUsage;
     }
     const QString out = options.output.value_or(QStringLiteral("-"));
-    const auto target = out == QLatin1String("-") ? std::optional(FileFormat::Table)
-                                                  : fileFormat(out, options.format);
+    const auto target = argumentFormat(out, options.format, true, console);
     if (!target) {
-        console.failure(
-            QStringLiteral(
-                "无法识别文件 %1 的格式：扩展名应为 .img、.doc 或 .csv，或用 --format 指定")
-                .arg(out));
         return kBadUsage;
     }
     const std::vector<PortName> ports = resolvePorts(options.ports, console, trace);
