@@ -63,16 +63,18 @@ std::optional<FileValue> NextFileValue(FileValueReader& reader) {
 
     const bool first = reader.valuesRead == 0;
     ++reader.valuesRead;
+    // Built in place: GCC 12 warns of a moved-from temporary variant otherwise.
+    std::optional<FileValue> value;
     if (first || quoted) {
-        return FileValue(std::string(characters));
+        value.emplace(std::in_place_type<std::string>, characters);
+    } else if (characters.empty()) {
+        value.emplace(std::in_place_type<NoValue>);
+    } else if (text::isDecimalNumberText(characters)) {
+        value.emplace(std::in_place_type<double>, text::leadingNumberValue(characters));
+    } else {
+        value.emplace(std::in_place_type<std::string>, characters);
     }
-    if (characters.empty()) {
-        return FileValue(NoValue{});
-    }
-    if (text::isDecimalNumberText(characters)) {
-        return FileValue(text::leadingNumberValue(characters));
-    }
-    return FileValue(std::string(characters));
+    return value;
 }
 
 FieldValue storedFieldValue(const FileValue& value) {
