@@ -249,6 +249,11 @@ TEST_F(CliEndToEnd, ARadioThatDoesNotAnswerIsNotWritten) {
     const CliRun read = cli({"read", "-p", port(r)});
     EXPECT_EQ(read.code, 1);
     EXPECT_THAT(read.err.toStdString(), HasSubstr("对讲机没有应答"));
+    const QJsonObject json =
+        QJsonDocument::fromJson(cli({"read", "--json", "-p", port(r)}).out.toUtf8()).object();
+    EXPECT_EQ(json.value("exitCode").toInt(), 1);
+    EXPECT_THAT(json.value("errors").toArray()[0].toString().toStdString(),
+                HasSubstr("对讲机没有应答"));
     const CliRun write = cli({"write", "-p", port(r), file("plan.csv", kCsv)});
     EXPECT_EQ(write.code, 1);
     EXPECT_EQ(r.counters().writesStarted, 0);
