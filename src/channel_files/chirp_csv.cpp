@@ -469,6 +469,13 @@ std::optional<SignalUse> crossUse(std::string_view mode) {
                      *rx == 'T' ? "cToneFreq" : "RxDtcsCode"};
 }
 
+// A frequency as the grid stores a typed one, taken to whole 10 Hz first: CSV
+// files carry hertz, and a value half a unit off the raster would otherwise
+// keep its half unit and be rounded off the raster by the five-decimal form.
+std::optional<std::string> rasterFrequency(double megahertz) {
+    return normalisedFrequency(std::nearbyint(megahertz * 100000.0) / 100000.0);
+}
+
 RowOutcome channelOf(const CsvRow& row, const DcsCodes& codes) {
     const std::string_view frequencyValue = row["Frequency"];
     if (frequencyValue.empty()) {
@@ -500,13 +507,13 @@ RowOutcome channelOf(const CsvRow& row, const DcsCodes& codes) {
         return skip(std::string(name) + " " + text::shortestNumberText(megahertz) +
                     " MHz 超出 130–500 MHz");
     };
-    const auto receiveText = normalisedFrequency(*receive);
+    const auto receiveText = rasterFrequency(*receive);
     if (!receiveText) {
         return outOfRange("接收频率", *receive);
     }
     std::optional<std::string> transmitText;
     if (transmit) {
-        transmitText = normalisedFrequency(*transmit);
+        transmitText = rasterFrequency(*transmit);
         if (!transmitText) {
             return outOfRange("发送频率", *transmit);
         }
@@ -679,16 +686,15 @@ ChirpCsvImport ParseChirpCsv(std::string_view text, const DcsCodes& codes) {
 }
 
 std::string ChirpCsvImport::reportText() const {
-    std::string report;
-    if (taken > 0) {
-        report =
-            "已导入 " + std::to_string(taken) + " 行，放入信道 1–" + std::to_string(taken) + "。";
-    } else {
-        report = "没有可以导入的行。";
-    }
+    const auto channels = [](int first, int last) {
+        return "信道 " + std::to_string(first) +
+               (first == last ? std::string() : "–" + std::to_string(last));
+    };
+    std::string report =
+        taken > 0 ? "已导入 " + std::to_string(taken) + " 行，放入" + channels(1, taken) + "。"
+                  : "没有可以导入的行。";
     if (taken < kChannelCount) {
-        report += "\n信道 " + std::to_string(taken + 1) + "–" + std::to_string(kChannelCount) +
-                  " 已清空。";
+        report += "\n" + channels(taken + 1, kChannelCount) + " 已清空。";
     }
     if (!skipped.empty()) {
         report += "\n跳过 " + std::to_string(skipped.size()) + " 行：";

@@ -7,6 +7,7 @@
 #include "channel_data/channel_layout.h"
 #include "channel_data/data_error.h"
 #include "channel_files/channel_file.h"
+#include "channel_files/chirp_csv.h"
 #include "main_window/channel_grid.h"
 #include "main_window/clickable_label.h"
 #include "main_window/emergency_window.h"
@@ -265,6 +266,10 @@ void StartWindow::buildMenus() {
     connect(open, &QAction::triggered, this, &StartWindow::LoadChannelFile);
     QAction* save = named(file->addAction(QStringLiteral("保存文件(&V)")), "保存");
     connect(save, &QAction::triggered, this, &StartWindow::SaveChannelFile);
+    QAction* importCsv = named(file->addAction(QStringLiteral("导入CSV(&I)...")), "导入CSV");
+    connect(importCsv, &QAction::triggered, this, &StartWindow::ImportChirpCsv);
+    QAction* exportCsv = named(file->addAction(QStringLiteral("导出CSV(&X)...")), "导出CSV");
+    connect(exportCsv, &QAction::triggered, this, &StartWindow::ExportChirpCsv);
     QAction* read = named(bar->addAction(blanks(8) + QStringLiteral("读信道数据(&R)")), "读信道");
     connect(read, &QAction::triggered, this, &StartWindow::readChannels);
     QAction* write = named(bar->addAction(blanks(8) + QStringLiteral("写信道数据(&W)")), "写信道");
@@ -401,6 +406,75 @@ void StartWindow::LoadChannelFile() {
         return;
     }
     combo8_->setEditText(QString::fromLocal8Bit(load.contents->squelch));
+}
+
+bool StartWindow::chooseCsvFile(bool save) {
+    csvDialog_.setFilter(QStringLiteral("CSV|*.csv"));
+    const bool chosen = save ? csvDialog_.ShowSave(this) : csvDialog_.ShowOpen(this);
+    return chosen && !csvDialog_.fileName().isEmpty();
+}
+
+// Replaces the 16 channels with the rows of a CHIRP CSV file, or changes
+// nothing when the file is refused. The emergency channel and the squelch
+// level are not part of such a file and stay.
+void StartWindow::ImportChirpCsv() {
+    if (!chooseCsvFile(false)) {
+        return;
+    }
+    const auto refuse = [this](const QString& reason, const QString& detail = {}) {
+        platform::showMessage(
+            this, {QStringLiteral("无法导入文件 %1").arg(csvDialog_.fileName()) + reason,
+                   platform::dataErrorTitle(), platform::MessageIcon::Information, detail});
+    };
+    const platform::FileStart file =
+        platform::readFileStart(csvDialog_.fileName(), kChannelFileReadLimit + 1);
+    if (!file.opened) {
+        refuse({}, file.error);
+        return;
+    }
+    if (file.bytes.size() > kChannelFileReadLimit) {
+        refuse(QStringLiteral("：文件太大"));
+        return;
+    }
+    const channel_files::ChirpCsvImport import = channel_files::ParseChirpCsv(
+        std::string_view(file.bytes.constData(), static_cast<std::size_t>(file.bytes.size())),
+        dcsCodes_);
+    if (!import.ok()) {
+        refuse(QStringLiteral("：") + QString::fromStdString(import.errorText()));
+        return;
+    }
+    try {
+        channel_files::ApplyChirpCsvRows(*import.rows, *channels_);
+    } catch (const DataError& error) {
+        showDataError(QString::fromStdString(error.what()));
+        return;
+    }
+    platform::showMessage(this,
+                          {QString::fromStdString(import.reportText()), QStringLiteral("导入CSV"),
+                           platform::MessageIcon::Information, QString()});
+}
+
+// Writes the 16 channels as a CHIRP CSV file, whole or not at all.
+void StartWindow::ExportChirpCsv() {
+    if (!chooseCsvFile(true)) {
+        return;
+    }
+    ChannelSet set;
+    try {
+        set.rows = CollectChannelRows(*channels_);
+        channels_->MoveFirst();
+    } catch (const DataError& error) {
+        showDataError(QString::fromStdString(error.what()));
+        return;
+    }
+    const std::string text = channel_files::ChirpCsvText(set);
+    const QString failure = platform::saveWholeFile(
+        csvDialog_.fileName(), QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    if (!failure.isEmpty()) {
+        platform::showMessage(this, {QStringLiteral("无法导出文件 %1").arg(csvDialog_.fileName()),
+                                     platform::dataErrorTitle(), platform::MessageIcon::Information,
+                                     failure});
+    }
 }
 
 void StartWindow::setStatus(const std::string& text) {

@@ -67,6 +67,9 @@ public:
     // The menu commands 保存 and 打开.
     void SaveChannelFile();
     void LoadChannelFile();
+    // The menu commands 导入CSV and 导出CSV: the 16 channels from and to CHIRP CSV.
+    void ImportChirpCsv();
+    void ExportChirpCsv();
     const radio_link::WriteSequence& writeSequence() const { return *write_; }
 
 protected:
@@ -79,6 +82,7 @@ private:
     void showDataError(const QString& reason);
     void closeSecondaryWindows();
     bool chooseChannelFile(bool save);
+    bool chooseCsvFile(bool save);
     void openSerialPort();
 
     // What the transfers show in the window.
@@ -95,6 +99,9 @@ private:
     std::unique_ptr<platform::SerialPort> port_;
     DcsCodes dcsCodes_;
     platform::CommonDialog commonDialog1_;
+    // CSV files have a dialog of their own, so a channel file's name is never
+    // offered for a CSV export or the other way round.
+    platform::CommonDialog csvDialog_;
 
     QTimer timer1_;
     QTimer timer2_;

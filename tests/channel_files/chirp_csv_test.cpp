@@ -99,6 +99,8 @@ TEST(ChirpCsv, ReadsWhatOnlyOtherProgramsWriteAndIgnoresUnusedColumns) {
         ChannelRow channel;
     } cases[] = {
         // Tone-> has a transmit tone only; values on the raster and in the lists' forms.
+        {"1,,438.500005,+,7.0000049,,,,,,,,,,,,,,,,",
+         row({"438.50000", "", "", "445.50000", "", "", "add", "off", "off"})},
         {"1,,146.5234,,0,Cross,100,xyz,999,RR,,Tone->,NFM,,,,,,,,",
          row({"146.52000", "", "", "146.52000", "100.0", "", "add", "off", "off"})},
         {"1,,146.52,,0,DTCS,,,23,,,,,,,,beat=off BCL=3 BCL=2,,,,",
@@ -202,7 +204,7 @@ TEST(ChirpCsv, ReportsTakenSkippedAndLeftOver) {
 
     EXPECT_EQ(parse(kHeader).reportText(), "没有可以导入的行。\n信道 1–16 已清空。");
     EXPECT_EQ(parse(kHeader + "1,,146.52,,0,,,,,,,,,,,,,,,,").reportText(),
-              "已导入 1 行，放入信道 1–1。\n信道 2–16 已清空。");
+              "已导入 1 行，放入信道 1。\n信道 2–16 已清空。");
 }
 
 TEST(ChirpCsv, AcceptsTheSpellingsOfOtherWriters) {

@@ -2,9 +2,9 @@
 // must never crash, hang or read out of bounds, and must agree with each other.
 // Written contents must read back as they were.
 
+#include "channel_data/channel_set.h"
 #include "channel_files/channel_file.h"
 #include "channel_files/file_value_reader.h"
-#include "support/memory_cursors.h"
 #include "text/number_text.h"
 
 #include <cmath>
@@ -72,9 +72,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Stored and collected again through a cursor, the contents are unchanged
     // (field 0, the channel number, stays Null).
-    MemoryChannelCursor cursor;
+    ChannelSet set;
+    ChannelSetCursor cursor(set);
     ApplyChannelFile(contents, cursor);
-    CHECK(cursor.current == 0);
+    CHECK(cursor.currentRow() == 0);
     CHECK(CollectChannelFile(cursor, contents.squelch) == contents);
 
     // Written contents always make a complete file. Without quotes in the input

@@ -1,5 +1,7 @@
 #include "virtual_radio/virtual_radio.h"
 
+#include "radio_link/radio_image.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -153,12 +155,18 @@ TEST(VirtualRadio, MemoryFilePersistsAcrossRadios) {
         EXPECT_EQ(line.port.ask("A" + joined(records), 0, 0ms), "");
         ASSERT_TRUE(line.radio.waitFor([](const auto& c) { return c.completeWrites == 1; }, 2s));
     }
-    // One record a line.
+    // A radio image: one record a line.
     std::string content{std::istreambuf_iterator<char>(std::ifstream(options.memoryFile).rdbuf()),
                         {}};
-    EXPECT_EQ(content.size(), 17 * 33u);
-    EXPECT_EQ(content.substr(33 * 16), records[16] + "\n");
+    EXPECT_EQ(content, kr4720::radio_link::RadioImageText(records));
     EXPECT_EQ(Line(options).port.ask("B", 576, 2s), readReply(records));
+    // Images from elsewhere may end their lines in CRLF.
+    std::string crlf;
+    for (const std::string& record : testMemory(6)) {
+        crlf += record + "\r\n";
+    }
+    std::ofstream(options.memoryFile, std::ios::binary) << crlf;
+    EXPECT_EQ(Line(options).port.ask("B", 576, 2s), readReply(testMemory(6)));
 
     // A damaged file is refused rather than served.
     std::ofstream(options.memoryFile) << records[0] << "\nshort\n";

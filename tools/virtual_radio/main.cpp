@@ -20,7 +20,7 @@ constexpr std::string_view kUsage =
     "the programming protocol until interrupted.\n"
     "\n"
     "  --link PATH       also make PATH a symbolic link to the device\n"
-    "  --memory FILE     keep the channel set in FILE (17 records, one a line)\n"
+    "  --memory FILE     keep the channel set in FILE, a radio image (.img)\n"
     "  --fast            send replies at once instead of at 9600 baud\n"
     "  --no-answer       answer nothing (a radio that is switched off)\n"
     "  --stop-after N    stop a reply after N of its 18 records\n"

@@ -1,5 +1,7 @@
 #include "virtual_radio/virtual_radio.h"
 
+#include "radio_link/radio_image.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -7,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -96,37 +99,20 @@ VirtualRadio::Memory VirtualRadio::loadMemoryFile(const std::string& path) {
     if (!in) {
         throw std::runtime_error("cannot open memory file " + path);
     }
-    Memory memory;
-    std::string line;
-    int count = 0;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (line.empty() && count == kMemoryRecords) {
-            continue;
-        }
-        if (count == kMemoryRecords || line.size() != kRecordLength) {
-            throw std::runtime_error("memory file " + path + " must hold " +
-                                     std::to_string(kMemoryRecords) + " lines of " +
-                                     std::to_string(kRecordLength) + " characters");
-        }
-        memory[static_cast<std::size_t>(count++)] = line;
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    // The memory file is a radio image, read by the program's own reader.
+    const radio_link::RadioImageLoad load = radio_link::ParseRadioImage(text);
+    if (!load.ok()) {
+        throw std::runtime_error("memory file " + path + " is not a radio image: " + load.problem);
     }
-    if (count != kMemoryRecords) {
-        throw std::runtime_error("memory file " + path + " holds only " + std::to_string(count) +
-                                 " records");
-    }
-    return memory;
+    return *load.image;
 }
 
 void VirtualRadio::saveMemoryFile(const std::string& path, const Memory& memory) {
     const std::string temporary = path + ".tmp";
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        for (const std::string& record : memory) {
-            out << record << '\n';
-        }
+        out << radio_link::RadioImageText(memory);
         out.flush();
         if (!out) {
             std::remove(temporary.c_str());

@@ -39,8 +39,9 @@ public:
     struct Options {
         // Symbolic link to the device, made at start and removed at stop. Empty: none.
         std::string linkPath;
-        // One record a line. Loaded at start when it exists, rewritten after each
-        // complete write. Empty: the memory lives only as long as the radio.
+        // A radio image file (the 17 records, one a line). Loaded at start when it
+        // exists, rewritten after each complete write. Empty: the memory lives
+        // only as long as the radio.
         std::string memoryFile;
         // Send at the line rate; off sends every reply at once.
         bool pace = true;
@@ -124,7 +125,7 @@ public:
     static Memory demoMemory();
     // The record sent ahead of the memory in every reply to "B".
     static std::string leadingRecord();
-    // Reads a memory file: 17 lines of 32 characters. Throws std::runtime_error.
+    // Reads a memory file, a radio image. Throws std::runtime_error.
     static Memory loadMemoryFile(const std::string& path);
     // Writes a temporary file beside the target and renames it over the target.
     static void saveMemoryFile(const std::string& path, const Memory& memory);
