@@ -1,5 +1,6 @@
 #include "cli/console.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 
 #include <cstdio>
@@ -25,6 +26,7 @@ void Console::note(const QString& text) const {
 }
 
 void Console::failure(const QString& text, const QString& detail) const {
+    failures_ << (detail.isEmpty() ? text : text + QLatin1Char('\n') + detail);
     raw(QStringLiteral("kr4720-cli: ") + text + QLatin1Char('\n'));
     if (!detail.isEmpty()) {
         raw(QStringLiteral("  ") + detail + QLatin1Char('\n'));
@@ -35,8 +37,17 @@ void Console::document(const QJsonObject& object) const {
     if (!json_) {
         return;
     }
+    documentPrinted_ = true;
     std::fputs(QJsonDocument(object).toJson(QJsonDocument::Indented).constData(), stdout);
     std::fflush(stdout);
+}
+
+void Console::finish(int exitCode) const {
+    if (json_ && !documentPrinted_) {
+        document(QJsonObject{{QStringLiteral("ok"), exitCode == 0},
+                             {QStringLiteral("exitCode"), exitCode},
+                             {QStringLiteral("errors"), QJsonArray::fromStringList(failures_)}});
+    }
 }
 
 void Console::raw(const QString& text) const {

@@ -2,6 +2,7 @@
 
 #include <QJsonObject>
 #include <QString>
+#include <QStringList>
 
 namespace kr4720::cli {
 
@@ -27,11 +28,16 @@ public:
     void document(const QJsonObject& object) const;
     // Raw text on standard error (the progress board draws with it).
     void raw(const QString& text) const;
+    // With --json, a command that ends without its document still prints one:
+    // its exit status and the failures it reported.
+    void finish(int exitCode) const;
 
 private:
     bool json_;
     bool quiet_;
     bool errorIsTerminal_;
+    mutable bool documentPrinted_ = false;
+    mutable QStringList failures_;
 };
 
 } // namespace kr4720::cli

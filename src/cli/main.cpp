@@ -88,6 +88,29 @@ int usageError(const QString& text) {
     return kBadUsage;
 }
 
+int runCommand(const Options& options, const Console& console, kr4720::platform::LineTrace* trace) {
+    const QString& command = options.command;
+    if (command == QLatin1String("ports")) {
+        return runPorts(options, console);
+    }
+    if (command == QLatin1String("detect")) {
+        return runDetect(options, console, trace);
+    }
+    if (command == QLatin1String("read")) {
+        return runRead(options, console, trace);
+    }
+    if (command == QLatin1String("write")) {
+        return runWrite(options, console, trace);
+    }
+    if (command == QLatin1String("verify")) {
+        return runVerify(options, console, trace);
+    }
+    if (command == QLatin1String("convert")) {
+        return runConvert(options, console);
+    }
+    return runShow(options, console);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -150,24 +173,7 @@ int main(int argc, char* argv[]) {
         tracePointer = &trace;
     }
 
-    const QString& command = options.command;
-    if (command == QLatin1String("ports")) {
-        return runPorts(options, console);
-    }
-    if (command == QLatin1String("detect")) {
-        return runDetect(options, console, tracePointer);
-    }
-    if (command == QLatin1String("read")) {
-        return runRead(options, console, tracePointer);
-    }
-    if (command == QLatin1String("write")) {
-        return runWrite(options, console, tracePointer);
-    }
-    if (command == QLatin1String("verify")) {
-        return runVerify(options, console, tracePointer);
-    }
-    if (command == QLatin1String("convert")) {
-        return runConvert(options, console);
-    }
-    return runShow(options, console);
+    const int code = runCommand(options, console, tracePointer);
+    console.finish(code);
+    return code;
 }

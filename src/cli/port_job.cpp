@@ -177,7 +177,7 @@ private:
         ChannelSet scratch;
         JobDisplay display(scratch, progress_, Phase::Waiting);
         QTimer timer3;
-        timer3.setInterval(100);
+        timer3.setInterval(radio_link::RadioReadyHandshake::kPollInterval);
         timer3.setTimerType(Qt::PreciseTimer);
         platform::WindowTimer windowTimer3(timer3);
         radio_link::RadioReadyHandshake handshake(port_, display, windowTimer3);
@@ -270,8 +270,8 @@ private:
         JobDisplay display(set, progress_, Phase::Writing);
         QTimer timer1;
         QTimer timer4;
-        timer1.setInterval(100);
-        timer4.setInterval(500);
+        timer1.setInterval(radio_link::WriteSequence::kRecordSpacing);
+        timer4.setInterval(radio_link::WriteSequence::kPauseAfterStart);
         for (QTimer* timer : {&timer1, &timer4}) {
             timer->setTimerType(Qt::PreciseTimer);
         }

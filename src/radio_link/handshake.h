@@ -3,6 +3,8 @@
 #include "radio_link/serial_link.h"
 #include "radio_link/transfer_parts.h"
 
+#include <chrono>
+
 namespace kr4720::radio_link {
 
 // The radio-ready handshake on Timer3: each tick takes one waiting character;
@@ -10,6 +12,9 @@ namespace kr4720::radio_link {
 // stops the timer. A closed port is left alone.
 class RadioReadyHandshake {
 public:
+    // How often Timer3 ticks.
+    static constexpr std::chrono::milliseconds kPollInterval{100};
+
     RadioReadyHandshake(SerialLink& link, TransferDisplay& display, Timer& timer3)
         : link_(link), display_(display), timer3_(timer3) {}
 

@@ -7,6 +7,7 @@
 #include "radio_link/transfer_parts.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -35,6 +36,10 @@ public:
         Timer& timer3;
         Timer& timer4;
     };
+
+    // The pause after "A" (Timer4) and the spacing of the records (Timer1).
+    static constexpr std::chrono::milliseconds kPauseAfterStart{500};
+    static constexpr std::chrono::milliseconds kRecordSpacing{100};
 
     explicit WriteSequence(Parts parts) : p_(parts) {}
 

@@ -224,6 +224,15 @@ TEST_F(CliEndToEnd, AWriteKeepsWhatTheRadioHeldAsABackupFirstUnlessToldNot) {
     EXPECT_EQ(backups().size(), 1);
 }
 
+TEST_F(CliEndToEnd, JsonIsADocumentAlsoWhenTheRadioDoesNotAnswer) {
+    VirtualRadio& r = radio([](auto& o) { o.noAnswer = true; });
+    const QJsonObject json =
+        QJsonDocument::fromJson(cli({"read", "--json", "-p", port(r)}).out.toUtf8()).object();
+    EXPECT_EQ(json.value("exitCode").toInt(), 1);
+    EXPECT_THAT(json.value("errors").toArray()[0].toString().toStdString(),
+                HasSubstr("对讲机没有应答"));
+}
+
 TEST_F(CliEndToEnd, ALineClosedInTheMiddleOfATransferFails) {
     const QString image = file("plan.img", imageText(VirtualRadio::demoMemory()));
     const QStringList commands[] = {{"read", "-o", path("radio.img")},
