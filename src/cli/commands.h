@@ -44,6 +44,11 @@ std::optional<LoadedFile> loadArgument(const QString& path, const QString& forma
 // Warnings, on standard error, for what a file of `target` cannot hold.
 void warnWhatIsLost(FileFormat target, bool hasSquelch, bool hasEmergency, const Console& console);
 
+// Runs `task` on every port given with -p (auto included), all at once,
+// reports one line per port and returns the combined exit status.
+int runOnEveryPort(const Options& options, PortTask task, const Console& console,
+                   platform::LineTrace* trace, const QString& doneText);
+
 // One line per port on standard output, the second lines on standard error,
 // and the JSON document.
 void reportPorts(const std::vector<PortTask>& tasks, const std::vector<PortResult>& results,

@@ -1,4 +1,6 @@
 #include "cli/commands.h"
+#include "cli/fleet.h"
+#include "cli/ports.h"
 
 #include <QJsonArray>
 
@@ -54,6 +56,24 @@ void reportPorts(const std::vector<PortTask>& tasks, const std::vector<PortResul
         list.append(entry);
     }
     console.document(QJsonObject{{QStringLiteral("ports"), list}});
+}
+
+int runOnEveryPort(const Options& options, PortTask task, const Console& console,
+                   platform::LineTrace* trace, const QString& doneText) {
+    const std::vector<PortName> ports = resolvePorts(options.ports, console, trace);
+    if (ports.empty()) {
+        return kFailed;
+    }
+    std::vector<PortTask> tasks;
+    for (const PortName& port : ports) {
+        task.device = port.device;
+        task.label = port.label;
+        task.trace = trace;
+        tasks.push_back(task);
+    }
+    const std::vector<PortResult> results = runFleet(tasks, console);
+    reportPorts(tasks, results, console, doneText);
+    return combinedCode(results);
 }
 
 } // namespace kr4720::cli

@@ -1,6 +1,4 @@
 #include "cli/commands.h"
-#include "cli/fleet.h"
-#include "cli/ports.h"
 
 namespace kr4720::cli {
 
@@ -13,25 +11,12 @@ int runVerify(const Options& options, const Console& console, platform::LineTrac
     if (!loaded) {
         return kBadUsage;
     }
-    const std::vector<PortName> ports = resolvePorts(options.ports, console, trace);
-    if (ports.empty()) {
-        return kFailed;
-    }
-    std::vector<PortTask> tasks;
-    for (const PortName& port : ports) {
-        PortTask task;
-        task.kind = PortTask::Kind::Verify;
-        task.device = port.device;
-        task.label = port.label;
-        task.trace = trace;
-        task.expected = loaded->set;
-        task.compareSquelch = loaded->hasSquelch;
-        task.compareEmergency = loaded->hasEmergency;
-        tasks.push_back(task);
-    }
-    const std::vector<PortResult> results = runFleet(tasks, console);
-    reportPorts(tasks, results, console, QStringLiteral("与文件相同"));
-    return combinedCode(results);
+    PortTask task;
+    task.kind = PortTask::Kind::Verify;
+    task.expected = loaded->set;
+    task.compareSquelch = loaded->hasSquelch;
+    task.compareEmergency = loaded->hasEmergency;
+    return runOnEveryPort(options, task, console, trace, QStringLiteral("与文件相同"));
 }
 
 } // namespace kr4720::cli

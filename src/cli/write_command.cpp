@@ -1,6 +1,4 @@
 #include "cli/commands.h"
-#include "cli/fleet.h"
-#include "cli/ports.h"
 
 #include "channel_data/channel_layout.h"
 
@@ -61,27 +59,14 @@ int runWrite(const Options& options, const Console& console, platform::LineTrace
             return kBadUsage;
         }
     }
-    const std::vector<PortName> ports = resolvePorts(options.ports, console, trace);
-    if (ports.empty()) {
-        return kFailed;
-    }
-    std::vector<PortTask> tasks;
-    for (const PortName& port : ports) {
-        PortTask task;
-        task.kind = PortTask::Kind::Write;
-        task.device = port.device;
-        task.label = port.label;
-        task.trace = trace;
-        task.backup = !options.noBackup;
-        task.readBeforeWrite = !(options.noBackup && format == FileFormat::Image);
-        task.setToWrite = merge;
-        task.verify = options.verify;
-        tasks.push_back(task);
-    }
-    const std::vector<PortResult> results = runFleet(tasks, console);
-    reportPorts(tasks, results, console,
-                options.verify ? QStringLiteral("完成，已核对") : QStringLiteral("完成"));
-    return combinedCode(results);
+    PortTask task;
+    task.kind = PortTask::Kind::Write;
+    task.backup = !options.noBackup;
+    task.readBeforeWrite = !(options.noBackup && format == FileFormat::Image);
+    task.setToWrite = merge;
+    task.verify = options.verify;
+    return runOnEveryPort(options, task, console, trace,
+                          options.verify ? QStringLiteral("完成，已核对") : QStringLiteral("完成"));
 }
 
 } // namespace kr4720::cli
