@@ -4,6 +4,7 @@
 
 #include "channel_data/channel_edits.h"
 #include "channel_files/chirp_csv.h"
+#include "support/dcs_codes.h"
 #include "text/number_text.h"
 
 #include <algorithm>
@@ -18,12 +19,7 @@ using namespace kr4720::channel_files;
 namespace {
 
 const DcsCodes& codes() {
-    static const DcsCodes table = [] {
-        DcsCodes filled;
-        filled.fill();
-        return filled;
-    }();
-    return table;
+    return filledDcsCodes();
 }
 
 bool inList(const FieldValue& value, bool tone) {

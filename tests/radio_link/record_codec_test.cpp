@@ -1,6 +1,7 @@
 #include "radio_link/radio_image.h"
 #include "radio_link/record_codec.h"
 
+#include "support/dcs_codes.h"
 #include "text/number_text.h"
 
 #include <gtest/gtest.h>
@@ -17,12 +18,7 @@ using Fields = std::array<std::optional<std::string>, kChannelFieldCount>;
 using EmergencyFields = std::array<std::string, kEmergencyFieldCount>;
 
 const DcsCodes& codes() {
-    static const DcsCodes table = [] {
-        DcsCodes filled;
-        filled.fill();
-        return filled;
-    }();
-    return table;
+    return filledDcsCodes();
 }
 
 // The worked example row: channel 1, 435 MHz both ways, transmit tone 67.0.
