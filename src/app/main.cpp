@@ -13,7 +13,9 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("KR4720"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kr4720"));
     QApplication::setWindowIcon(kr4720::aux_windows::programIcon());
+    kr4720::platform::installProgramStyle();
     kr4720::platform::installFontSubstitutions();
+    const std::jthread fontList = kr4720::platform::readFontListAhead();
     kr4720::platform::installQtTranslations();
     try {
         kr4720::main_window::StartWindow window;

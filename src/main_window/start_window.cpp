@@ -182,7 +182,10 @@ void StartWindow::buildControls() {
     label3->setFont(platform::songFont(15.75));
     label2_ = placeLabel(client, QStringLiteral("Label2"), QStringLiteral(" "),
                          twipsRect(8400, 480, 3615, 375), platform::kBlue);
-    label2_->setFont(platform::kaiFont(15.75));
+    // The port's state shows here once the radio answers; until then the
+    // label holds a blank, which looks the same in any face, so its own face
+    // (a font engine of its own) waits for the first frame.
+    platform::afterFirstFrame(this, [this] { label2_->setFont(platform::kaiFont(15.75)); });
 
     progressBar1_ = new QProgressBar(client);
     progressBar1_->setObjectName(QStringLiteral("ProgressBar1"));

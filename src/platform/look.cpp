@@ -1,8 +1,12 @@
 #include "platform/look.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QFontDatabase>
+#include <QIconEngine>
 #include <QPalette>
+#include <QProxyStyle>
 #include <QWidget>
 
 namespace kr4720::platform {
@@ -27,7 +31,54 @@ public:
     }
 };
 
+// Asks the style for a standard icon the first time the icon is used.
+class DeferredIconEngine : public QIconEngine {
+public:
+    DeferredIconEngine(const QStyle* style, QStyle::StandardPixmap which)
+        : style_(style), which_(which) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode,
+               QIcon::State state) override {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().pixmap(size, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().actualSize(size, mode, state);
+    }
+    QIconEngine* clone() const override { return new DeferredIconEngine(style_, which_); }
+    bool isNull() override { return false; }
+
+private:
+    const QIcon& icon() {
+        if (icon_.isNull()) {
+            icon_ = style_->standardIcon(which_);
+        }
+        return icon_;
+    }
+
+    const QStyle* style_;
+    QStyle::StandardPixmap which_;
+    QIcon icon_;
+};
+
+class ProgramStyle : public QProxyStyle {
+public:
+    QIcon standardIcon(StandardPixmap which, const QStyleOption* option,
+                       const QWidget* widget) const override {
+        if (which == SP_ToolBarHorizontalExtensionButton) {
+            return QIcon(new DeferredIconEngine(baseStyle(), which));
+        }
+        return QProxyStyle::standardIcon(which, option, widget);
+    }
+};
+
 } // namespace
+
+void installProgramStyle() {
+    QApplication::setStyle(new ProgramStyle);
+}
 
 // Qt takes the first installed face of each list. The lists are not checked
 // against the installed fonts: enumerating every font would cost more
@@ -38,6 +89,10 @@ void installFontSubstitutions() {
                                 "AR PL KaitiM GB", "Noto Serif CJK SC", "WenQuanYi Zen Hei"});
     QFont::insertSubstitutions(kSongFamily, {"SimSun", "AR PL UMing CN", "AR PL UMing TW",
                                              "Noto Serif CJK SC", "WenQuanYi Zen Hei"});
+}
+
+std::jthread readFontListAhead() {
+    return std::jthread([] { QFontDatabase::families(); });
 }
 
 QFont kaiFont(double pointSize) {

@@ -4,6 +4,8 @@
 #include <QFont>
 #include <QRect>
 
+#include <thread>
+
 class QComboBox;
 class QWidget;
 
@@ -20,8 +22,19 @@ constexpr QRect twipsRect(int left, int top, int width, int height) {
     return {twips(left), twips(top), twips(width), twips(height)};
 }
 
+// The platform's own style, except that the menu bar's overflow button (shown
+// only when the menus do not fit) loads its icon when the button is first
+// drawn, not when the menu bar is made: that load starts every image plugin.
+void installProgramStyle();
+
 // Maps 楷体_GB2312 and 宋体 onto the installed Kai and Song (Ming) faces.
 void installFontSubstitutions();
+
+// Reads the list of installed fonts on a second thread, so that it is ready
+// by the time the window measures its first text; the caller meanwhile opens
+// the databases. Qt's font database is thread-safe. The thread is joined when
+// the returned object goes.
+std::jthread readFontListAhead();
 QFont kaiFont(double pointSize);
 QFont songFont(double pointSize);
 

@@ -227,6 +227,7 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KR4720"));
     QApplication::setWindowIcon(aux_windows::programIcon());
+    platform::installProgramStyle();
     platform::installFontSubstitutions();
     platform::installQtTranslations();
 
