@@ -96,10 +96,10 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
         }
     }
 
-    timer1_.setInterval(100);
+    timer1_.setInterval(radio_link::WriteSequence::kRecordSpacing);
     timer2_.setInterval(60);
-    timer3_.setInterval(100);
-    timer4_.setInterval(500);
+    timer3_.setInterval(radio_link::RadioReadyHandshake::kPollInterval);
+    timer4_.setInterval(radio_link::WriteSequence::kPauseAfterStart);
     for (QTimer* timer : {&timer1_, &timer2_, &timer3_, &timer4_}) {
         timer->setTimerType(Qt::PreciseTimer);
     }
