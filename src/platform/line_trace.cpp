@@ -33,8 +33,6 @@ QByteArray LineTrace::lineText(const QString& clock, const QString& port, Direct
 
 namespace {
 
-// Characters further apart than this start a new burst.
-constexpr std::chrono::milliseconds kBurstGap{20};
 // A received burst is cut into lines of a record's length.
 constexpr qsizetype kBurstLine = 32;
 
@@ -117,6 +115,14 @@ void LineTrace::record(const QString& port, Direction direction, const QByteArra
     while (state.pending.size() >= kBurstLine) {
         flushPending(port, state, kBurstLine);
         state.pendingClock = clock;
+    }
+}
+
+void LineTrace::flushQuiet(const QString& port) {
+    const std::lock_guard lock(mutex_);
+    const auto it = ports_.find(port);
+    if (it != ports_.end() && std::chrono::steady_clock::now() - it->lastArrival >= kBurstGap) {
+        flushPending(port, *it, it->pending.size());
     }
 }
 

@@ -37,6 +37,13 @@ public:
     bool isOpen() const { return file_.isOpen(); }
 
     void record(const QString& port, Direction direction, const QByteArray& bytes);
+    // Writes what the port received last if nothing followed it within a
+    // burst's gap, so that a line is in the file at once and not only when
+    // the next bytes come (or never, should the program be killed).
+    void flushQuiet(const QString& port);
+
+    // Characters further apart than this start a new burst.
+    static constexpr std::chrono::milliseconds kBurstGap{20};
 
 private:
     // The line written for one burst, without its line end.

@@ -9,6 +9,15 @@ namespace kr4720::platform {
 
 SerialPort::SerialPort(QObject* parent) : QObject(parent) {
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialPort::handleError);
+    // A received burst goes to the trace once the line has been quiet for a
+    // burst's gap.
+    traceFlush_.setSingleShot(true);
+    traceFlush_.setInterval(LineTrace::kBurstGap + std::chrono::milliseconds(5));
+    connect(&traceFlush_, &QTimer::timeout, this, [this] {
+        if (trace_ != nullptr) {
+            trace_->flushQuiet(port_.portName());
+        }
+    });
 }
 
 SerialPort::~SerialPort() {
@@ -79,6 +88,7 @@ void SerialPort::takeAvailable() {
         const QByteArray bytes = port_.readAll();
         if (trace_ != nullptr) {
             trace_->record(port_.portName(), LineTrace::Direction::Received, bytes);
+            traceFlush_.start();
         }
         received_ += bytes;
     }

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
+#include <QTimer>
 
 namespace kr4720::platform {
 
@@ -64,6 +65,7 @@ private:
     QString device_;
     QString openedDevice_;
     LineTrace* trace_ = nullptr;
+    QTimer traceFlush_;
     QByteArray received_;
     QString openFailureDetail_;
 };
