@@ -82,16 +82,13 @@ protected:
     // The one visible top-level window of that name, or null when there are
     // none or several.
     static QWidget* visibleWindow(const QString& name) {
-        QWidget* found = nullptr;
+        QWidgetList found;
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (widget->isVisible() && widget->objectName() == name) {
-                if (found) {
-                    return nullptr;
-                }
-                found = widget;
+                found << widget;
             }
         }
-        return found;
+        return found.size() == 1 ? found.first() : nullptr;
     }
 
     TempFolder folder;
