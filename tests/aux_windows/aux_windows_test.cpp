@@ -145,7 +145,7 @@ TEST_F(AuxWindowsTest, CaptionsAndTheInstructionsTextAreAsDesigned) {
     EXPECT_EQ(dialog->windowTitle(), "选择端口");
     EXPECT_EQ(about->windowTitle(), "关于本软件");
     EXPECT_EQ(instructions->windowTitle(), "操作说明");
-    const std::vector<std::tuple<QWidget*, const char*, QString>> captions = {
+    const std::tuple<QWidget*, const char*, QString> captions[] = {
         {dialog, "Label1", "请选择串行口:"},
         {dialog, "Option1", " COM1"},
         {dialog, "Option2", " COM2"},
@@ -155,8 +155,7 @@ TEST_F(AuxWindowsTest, CaptionsAndTheInstructionsTextAreAsDesigned) {
         {about, "lblVersion", "      版本 A1.1"},
         {about, "cmdOK", "确定"},
         {about, "cmdSysInfo", "系统信息(&S)..."},
-        {instructions, "cmdOK", "确定"},
-    };
+        {instructions, "cmdOK", "确定"}};
     for (const auto& [owner, name, text] : captions) {
         auto* label = in<QLabel>(owner, name);
         auto* button = in<QAbstractButton>(owner, name);

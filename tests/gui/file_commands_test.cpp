@@ -2,6 +2,7 @@
 #include "support/window_fixture.h"
 
 #include <QDir>
+#include <QMenu>
 #include <QTest>
 
 #include <atomic>
@@ -18,7 +19,13 @@ using namespace kr4720;
 
 namespace {
 
-using FileCommands = FileDialogFixture;
+class FileCommands : public FileDialogFixture {
+public:
+    void load() { window->LoadChannelFile(); }
+    // The 文件 menu's two CSV items, chosen as the user does.
+    void importCsv() { child<QMenu>("文件")->actions().at(2)->trigger(); }
+    void exportCsv() { child<QMenu>("文件")->actions().at(3)->trigger(); }
+};
 
 const std::nullopt_t none = std::nullopt;
 
@@ -60,10 +67,55 @@ TEST_F(FileCommands, SaveThenLoadGivesBackTheChannelSetAndBothEndOnRowOne) {
     EXPECT_EQ(window->channelCursor().currentRow(), 0);
 }
 
-TEST_F(FileCommands, ACancelOrARefusedLoadChangesNothing) {
+TEST_F(FileCommands, ExportThenImportGivesBackTheChannelsAndLeavesTheRestAlone) {
+    QStringList captions;
+    for (QAction* action : child<QMenu>("文件")->actions()) {
+        captions << action->text();
+    }
+    EXPECT_EQ(captions,
+              (QStringList{"打开文件(&O)", "保存文件(&V)", "导入CSV(&I)...", "导出CSV(&X)..."}));
+    setRow(0, {"145.50000", "", "", "146.10000", "88.5", "", "del", "1", "on"});
+    setRow(1, {"438.5", "67", "", "438.5", "67", "", "add", "off", "off"});
+    answer = folder.file("list.csv");
+    exportCsv();
+    ASSERT_TRUE(messages.messages.isEmpty()) << messages.texts().join('\n').toStdString();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_TRUE(requests[0].save);
+    EXPECT_EQ(requests[0].filter, "CSV (*.csv)");
+    EXPECT_EQ(requests[0].fileName, ""); // the channel files' name is not offered
+    EXPECT_EQ(window->channelCursor().currentRow(), 0);
+
+    for (int index = 0; index < 4; ++index) {
+        setRow(index, {"400", "88.5", "", "400", "", "", "del", "2", "on"});
+    }
+    window->emergencyCursor().Edit();
+    window->emergencyCursor().setField(0, "450");
+    window->emergencyCursor().saveRecord();
+    child<QComboBox>("Combo8")->setEditText("9");
+    importCsv();
+    EXPECT_FALSE(requests.back().save);
+    EXPECT_EQ(requests.back().fileName, folder.file("list.csv"));
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_EQ(messages.messages[0].title, "导入CSV");
+    EXPECT_EQ(messages.messages[0].icon, platform::MessageIcon::Information);
+    EXPECT_EQ(messages.messages[0].text, "已导入 2 行，放入信道 1–2。\n信道 3–16 已清空。");
+    EXPECT_EQ(rowValues(0), (std::vector<FieldValue>{"145.50000", "", "", "146.10000", "88.5", "",
+                                                     "del", "1", "on"}));
+    EXPECT_EQ(rowValues(1), (std::vector<FieldValue>{"438.50000", "67.0", "", "438.50000", "67.0",
+                                                     "", "add", "off", "off"}));
+    EXPECT_EQ(rowValues(3), std::vector<FieldValue>(9, std::string()));
+    EXPECT_EQ(value(2, 0), "3");
+    EXPECT_EQ(window->emergencyCursor().field(0), "450");
+    EXPECT_EQ(combo8(), "9");
+    EXPECT_EQ(window->channelCursor().currentRow(), 0);
+}
+
+TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
     answer.reset();
     window->LoadChannelFile();
     window->SaveChannelFile();
+    importCsv();
+    exportCsv();
     EXPECT_TRUE(messages.messages.isEmpty());
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2); // the two databases only
 
@@ -74,6 +126,7 @@ TEST_F(FileCommands, ACancelOrARefusedLoadChangesNothing) {
     setRow(3, {"438.50000", "88.5", "", "438.50000", "88.5", "", "add", "off", "off"});
     const auto before = allRows();
 
+    folder.write("bad.csv", "Location,Name\r\n1,x\r\n");
     folder.write("short.doc", " 5,146.12500,67.0,,146.12500,67.0,,add,1,off,\n145.5,,023,");
     std::string random(200 * 1024, ' ');
     std::mt19937 generator(4720);
@@ -98,21 +151,26 @@ TEST_F(FileCommands, ACancelOrARefusedLoadChangesNothing) {
     });
     // What the message says after the file's name; nothing: the system's words
     // on the second line.
-    const std::pair<QString, const char*> cases[] = {
-        {folder.file("short.doc"), "：文件不完整"},
-        {folder.file("random.doc"), "：不是信道文件"},
-        {folder.file("fifo.doc"), "：这不是一个普通文件"},
-        {folder.path(), "：这不是一个普通文件"},
-        {folder.file("missing.doc"), ""}};
-    for (const auto& [path, says] : cases) {
+    const std::tuple<void (FileCommands::*)(), QString, const char*> cases[] = {
+        {&FileCommands::load, folder.file("short.doc"), "：文件不完整"},
+        {&FileCommands::load, folder.file("random.doc"), "：不是信道文件"},
+        {&FileCommands::load, folder.file("fifo.doc"), "：这不是一个普通文件"},
+        {&FileCommands::load, folder.path(), "：这不是一个普通文件"},
+        {&FileCommands::load, folder.file("missing.doc"), ""},
+        {&FileCommands::importCsv, folder.file("bad.csv"), "：第 1 行：标题行缺少 Frequency 列"},
+        {&FileCommands::importCsv, folder.path(), "：这不是一个普通文件"},
+        {&FileCommands::importCsv, folder.file("missing.csv"), ""}};
+    for (const auto& [command, path, says] : cases) {
         SCOPED_TRACE(path.toStdString());
         messages.messages.clear();
         answer = path;
-        window->LoadChannelFile();
+        (this->*command)();
         ASSERT_EQ(messages.messages.size(), 1);
         const QString text = messages.messages[0].text;
-        EXPECT_TRUE(text.startsWith("无法打开文件 " + path + QString::fromUtf8(says)))
-            << text.toStdString();
+        const QString expected =
+            (command == &FileCommands::load ? "无法打开文件 " : "无法导入文件 ") + path +
+            QString::fromUtf8(says);
+        EXPECT_TRUE(*says ? text.startsWith(expected) : text == expected) << text.toStdString();
         EXPECT_EQ(messages.messages[0].informativeText.isEmpty(), *says != 0);
         EXPECT_EQ(messages.messages[0].title, "错误警告 ");
         EXPECT_EQ(messages.messages[0].icon, platform::MessageIcon::Information);
@@ -136,24 +194,25 @@ TEST_F(FileCommands, ACancelOrARefusedLoadChangesNothing) {
     EXPECT_EQ(storedChannelField(folder.file("tw8810.mdb"), 1, 1).toString(), "145.00000");
 }
 
-TEST_F(FileCommands, AFailedSaveSaysSoAndLeavesWhatWasThere) {
+TEST_F(FileCommands, AFailedSaveOrExportSaysSoAndLeavesWhatWasThere) {
     answer = folder.file("no such folder/set.doc");
     window->SaveChannelFile();
-    ASSERT_EQ(messages.messages.size(), 1);
-    EXPECT_TRUE(messages.messages[0].text.startsWith("无法保存文件"));
+    exportCsv();
+    EXPECT_EQ(messages.texts(),
+              (QStringList{"无法保存文件 " + *answer, "无法导出文件 " + *answer}));
 
     QDir(folder.path()).mkdir("taken.doc");
     folder.write("taken.doc/keep.txt", "keep");
     answer = folder.file("taken.doc");
     window->SaveChannelFile();
-    EXPECT_EQ(messages.messages.size(), 2);
+    EXPECT_EQ(messages.messages.size(), 3);
     EXPECT_EQ(folder.read("taken.doc/keep.txt"), "keep");
 
     // A good save replaces an older file of the same name whole.
     folder.write("set.doc", QByteArray(100000, 'x'));
     answer = folder.file("set.doc");
     window->SaveChannelFile();
-    EXPECT_EQ(messages.messages.size(), 2);
+    EXPECT_EQ(messages.messages.size(), 3);
     EXPECT_EQ(folder.read("set.doc").count(','), 145);
     EXPECT_FALSE(folder.read("set.doc").contains('x'));
 }
