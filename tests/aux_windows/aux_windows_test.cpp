@@ -58,7 +58,7 @@ protected:
 
 } // namespace
 
-TEST_F(AuxWindowsTest, PortDialogOkOpensTheChosenPortOrSaysWhyNot) {
+TEST_F(AuxWindowsTest, PortDialogOkOpensTheChosenPortOrSaysWhyNotAndTheDialogIsOneAtATime) {
     platform::SerialPort& port = window->serialPort();
     pty1.send("xyz");
     for (int i = 0; i < 50 && port.inBufferCount() < 3; ++i) {
@@ -110,22 +110,19 @@ TEST_F(AuxWindowsTest, PortDialogOkOpensTheChosenPortOrSaysWhyNot) {
     EXPECT_FALSE(dialog.isNull());
     EXPECT_FALSE(port.isOpen());
     EXPECT_EQ(messages.texts(), (QStringList{"串行端口 2 已被使用， ", "串行端口 1 已被使用 "}));
-}
+    messages.messages.clear();
 
-TEST_F(AuxWindowsTest, PortDialogIsOneAtATimeAndDoesNothingWithNeitherOptionSelected) {
-    platform::SerialPort& port = window->serialPort();
-    QPointer<PortDialog> first = PortDialog::open(port);
+    // The dialog is one at a time and does nothing with neither option selected.
     // Opening again brings the same dialog forward as it is, without loading again.
-    port.close();
     ASSERT_TRUE(port.setPortNumber(3));
-    EXPECT_EQ(PortDialog::open(port), first.data());
-    EXPECT_EQ(selected(first), 1);
-    QTest::mouseClick(in<QPushButton>(first, "CancelButton"), Qt::LeftButton);
+    EXPECT_EQ(PortDialog::open(port), dialog.data());
+    EXPECT_EQ(selected(dialog), 1);
+    QTest::mouseClick(in<QPushButton>(dialog, "CancelButton"), Qt::LeftButton);
     EXPECT_EQ(PortDialog::instance(), nullptr);
     // Asked for before the closed one is deleted, a new dialog comes all the same.
     QPointer<PortDialog> second = PortDialog::open(port);
     settle();
-    EXPECT_TRUE(first.isNull());
+    EXPECT_TRUE(dialog.isNull());
     ASSERT_FALSE(second.isNull());
     EXPECT_EQ(selected(second), 0);
     press(second, "OKButton");
