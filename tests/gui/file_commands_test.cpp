@@ -23,7 +23,7 @@ namespace {
 // The window on a pseudo-terminal, with its file dialogs answered by `answer`
 // and the requests they were given kept.
 class FileCommands : public WindowFixture {
-public:
+protected:
     void SetUp() override {
         start(pty.path());
         platform::CommonDialog::setHandler([this](const platform::CommonDialog::Request& request) {
@@ -35,7 +35,6 @@ public:
         platform::CommonDialog::setHandler({});
         WindowFixture::TearDown();
     }
-    void load() { window->LoadChannelFile(); }
     // The 文件 menu's two CSV items, chosen as the user does.
     void importCsv() { child<QMenu>("文件")->actions().at(2)->trigger(); }
     void exportCsv() { child<QMenu>("文件")->actions().at(3)->trigger(); }
@@ -135,7 +134,6 @@ TEST_F(FileCommands, ExportThenImportGivesBackTheChannelsAndLeavesTheRestAlone) 
 }
 
 TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
-    answer.reset();
     window->LoadChannelFile();
     window->SaveChannelFile();
     importCsv();
@@ -175,25 +173,26 @@ TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
     });
     // What the message says after the file's name; nothing: the system's words
     // on the second line.
-    const std::tuple<void (FileCommands::*)(), QString, const char*> cases[] = {
-        {&FileCommands::load, folder.file("short.doc"), "：文件不完整"},
-        {&FileCommands::load, folder.file("random.doc"), "：不是信道文件"},
-        {&FileCommands::load, folder.file("fifo.doc"), "：这不是一个普通文件"},
-        {&FileCommands::load, folder.path(), "：这不是一个普通文件"},
-        {&FileCommands::load, folder.file("missing.doc"), ""},
-        {&FileCommands::importCsv, folder.file("bad.csv"), "：第 1 行：标题行缺少 Frequency 列"},
-        {&FileCommands::importCsv, folder.path(), "：这不是一个普通文件"},
-        {&FileCommands::importCsv, folder.file("missing.csv"), ""}};
+    const auto loadFile = &main_window::StartWindow::LoadChannelFile;
+    const auto importFile = &main_window::StartWindow::ImportChirpCsv;
+    const std::tuple<decltype(loadFile), QString, const char*> cases[] = {
+        {loadFile, folder.file("short.doc"), "：文件不完整"},
+        {loadFile, folder.file("random.doc"), "：不是信道文件"},
+        {loadFile, folder.file("fifo.doc"), "：这不是一个普通文件"},
+        {loadFile, folder.path(), "：这不是一个普通文件"},
+        {loadFile, folder.file("missing.doc"), ""},
+        {importFile, folder.file("bad.csv"), "：第 1 行：标题行缺少 Frequency 列"},
+        {importFile, folder.path(), "：这不是一个普通文件"},
+        {importFile, folder.file("missing.csv"), ""}};
     for (const auto& [command, path, says] : cases) {
         SCOPED_TRACE(path.toStdString());
         messages.messages.clear();
         answer = path;
-        (this->*command)();
+        (window.get()->*command)();
         ASSERT_EQ(messages.messages.size(), 1);
         const QString text = messages.messages[0].text;
-        const QString expected =
-            (command == &FileCommands::load ? "无法打开文件 " : "无法导入文件 ") + path +
-            QString::fromUtf8(says);
+        const QString expected = (command == loadFile ? "无法打开文件 " : "无法导入文件 ") + path +
+                                 QString::fromUtf8(says);
         EXPECT_TRUE(*says ? text.startsWith(expected) : text == expected) << text.toStdString();
         EXPECT_EQ(messages.messages[0].informativeText.isEmpty(), *says != 0);
         EXPECT_EQ(messages.messages[0].title, "错误警告 ");

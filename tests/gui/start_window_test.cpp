@@ -135,7 +135,7 @@ TEST_F(StartWindowTest, OneSessionFromStartUpToClose) {
     EXPECT_TRUE(messages.messages.isEmpty());
 }
 
-TEST_F(StartWindowTest, FallsBackToPortTwoWithAMessageAndStillComesUpWhenNeitherOpens) {
+TEST_F(StartWindowTest, StartUpTellsOfAPortOrTraceFileItCannotOpenAndComesUpAllTheSame) {
     start("/nonexistent/ttyS0");
     ASSERT_EQ(messages.messages.size(), 1);
     EXPECT_EQ(messages.messages[0].text, "串行端口 1已被其它设备使用，已选择 COM2 ");
@@ -152,6 +152,16 @@ TEST_F(StartWindowTest, FallsBackToPortTwoWithAMessageAndStillComesUpWhenNeither
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(window->serialPort().isOpen());
     EXPECT_EQ(window->serialPort().portNumber(), 2);
+
+    // A trace file that cannot be written is told, and the window runs on.
+    messages.messages.clear();
+    qputenv("KR4720_TRACE", "/nonexistent/trace.txt");
+    start(pty1.path());
+    qunsetenv("KR4720_TRACE");
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_EQ(messages.messages[0].text, "无法写入线路记录文件 /nonexistent/trace.txt");
+    EXPECT_FALSE(messages.messages[0].informativeText.isEmpty());
+    EXPECT_TRUE(window->serialPort().isOpen());
 }
 
 TEST_F(StartWindowTest, AnUnusableDatabaseStopsTheWindowFromBeingMade) {
@@ -165,14 +175,4 @@ TEST_F(StartWindowTest, AnUnusableDatabaseStopsTheWindowFromBeingMade) {
 TEST_F(StartWindowTest, QtsOwnDialogsAndButtonsReadChinese) {
     QMessageBox box(QMessageBox::Question, "KR-4720", "old.doc", QMessageBox::Yes);
     EXPECT_EQ(box.button(QMessageBox::Yes)->text(), "是(&Y)");
-}
-
-TEST_F(StartWindowTest, ATraceFileThatCannotBeWrittenIsToldAndTheWindowRunsOn) {
-    qputenv("KR4720_TRACE", "/nonexistent/trace.txt");
-    start(pty1.path());
-    qunsetenv("KR4720_TRACE");
-    ASSERT_EQ(messages.messages.size(), 1);
-    EXPECT_EQ(messages.messages[0].text, "无法写入线路记录文件 /nonexistent/trace.txt");
-    EXPECT_FALSE(messages.messages[0].informativeText.isEmpty());
-    EXPECT_TRUE(window->serialPort().isOpen());
 }

@@ -40,6 +40,10 @@ TEST(ChannelStore, AMissingFileIsCreatedWithNullRowsAndAChangeIsStoredWhenTheRow
         }
         channels.MoveNext();
     }
+    // Past the last row nothing can be read or changed.
+    EXPECT_THROW(channels.field(1), DataError);
+    EXPECT_THROW(channels.setField(1, std::string("1")), DataError);
+    EXPECT_THROW(channels.MoveNext(), DataError);
 
     channels.moveTo(1);
     channels.setField(channel_field::kReceiveFrequency, std::string("145.50000"));
@@ -66,18 +70,13 @@ TEST(ChannelStore, AMissingFileIsCreatedWithNullRowsAndAChangeIsStoredWhenTheRow
 
 TEST(ChannelStore, RowsComeInStoredOrderWhateverTheirChannelNumbers) {
     TempFolder folder;
-    const QString path = folder.file("tw8810.mdb");
-    ASSERT_TRUE(runSql(path, channelTableSql(16)));
-    SqliteChannelTable channels(path);
+    ASSERT_TRUE(runSql(folder.file("tw8810.mdb"), channelTableSql(16)));
+    SqliteChannelTable channels(folder.file("tw8810.mdb"));
     channels.MoveFirst();
     EXPECT_EQ(channels.field(0), "16");
     EXPECT_EQ(channels.field(1), "416");
     channels.moveTo(15);
     EXPECT_EQ(channels.field(0), "1");
-    channels.MoveNext(); // past the last row nothing can be read or changed
-    EXPECT_THROW(channels.field(1), DataError);
-    EXPECT_THROW(channels.setField(1, std::string("1")), DataError);
-    EXPECT_THROW(channels.MoveNext(), DataError);
 }
 
 TEST(ChannelStore, UnusableBusyOrDamagedFilesAreRefusedWithTheirMessageAndLeftUnchanged) {
