@@ -1,6 +1,5 @@
 #include "main_window/channel_grid.h"
 #include "platform/look.h"
-#include "support/pseudo_terminal.h"
 #include "support/sqlite_peek.h"
 #include "support/window_fixture.h"
 

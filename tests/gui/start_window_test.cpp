@@ -1,6 +1,5 @@
 #include "main_window/channel_grid.h"
 #include "platform/serial_port.h"
-#include "support/pseudo_terminal.h"
 #include "support/sqlite_peek.h"
 #include "support/window_fixture.h"
 
@@ -20,8 +19,7 @@ class StartWindowTest : public WindowFixture {
 protected:
     void SetUp() override { qputenv("KR4720_COM2", QByteArray::fromStdString(pty2.path())); }
 
-    PseudoTerminal pty1;
-    PseudoTerminal pty2;
+    PseudoTerminal pty1, pty2;
 };
 
 } // namespace
@@ -85,8 +83,7 @@ TEST_F(StartWindowTest, OneSessionFromStartUpToClose) {
         EXPECT_EQ(model->index(4, 0).data().toString(), "5");
         cursor.MoveNext();
         EXPECT_EQ(grid->currentIndex().row(), 5);
-        ASSERT_EQ(grid->selectionModel()->selectedRows().size(), 1);
-        EXPECT_EQ(grid->selectionModel()->selectedRows().first().row(), 5);
+        EXPECT_EQ(grid->selectionModel()->selectedRows(), QModelIndexList{model->index(5, 0)});
         cursor.setField(7, std::string("del"));
         EXPECT_EQ(model->index(5, 7).data().toString(), "del");
         cursor.MoveFirst();

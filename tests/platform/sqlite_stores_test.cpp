@@ -124,8 +124,9 @@ TEST(ChannelStore, UnusableBusyOrDamagedFilesAreRefusedWithTheirMessageAndLeftUn
             // Another program holding the file in a transaction of its own.
             QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
             other.setDatabaseName(path);
+            ASSERT_TRUE(other.open());
             QSqlQuery query(other);
-            ASSERT_TRUE(c.kind != Kind::Busy || (other.open() && query.exec("BEGIN EXCLUSIVE")));
+            ASSERT_TRUE(c.kind != Kind::Busy || query.exec("BEGIN EXCLUSIVE"));
             try {
                 c.file.contains('X') ? (void)SqliteEmergencyTable(path)
                                      : (void)SqliteChannelTable(path);
@@ -141,7 +142,6 @@ TEST(ChannelStore, UnusableBusyOrDamagedFilesAreRefusedWithTheirMessageAndLeftUn
                 EXPECT_TRUE(c.kind == Kind::Unusable || !message.informativeText.isEmpty());
             }
             query.exec("ROLLBACK");
-            query.finish();
             other.close();
         }
         QSqlDatabase::removeDatabase("other");
