@@ -211,6 +211,7 @@ TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
     ASSERT_EQ(messages.messages.size(), 1);
     EXPECT_EQ(messages.messages[0].text, "数据库操作失败");
     EXPECT_TRUE(messages.messages[0].informativeText.contains("database is locked"));
+    window->channelCursor().moveTo(5); // row 1 read as held, not as the cursor had it
     EXPECT_EQ(allRows(), before);
     EXPECT_EQ(storedChannelField(folder.file("tw8810.mdb"), 1, 1).toString(), "145.00000");
 }
