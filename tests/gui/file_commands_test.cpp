@@ -53,8 +53,6 @@ protected:
     std::vector<platform::CommonDialog::Request> requests;
 };
 
-const std::nullopt_t none = std::nullopt;
-
 } // namespace
 
 TEST_F(FileCommands, SaveThenLoadGivesBackTheChannelSetAndBothEndOnRowOne) {
@@ -81,11 +79,11 @@ TEST_F(FileCommands, SaveThenLoadGivesBackTheChannelSetAndBothEndOnRowOne) {
     EXPECT_EQ(requests.back().fileName, folder.file("set.doc")); // the last name is offered again
     EXPECT_FALSE(requests.back().save);
     EXPECT_EQ(combo8(), "3");
-    EXPECT_EQ(rowValues(0), (std::vector<FieldValue>{"146.12500", "67", none, "146.12500", "67",
-                                                     none, "add", "1", "off"}));
-    EXPECT_EQ(rowValues(1), (std::vector<FieldValue>{"145.50000", none, "023", "145.50000", none,
-                                                     "754", "del", "2", "on"}));
-    EXPECT_EQ(rowValues(7), std::vector<FieldValue>(9, none));
+    EXPECT_EQ(rowValues(0), (std::vector<FieldValue>{
+                                "146.12500", "67", {}, "146.12500", "67", {}, "add", "1", "off"}));
+    EXPECT_EQ(rowValues(1), (std::vector<FieldValue>{
+                                "145.50000", {}, "023", "145.50000", {}, "754", "del", "2", "on"}));
+    EXPECT_EQ(rowValues(7), std::vector<FieldValue>(9));
     EXPECT_EQ(window->channelCursor().currentRow(), 0);
 }
 

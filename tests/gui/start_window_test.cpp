@@ -11,7 +11,6 @@
 #include <QTest>
 
 using namespace kr4720;
-using main_window::StartWindow;
 
 namespace {
 
@@ -163,7 +162,7 @@ TEST_F(StartWindowTest, StartUpTellsOfAPortOrTraceFileItCannotOpenAndComesUpAllT
 
 TEST_F(StartWindowTest, AnUnusableDatabaseStopsTheWindowFromBeingMade) {
     folder.write("tw8810X.mdb", "not a database at all");
-    EXPECT_THROW(StartWindow window(main_window::StartWindowOptions{folder.path()}),
+    EXPECT_THROW(main_window::StartWindow(main_window::StartWindowOptions{folder.path()}),
                  platform::StoreOpenError);
     EXPECT_EQ(folder.read("tw8810X.mdb"), "not a database at all");
 }
