@@ -3,100 +3,69 @@
 #include "aux_windows/port_dialog.h"
 #include "aux_windows/program_icon.h"
 #include "aux_windows/system_info.h"
-#include "main_window/start_window.h"
 #include "platform/serial_port.h"
-#include "support/message_recorder.h"
-#include "support/pseudo_terminal.h"
-#include "support/temp_folder.h"
+#include "support/window_fixture.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QCoreApplication>
-#include <QFile>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 
-#include <gtest/gtest.h>
-
-#include <functional>
-
 using namespace kr4720;
 using aux_windows::AboutWindow;
 using aux_windows::InstructionsWindow;
 using aux_windows::PortDialog;
-using main_window::StartWindow;
 
 namespace {
 
-class AuxWindowsTest : public ::testing::Test {
+class AuxWindowsTest : public WindowFixture {
 protected:
     void SetUp() override {
-        setPort(1, pty1.path());
-        setPort(2, pty2.path());
-        qputenv("XDG_DATA_HOME", QFile::encodeName(folder.path()));
-    }
-    static void setPort(int number, const std::string& device) {
-        qputenv(number == 1 ? "KR4720_COM1" : "KR4720_COM2", QByteArray::fromStdString(device));
+        qputenv("KR4720_COM2", QByteArray::fromStdString(pty2.path()));
+        start(pty1.path());
+        window->timer3().stop(); // the handshake would take the input these tests look at
     }
     void TearDown() override {
-        // The windows have no owner: close whatever a test left open.
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (!window->parentWidget() && window->isVisible()) {
-                window->close();
-            }
-        }
+        window->close(); // and with it every window that a test left open
         settle();
-        qunsetenv("KR4720_COM1");
-        qunsetenv("KR4720_COM2");
-        qunsetenv("XDG_DATA_HOME");
-    }
-    std::unique_ptr<StartWindow> start() {
-        auto window = std::make_unique<StartWindow>(main_window::StartWindowOptions{folder.path()});
-        window->startUp();
-        window->timer3().stop(); // the handshake would take the input these tests look at
-        return window;
+        WindowFixture::TearDown();
     }
     // Runs the deletions that closing a window leaves behind.
     static void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
-    template <typename T> static T* child(QWidget* window, const char* name) {
+    template <typename T> static T* in(QWidget* window, const char* name) {
         return window->findChild<T*>(QString::fromLatin1(name));
     }
     static void press(QWidget* dialog, const char* button) {
-        QTest::mouseClick(child<QPushButton>(dialog, button), Qt::LeftButton);
+        QTest::mouseClick(in<QPushButton>(dialog, button), Qt::LeftButton);
         settle();
     }
     static void choose(QWidget* dialog, const char* option) {
-        auto* button = child<QRadioButton>(dialog, option);
+        auto* button = in<QRadioButton>(dialog, option);
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2));
     }
     // Which of COM1 and COM2 the dialog shows selected: 1, 2 or 0 for neither.
     static int selected(QWidget* dialog) {
-        return child<QRadioButton>(dialog, "Option1")->isChecked()   ? 1
-               : child<QRadioButton>(dialog, "Option2")->isChecked() ? 2
-                                                                     : 0;
+        return in<QRadioButton>(dialog, "Option1")->isChecked()   ? 1
+               : in<QRadioButton>(dialog, "Option2")->isChecked() ? 2
+                                                                  : 0;
     }
 
-    TempFolder folder;
-    PseudoTerminal pty1;
-    PseudoTerminal pty2;
-    MessageRecorder messages;
+    PseudoTerminal pty1, pty2;
 };
 
 } // namespace
 
-TEST_F(AuxWindowsTest, PortDialogOkOnTheCurrentPortReopensItOnlyWhenClosed) {
-    auto window = start();
+TEST_F(AuxWindowsTest, PortDialogOkOpensTheChosenPortOrSaysWhyNotAndTheDialogIsOneAtATime) {
     platform::SerialPort& port = window->serialPort();
     pty1.send("xyz");
     for (int i = 0; i < 50 && port.inBufferCount() < 3; ++i) {
         port.waitForInput(std::chrono::milliseconds(20));
     }
     ASSERT_EQ(port.inBufferCount(), 3);
-
-    // Open: not closed and reopened, what had arrived is still waiting.
+    // OK on the open current port: not closed and reopened, what had arrived
+    // is still waiting.
     QPointer<PortDialog> dialog = PortDialog::open(port);
     EXPECT_EQ(selected(dialog), 1);
     press(dialog, "OKButton");
@@ -104,27 +73,12 @@ TEST_F(AuxWindowsTest, PortDialogOkOnTheCurrentPortReopensItOnlyWhenClosed) {
     EXPECT_TRUE(port.isOpen());
     EXPECT_EQ(port.inBufferCount(), 3);
 
-    EXPECT_TRUE(messages.messages.isEmpty());
-
-    // Closed and still missing: the port's message, and the dialog stays.
-    port.close();
-    setPort(1, "/nonexistent/tty");
+    // A switch to an absent port leaves the link closed on the new number.
+    qputenv("KR4720_COM2", "/nonexistent/tty");
     dialog = PortDialog::open(port);
-    press(dialog, "OKButton");
-    EXPECT_FALSE(dialog.isNull());
-    EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(messages.texts(), QStringList{"串行端口 1 已被使用 "});
-}
-
-TEST_F(AuxWindowsTest, PortDialogSwitchToAnAbsentPortLeavesTheLinkClosedOnTheNewNumber) {
-    setPort(2, "/nonexistent/tty");
-    auto window = start();
-    platform::SerialPort& port = window->serialPort();
-    QPointer<PortDialog> dialog = PortDialog::open(port);
     choose(dialog, "Option2");
     press(dialog, "OKButton");
     ASSERT_EQ(messages.messages.size(), 1);
-    EXPECT_EQ(messages.messages[0].text, "串行端口 2 已被使用， ");
     EXPECT_EQ(messages.messages[0].title, "系统信息");
     EXPECT_TRUE(messages.messages[0].informativeText.startsWith("设备 /nonexistent/tty："));
     ASSERT_TRUE(dialog && dialog->isVisible());
@@ -144,23 +98,28 @@ TEST_F(AuxWindowsTest, PortDialogSwitchToAnAbsentPortLeavesTheLinkClosedOnTheNew
     EXPECT_EQ(port.portNumber(), 1);
     EXPECT_TRUE(port.output("C"));
     EXPECT_EQ(pty1.readAvailable(), "C");
-}
 
-TEST_F(AuxWindowsTest, PortDialogIsOneAtATimeAndDoesNothingWithNeitherOptionSelected) {
-    auto window = start();
-    platform::SerialPort& port = window->serialPort();
-    QPointer<PortDialog> first = PortDialog::open(port);
-    // Opening again brings the same dialog forward as it is, without loading again.
+    // OK on the current port, closed and still missing: the message, and the dialog stays.
     port.close();
+    qputenv("KR4720_COM1", "/nonexistent/tty");
+    dialog = PortDialog::open(port);
+    press(dialog, "OKButton");
+    EXPECT_FALSE(dialog.isNull());
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(messages.texts(), (QStringList{"串行端口 2 已被使用， ", "串行端口 1 已被使用 "}));
+    messages.messages.clear();
+
+    // The dialog is one at a time and does nothing with neither option selected.
+    // Opening again brings the same dialog forward as it is, without loading again.
     ASSERT_TRUE(port.setPortNumber(3));
-    EXPECT_EQ(PortDialog::open(port), first.data());
-    EXPECT_EQ(selected(first), 1);
-    QTest::mouseClick(child<QPushButton>(first, "CancelButton"), Qt::LeftButton);
+    EXPECT_EQ(PortDialog::open(port), dialog.data());
+    EXPECT_EQ(selected(dialog), 1);
+    QTest::mouseClick(in<QPushButton>(dialog, "CancelButton"), Qt::LeftButton);
     EXPECT_EQ(PortDialog::instance(), nullptr);
     // Asked for before the closed one is deleted, a new dialog comes all the same.
     QPointer<PortDialog> second = PortDialog::open(port);
     settle();
-    EXPECT_TRUE(first.isNull());
+    EXPECT_TRUE(dialog.isNull());
     ASSERT_FALSE(second.isNull());
     EXPECT_EQ(selected(second), 0);
     press(second, "OKButton");
@@ -174,14 +133,13 @@ TEST_F(AuxWindowsTest, PortDialogIsOneAtATimeAndDoesNothingWithNeitherOptionSele
 }
 
 TEST_F(AuxWindowsTest, CaptionsAndTheInstructionsTextAreAsDesigned) {
-    auto window = start();
     QWidget* dialog = PortDialog::open(window->serialPort());
     QWidget* about = AboutWindow::open();
     QWidget* instructions = InstructionsWindow::open();
     EXPECT_EQ(dialog->windowTitle(), "选择端口");
     EXPECT_EQ(about->windowTitle(), "关于本软件");
     EXPECT_EQ(instructions->windowTitle(), "操作说明");
-    const std::vector<std::tuple<QWidget*, const char*, QString>> captions = {
+    const std::tuple<QWidget*, const char*, QString> captions[] = {
         {dialog, "Label1", "请选择串行口:"},
         {dialog, "Option1", " COM1"},
         {dialog, "Option2", " COM2"},
@@ -191,23 +149,22 @@ TEST_F(AuxWindowsTest, CaptionsAndTheInstructionsTextAreAsDesigned) {
         {about, "lblVersion", "      版本 A1.1"},
         {about, "cmdOK", "确定"},
         {about, "cmdSysInfo", "系统信息(&S)..."},
-        {instructions, "cmdOK", "确定"},
-    };
-    for (const auto& [window, name, text] : captions) {
-        auto* label = child<QLabel>(window, name);
-        auto* button = child<QAbstractButton>(window, name);
+        {instructions, "cmdOK", "确定"}};
+    for (const auto& [owner, name, text] : captions) {
+        auto* label = in<QLabel>(owner, name);
+        auto* button = in<QAbstractButton>(owner, name);
         ASSERT_TRUE(label != nullptr || button != nullptr) << name;
         EXPECT_EQ(label != nullptr ? label->text() : button->text(), text) << name;
     }
     // Each port shows the device it leads to.
-    EXPECT_EQ(child<QRadioButton>(dialog, "Option1")->toolTip().toStdString(), pty1.path());
-    EXPECT_EQ(child<QRadioButton>(dialog, "Option2")->toolTip().toStdString(), pty2.path());
+    EXPECT_EQ(in<QRadioButton>(dialog, "Option1")->toolTip().toStdString(), pty1.path());
+    EXPECT_EQ(in<QRadioButton>(dialog, "Option2")->toolTip().toStdString(), pty2.path());
 
     // The text as the window shows it, blanks and all, in a file beside this one.
     QFile text(QStringLiteral(KR4720_TEST_DATA "/instructions.txt"));
     ASSERT_TRUE(text.open(QIODevice::ReadOnly));
     const QString expected = QString::fromUtf8(text.readAll()).chopped(1); // the file's line end
-    auto* label = child<QLabel>(instructions, "lblDescription");
+    auto* label = in<QLabel>(instructions, "lblDescription");
     EXPECT_EQ(label->text(), expected);
     EXPECT_EQ(label->textFormat(), Qt::PlainText); // blanks kept, nothing read as markup
     EXPECT_TRUE(label->wordWrap());
@@ -221,19 +178,18 @@ TEST_F(AuxWindowsTest, HelpWindowsAreOneEachAndCloseOnEnterOrEscape) {
     for (const auto& open : windows) {
         for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
             SCOPED_TRACE(testing::Message() << &open - windows.data() << " key " << key);
-            QPointer<QWidget> window = open();
-            EXPECT_EQ(open(), window.data());
-            QTest::keyClick(
-                window->focusWidget() != nullptr ? window->focusWidget() : window.data(), key);
+            QPointer<QWidget> shown = open();
+            EXPECT_EQ(open(), shown.data());
+            QTest::keyClick(shown->focusWidget() != nullptr ? shown->focusWidget() : shown.data(),
+                            key);
             settle();
-            EXPECT_TRUE(window.isNull());
+            EXPECT_TRUE(shown.isNull());
             QPointer<QWidget> next = open();
             EXPECT_TRUE(next->isVisible());
             press(next, "cmdOK");
             EXPECT_TRUE(next.isNull());
         }
     }
-    EXPECT_TRUE(messages.messages.isEmpty());
 }
 
 #ifndef Q_OS_WIN

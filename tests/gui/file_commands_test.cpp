@@ -1,17 +1,18 @@
+#include "platform/file_dialog.h"
 #include "support/sqlite_peek.h"
 #include "support/window_fixture.h"
 
 #include <QDir>
+#include <QMenu>
 #include <QTest>
 
 #include <atomic>
-#include <cerrno>
-#include <cstring>
+#include <csignal>
 #include <random>
 #include <thread>
 
 #include <fcntl.h>
-#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,22 +20,55 @@ using namespace kr4720;
 
 namespace {
 
-using FileCommands = FileDialogFixture;
+// The window on a pseudo-terminal, with its file dialogs answered by `answer`
+// and the requests they were given kept.
+class FileCommands : public WindowFixture {
+protected:
+    void SetUp() override {
+        start(pty.path());
+        platform::CommonDialog::setHandler([this](const platform::CommonDialog::Request& request) {
+            requests.push_back(request);
+            return answer;
+        });
+    }
+    void TearDown() override {
+        platform::CommonDialog::setHandler({});
+        WindowFixture::TearDown();
+    }
+    // The 文件 menu's two CSV items, chosen as the user does.
+    void importCsv() { child<QMenu>("文件")->actions().at(2)->trigger(); }
+    void exportCsv() { child<QMenu>("文件")->actions().at(3)->trigger(); }
+    // Fields 1 to 9 of all 16 rows.
+    std::vector<std::vector<FieldValue>> allRows() {
+        std::vector<std::vector<FieldValue>> rows;
+        for (int index = 0; index < 16; ++index) {
+            rows.push_back(rowValues(index));
+        }
+        return rows;
+    }
+    QString combo8() { return child<QComboBox>("Combo8")->currentText(); }
 
-const std::nullopt_t none = std::nullopt;
+    PseudoTerminal pty;
+    std::optional<QString> answer;
+    std::vector<platform::CommonDialog::Request> requests;
+};
 
 } // namespace
 
-TEST_F(FileCommands, SaveThenLoadGivesBackTheChannelSet) {
+TEST_F(FileCommands, SaveThenLoadGivesBackTheChannelSetAndBothEndOnRowOne) {
     setRow(0, {"146.12500", "67.0", "", "146.12500", "67.0", "", "add", "1", "off"});
     setRow(1, {"145.5", "", "023", "145.5", " ", "754", "del", "2", "on"});
-    setRow(15, {"438.00000", "  ", "", "", "", "", " ", "off", "  "});
     answer = folder.file("set.doc");
     window->SaveChannelFile();
-    ASSERT_TRUE(messages.messages.isEmpty());
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_TRUE(requests[0].save);
     EXPECT_EQ(requests[0].filter, "text(*.doc) (*.doc)");
+    // On row 1 after the save, a pick finds a record to change.
+    EXPECT_EQ(window->channelCursor().currentRow(), 0);
+    child<QComboBox>("Combo5")->setFocus();
+    QTest::keyClick(child<QComboBox>("Combo5"), Qt::Key_End);
+    EXPECT_TRUE(messages.messages.isEmpty()) << messages.texts().join('|').toStdString();
+    EXPECT_EQ(value(0, 7), "  ");
 
     for (int index = 0; index < 16; ++index) {
         setRow(index, {"400", "88.5", "", "400", "", "", "del", "2", "on"});
@@ -45,76 +79,73 @@ TEST_F(FileCommands, SaveThenLoadGivesBackTheChannelSet) {
     EXPECT_EQ(requests.back().fileName, folder.file("set.doc")); // the last name is offered again
     EXPECT_FALSE(requests.back().save);
     EXPECT_EQ(combo8(), "3");
-    EXPECT_EQ(rowValues(0), (std::vector<FieldValue>{"146.12500", "67", none, "146.12500", "67",
-                                                     none, "add", "1", "off"}));
-    EXPECT_EQ(rowValues(1), (std::vector<FieldValue>{"145.50000", none, "023", "145.50000", none,
-                                                     "754", "del", "2", "on"}));
-    EXPECT_EQ(rowValues(15), (std::vector<FieldValue>{"438.00000", none, none, none, none, none,
-                                                      none, "off", none}));
-    EXPECT_EQ(rowValues(7), std::vector<FieldValue>(9, none));
+    EXPECT_EQ(rowValues(0), (std::vector<FieldValue>{
+                                "146.12500", "67", {}, "146.12500", "67", {}, "add", "1", "off"}));
+    EXPECT_EQ(rowValues(1), (std::vector<FieldValue>{
+                                "145.50000", {}, "023", "145.50000", {}, "754", "del", "2", "on"}));
+    EXPECT_EQ(rowValues(7), std::vector<FieldValue>(9));
     EXPECT_EQ(window->channelCursor().currentRow(), 0);
 }
 
-TEST_F(FileCommands, CancelShortFilesAndUnreadablePathsChangeNothing) {
-    setRow(3, {"438.50000", "88.5", "", "438.50000", "88.5", "", "add", "off", "off"});
-    const auto before = allRows();
+TEST_F(FileCommands, ExportThenImportGivesBackTheChannelsAndLeavesTheRestAlone) {
+    QStringList captions;
+    for (QAction* action : child<QMenu>("文件")->actions()) {
+        captions << action->text();
+    }
+    EXPECT_EQ(captions,
+              (QStringList{"打开文件(&O)", "保存文件(&V)", "导入CSV(&I)...", "导出CSV(&X)..."}));
+    setRow(0, {"145.50000", "", "", "146.10000", "88.5", "", "del", "1", "on"});
+    setRow(1, {"438.5", "67", "", "438.5", "67", "", "add", "off", "off"});
+    answer = folder.file("list.csv");
+    exportCsv();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_TRUE(requests[0].save);
+    EXPECT_EQ(requests[0].filter, "CSV (*.csv)");
+    EXPECT_EQ(requests[0].fileName, ""); // the channel files' name is not offered
+    EXPECT_EQ(window->channelCursor().currentRow(), 0);
 
-    answer.reset();
+    for (int index = 0; index < 4; ++index) {
+        setRow(index, {"400", "88.5", "", "400", "", "", "del", "2", "on"});
+    }
+    window->emergencyCursor().Edit();
+    window->emergencyCursor().setField(0, "450");
+    window->emergencyCursor().saveRecord();
+    child<QComboBox>("Combo8")->setEditText("9");
+    importCsv();
+    EXPECT_FALSE(requests.back().save);
+    EXPECT_EQ(requests.back().fileName, folder.file("list.csv"));
+    ASSERT_EQ(messages.messages.size(), 1);
+    EXPECT_EQ(messages.messages[0].title, "导入CSV");
+    EXPECT_EQ(messages.messages[0].icon, platform::MessageIcon::Information);
+    EXPECT_EQ(messages.messages[0].text, "已导入 2 行，放入信道 1–2。\n信道 3–16 已清空。");
+    EXPECT_EQ(rowValues(0), (std::vector<FieldValue>{"145.50000", "", "", "146.10000", "88.5", "",
+                                                     "del", "1", "on"}));
+    EXPECT_EQ(rowValues(1), (std::vector<FieldValue>{"438.50000", "67.0", "", "438.50000", "67.0",
+                                                     "", "add", "off", "off"}));
+    EXPECT_EQ(rowValues(3), std::vector<FieldValue>(9, std::string()));
+    EXPECT_EQ(value(2, 0), "3");
+    EXPECT_EQ(window->emergencyCursor().field(0), "450");
+    EXPECT_EQ(combo8(), "9");
+    EXPECT_EQ(window->channelCursor().currentRow(), 0);
+}
+
+TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
     window->LoadChannelFile();
     window->SaveChannelFile();
+    importCsv();
+    exportCsv();
     EXPECT_TRUE(messages.messages.isEmpty());
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2); // the two databases only
 
-    folder.write("short.doc", " 5,146.12500,67.0,,146.12500,67.0,,add,1,off,\n145.5,,023,");
-    for (const QString& path :
-         {folder.file("short.doc"), folder.file("missing.doc"), folder.path()}) {
-        answer = path;
-        window->LoadChannelFile();
-        EXPECT_EQ(allRows(), before) << path.toStdString();
-        EXPECT_EQ(combo8(), " 3") << path.toStdString();
-    }
-    ASSERT_EQ(messages.messages.size(), 3);
-    EXPECT_EQ(messages.messages[0].title, "错误警告 ");
-    EXPECT_EQ(messages.messages[0].icon, platform::MessageIcon::Information);
-    EXPECT_TRUE(messages.messages[0].text.contains("short.doc"));
-}
-
-TEST_F(FileCommands, AFailedSaveSaysSoAndLeavesWhatWasThere) {
-    answer = folder.file("no such folder/set.doc");
-    window->SaveChannelFile();
-    ASSERT_EQ(messages.messages.size(), 1);
-    EXPECT_TRUE(messages.messages[0].text.startsWith("无法保存文件"));
-
-    QDir(folder.path()).mkdir("taken.doc");
-    folder.write("taken.doc/keep.txt", "keep");
-    answer = folder.file("taken.doc");
-    window->SaveChannelFile();
-    EXPECT_EQ(messages.messages.size(), 2);
-    EXPECT_EQ(folder.read("taken.doc/keep.txt"), "keep");
-
-    // A good save replaces an older file of the same name whole.
-    folder.write("set.doc", QByteArray(100000, 'x'));
+    setRow(0, {"400.00000", "", "", "400.00000", "", "", "add", "off", "off"});
     answer = folder.file("set.doc");
     window->SaveChannelFile();
-    EXPECT_EQ(messages.messages.size(), 2);
-    EXPECT_EQ(folder.read("set.doc").count(','), 145);
-    EXPECT_FALSE(folder.read("set.doc").contains('x'));
-}
-
-TEST_F(FileCommands, ASaveAndALoadEndOnRowOneSoThatAPickFindsARecord) {
-    answer = folder.file("set.doc");
-    window->SaveChannelFile();
-    EXPECT_EQ(window->channelCursor().currentRow(), 0);
-    auto* combo5 = child<QComboBox>("Combo5");
-    combo5->setFocus();
-    QTest::keyClick(combo5, Qt::Key_Home);
-    EXPECT_TRUE(messages.messages.isEmpty()) << messages.texts().join('|').toStdString();
-    EXPECT_EQ(value(0, 7), "add");
-}
-
-TEST_F(FileCommands, FilesThatAreNoChannelFilesAreRefusedAtOnceAndChangeNothing) {
+    setRow(0, {"145.00000", "67.0", "", "145.00000", "", "", "del", "2", "on"});
     setRow(3, {"438.50000", "88.5", "", "438.50000", "88.5", "", "add", "off", "off"});
     const auto before = allRows();
+
+    folder.write("bad.csv", "Location,Name\r\n1,x\r\n");
+    folder.write("short.doc", " 5,146.12500,67.0,,146.12500,67.0,,add,1,off,\n145.5,,023,");
     std::string random(200 * 1024, ' ');
     std::mt19937 generator(4720);
     for (char& c : random) {
@@ -122,7 +153,6 @@ TEST_F(FileCommands, FilesThatAreNoChannelFilesAreRefusedAtOnceAndChangeNothing)
     }
     folder.write("random.doc", QByteArray::fromStdString(random));
     ASSERT_EQ(::mkfifo(folder.file("fifo.doc").toLocal8Bit().constData(), 0600), 0);
-
     // Were the FIFO opened, a writer coming and going would end the wait in
     // open(); the load would then read it as an empty file, not refuse it.
     std::atomic<bool> done = false;
@@ -137,96 +167,93 @@ TEST_F(FileCommands, FilesThatAreNoChannelFilesAreRefusedAtOnceAndChangeNothing)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     });
-    const std::pair<const char*, const char*> cases[] = {
-        {"fifo.doc", "这不是一个普通文件"},
-        {"random.doc", "不是信道文件"},
-    };
-    for (const auto& [name, says] : cases) {
+    // What the message says after the file's name; nothing: the system's words
+    // on the second line.
+    const auto loadFile = &main_window::StartWindow::LoadChannelFile;
+    const auto importFile = &main_window::StartWindow::ImportChirpCsv;
+    const std::tuple<decltype(loadFile), QString, const char*> cases[] = {
+        {loadFile, folder.file("short.doc"), "：文件不完整"},
+        {loadFile, folder.file("random.doc"), "：不是信道文件"},
+        {loadFile, folder.file("fifo.doc"), "：这不是一个普通文件"},
+        {loadFile, folder.path(), "：这不是一个普通文件"},
+        {loadFile, folder.file("missing.doc"), ""},
+        {importFile, folder.file("bad.csv"), "：第 1 行：标题行缺少 Frequency 列"},
+        {importFile, folder.path(), "：这不是一个普通文件"},
+        {importFile, folder.file("missing.csv"), ""}};
+    for (const auto& [command, path, says] : cases) {
+        SCOPED_TRACE(path.toStdString());
         messages.messages.clear();
-        answer = folder.file(name);
-        window->LoadChannelFile();
-        ASSERT_EQ(messages.messages.size(), 1) << name;
-        EXPECT_TRUE(messages.messages[0].text.startsWith("无法打开文件 " + *answer + "："))
-            << messages.messages[0].text.toStdString();
-        EXPECT_TRUE(messages.messages[0].text.contains(QString::fromUtf8(says))) << name;
-        EXPECT_EQ(allRows(), before) << name;
-        EXPECT_EQ(combo8(), " 3") << name;
+        answer = path;
+        (window.get()->*command)();
+        ASSERT_EQ(messages.messages.size(), 1);
+        const QString text = messages.messages[0].text;
+        const QString expected = (command == loadFile ? "无法打开文件 " : "无法导入文件 ") + path +
+                                 QString::fromUtf8(says);
+        EXPECT_TRUE(*says ? text.startsWith(expected) : text == expected) << text.toStdString();
+        EXPECT_EQ(messages.messages[0].informativeText.isEmpty(), *says != 0);
+        EXPECT_EQ(messages.messages[0].title, "错误警告 ");
+        EXPECT_EQ(messages.messages[0].icon, platform::MessageIcon::Information);
+        EXPECT_EQ(allRows(), before);
+        EXPECT_EQ(combo8(), " 3");
     }
     done = true;
     writer.join();
-}
 
-TEST_F(FileCommands, ALoadTheDatabaseRefusesHalfWayChangesNoRow) {
-    setRow(0, {"400.00000", "", "", "400.00000", "", "", "add", "off", "off"});
-    answer = folder.file("set.doc");
-    window->SaveChannelFile();
-    for (int index = 0; index < 16; ++index) {
-        setRow(index, {"145.00000", "67.0", "", "145.00000", "", "", "del", "2", "on"});
-    }
-    const auto before = allRows();
     // Row 2 cannot be changed while the rest can: the load fails after row 1.
     ASSERT_TRUE(runSql(folder.file("tw8810.mdb"),
                        {"CREATE TRIGGER busy BEFORE UPDATE ON 信道表 WHEN old.rowid = 2 "
                         "BEGIN SELECT RAISE(ABORT, 'database is locked'); END"}));
+    messages.messages.clear();
+    answer = folder.file("set.doc");
     window->LoadChannelFile();
     ASSERT_EQ(messages.messages.size(), 1);
     EXPECT_EQ(messages.messages[0].text, "数据库操作失败");
     EXPECT_TRUE(messages.messages[0].informativeText.contains("database is locked"));
+    window->channelCursor().moveTo(5); // row 1 read as held, not as the cursor had it
     EXPECT_EQ(allRows(), before);
     EXPECT_EQ(storedChannelField(folder.file("tw8810.mdb"), 1, 1).toString(), "145.00000");
-    EXPECT_EQ(combo8(), " 3");
 }
 
-// A small file system of its own that the test fills up. Mounting needs root;
-// elsewhere the test says why it does not run.
-class FullDisk : public FileCommands {
-protected:
-    void SetUp() override {
-        FileCommands::SetUp();
-        if (::geteuid() != 0) {
-            GTEST_SKIP() << "needs root to mount a small tmpfs and fill it";
-        }
-        mountPoint = folder.file("full");
-        QDir().mkpath(mountPoint);
-        if (::mount("tmpfs", mountPoint.toLocal8Bit().constData(), "tmpfs", 0, "size=64k") != 0) {
-            GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
-        }
-        mounted = true;
-    }
-    void TearDown() override {
-        if (mounted) {
-            ::umount2(mountPoint.toLocal8Bit().constData(), MNT_DETACH);
-        }
-        FileCommands::TearDown();
-    }
-    // Writes until the file system has no block left.
-    void fill() {
-        QFile filler(mountPoint + "/filler");
-        ASSERT_TRUE(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        const QByteArray block(1024, 'f');
-        while (filler.write(block) == block.size()) {
-        }
-    }
-
-    QString mountPoint;
-    bool mounted = false;
-};
-
-TEST_F(FullDisk, ASaveOntoAFullDiskSaysSoAndLeavesTheOldFile) {
-    const QByteArray old = " 7,old channels,";
-    {
-        QFile file(mountPoint + "/set.doc");
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(old);
-    }
-    fill();
-    answer = mountPoint + "/set.doc";
+TEST_F(FileCommands, AFailedSaveOrExportSaysSoAndLeavesWhatWasThere) {
+    answer = folder.file("no such folder/set.doc");
     window->SaveChannelFile();
+    exportCsv();
+    EXPECT_EQ(messages.texts(),
+              (QStringList{"无法保存文件 " + *answer, "无法导出文件 " + *answer}));
+
+    QDir(folder.path()).mkdir("taken.doc");
+    folder.write("taken.doc/keep.txt", "keep");
+    answer = folder.file("taken.doc");
+    window->SaveChannelFile();
+    EXPECT_EQ(messages.messages.size(), 3);
+    EXPECT_EQ(folder.read("taken.doc/keep.txt"), "keep");
+
+    // A good save replaces an older file of the same name whole.
+    folder.write("set.doc", QByteArray(100000, 'x'));
+    answer = folder.file("set.doc");
+    window->SaveChannelFile();
+    EXPECT_EQ(messages.messages.size(), 3);
+    EXPECT_EQ(folder.read("set.doc").count(','), 145);
+    EXPECT_FALSE(folder.read("set.doc").contains('x'));
+}
+
+// The file size limit stands in for a full disk: the save's write fails half
+// way, as it does when the disk fills up under it.
+TEST_F(FileCommands, ASaveThatCannotBeWrittenWholeSaysSoAndLeavesTheOldFile) {
+    const QByteArray old = " 7,old channels,";
+    folder.write("set.doc", old);
+    answer = folder.file("set.doc");
+    rlimit unlimited{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    const rlimit small{64, unlimited.rlim_max};
+    const auto handler = ::signal(SIGXFSZ, SIG_IGN); // a plain error, not the signal
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    window->SaveChannelFile();
+    ::setrlimit(RLIMIT_FSIZE, &unlimited);
+    ::signal(SIGXFSZ, handler);
     ASSERT_EQ(messages.messages.size(), 1);
     EXPECT_EQ(messages.messages[0].text, "无法保存文件 " + *answer);
     EXPECT_FALSE(messages.messages[0].informativeText.isEmpty());
-    QFile file(*answer);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), old);
-    EXPECT_EQ(QDir(mountPoint).entryList(QDir::Files).size(), 2); // no temporary file left
+    EXPECT_EQ(folder.read("set.doc"), old);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 3); // no temporary file left
 }

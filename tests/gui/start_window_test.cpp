@@ -1,19 +1,16 @@
 #include "main_window/channel_grid.h"
 #include "platform/serial_port.h"
-#include "support/pseudo_terminal.h"
+#include "support/sqlite_peek.h"
 #include "support/window_fixture.h"
 
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLabel>
-#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 
 using namespace kr4720;
-using main_window::StartWindow;
 
 namespace {
 
@@ -21,88 +18,120 @@ class StartWindowTest : public WindowFixture {
 protected:
     void SetUp() override { qputenv("KR4720_COM2", QByteArray::fromStdString(pty2.path())); }
 
-    PseudoTerminal pty1;
-    PseudoTerminal pty2;
+    PseudoTerminal pty1, pty2;
 };
 
 } // namespace
 
-TEST_F(StartWindowTest, ShowsItsCaptionsControlsAndMenusAsDesigned) {
-    start(pty1.path());
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->windowTitle(), "KR-4720");
-    EXPECT_EQ(window->centralWidget()->size(), QSize(792, 548));
-    const std::pair<const char*, const char*> labels[] = {{"Label1", "信道设置系统"},
-                                                          {"Label2", " "},
-                                                          {"Label3", "(KR-4720)"},
-                                                          {"Label4", "静噪级别："},
-                                                          {"Label5", "设置紧急信道"}};
-    for (const auto& [name, text] : labels) {
-        EXPECT_EQ(child<QLabel>(name)->text(), QString::fromUtf8(text)) << name;
+// One window from start-up to close: what it shows, how the grid follows the
+// cursor, the windows its commands open and what closing ends and stores.
+TEST_F(StartWindowTest, OneSessionFromStartUpToClose) {
+    start(pty1.path(), QDate(2027, 1, 6));
+    {
+        SCOPED_TRACE("start-up");
+        EXPECT_EQ(window->windowTitle(), "KR-4720");
+        EXPECT_EQ(window->centralWidget()->size(), QSize(792, 548));
+        const std::pair<const char*, const char*> labels[] = {
+            {"Label1", "信道设置系统"}, {"Label2", " "},
+            {"Label3", "(KR-4720)"},    {"Label4", "静噪级别："},
+            {"Label5", "设置紧急信道"}, {"Label8", "2027年1月6日"}};
+        for (const auto& [name, text] : labels) {
+            EXPECT_EQ(child<QLabel>(name)->text(), QString::fromUtf8(text)) << name;
+        }
+        EXPECT_EQ(child<QLabel>("Label5")->cursor().hotSpot(), QPoint(12, 1));
+        auto* combo8 = child<QComboBox>("Combo8");
+        EXPECT_EQ(combo8->currentText(), " 3");
+        EXPECT_TRUE(combo8->isEditable());
+        ASSERT_EQ(combo8->count(), 10);
+        EXPECT_EQ(combo8->itemText(9), "9");
+        EXPECT_EQ(window->dcsCodes().entry(1), "023");
+        EXPECT_EQ(window->serialPort().portNumber(), 1);
+        EXPECT_TRUE(window->serialPort().isOpen());
+        EXPECT_EQ((std::array{window->timer1().isActive(), window->timer2().isActive(),
+                              window->timer3().isActive(), window->timer4().isActive()}),
+                  (std::array{false, false, true, false}));
+        EXPECT_EQ(window->timer3().interval(), 100);
+        EXPECT_EQ(window->timer4().interval(), 500);
     }
-    EXPECT_EQ(child<QLabel>("Label5")->cursor().hotSpot(), QPoint(12, 1));
-
-    auto* combo8 = child<QComboBox>("Combo8");
-    EXPECT_EQ(combo8->currentText(), " 3");
-    EXPECT_TRUE(combo8->isEditable());
-    ASSERT_EQ(combo8->count(), 10);
-    EXPECT_EQ(combo8->itemText(9), "9");
-
-    const QStringList captions = {"信道号        ",     "接收频率 (MHz)    ", "哑音(Hz)          ",
-                                  "数字哑音          ", "发送频率 (MHz)",     "哑音(Hz)          ",
-                                  "数字哑音          ", "扫描     ",          "BCL     ",
-                                  "拍频      "};
-    const QList<int> widths = {57, 80, 68, 69, 78, 69, 68, 51, 48, 49};
     auto* grid = window->grid();
     auto* model = grid->model();
-    ASSERT_EQ(model->columnCount(), 10);
-    ASSERT_EQ(model->rowCount(), 16);
-    for (int column = 0; column < 10; ++column) {
-        EXPECT_EQ(model->headerData(column, Qt::Horizontal).toString(), captions[column]);
-        EXPECT_EQ(grid->columnWidth(column), widths[column]) << column;
-        // Only the two frequencies are typed; the pickers set the rest.
-        EXPECT_EQ(model->flags(model->index(0, column)).testFlag(Qt::ItemIsEditable),
-                  column == 1 || column == 4);
+    {
+        SCOPED_TRACE("grid");
+        const QStringList captions = {
+            "信道号        ", "接收频率 (MHz)    ", "哑音(Hz)          ", "数字哑音          ",
+            "发送频率 (MHz)", "哑音(Hz)          ", "数字哑音          ", "扫描     ",
+            "BCL     ",       "拍频      "};
+        const QList<int> widths = {57, 80, 68, 69, 78, 69, 68, 51, 48, 49};
+        ASSERT_EQ(model->columnCount(), 10);
+        ASSERT_EQ(model->rowCount(), 16);
+        for (int column = 0; column < 10; ++column) {
+            EXPECT_EQ(model->headerData(column, Qt::Horizontal).toString(), captions[column]);
+            EXPECT_EQ(grid->columnWidth(column), widths[column]) << column;
+            // Only the two frequencies are typed; the pickers set the rest.
+            EXPECT_EQ(model->flags(model->index(0, column)).testFlag(Qt::ItemIsEditable),
+                      column == 1 || column == 4);
+        }
     }
-    EXPECT_EQ(model->index(3, 0).data().toString(), "4");
-
-    QStringList menus;
-    for (QAction* action : window->menuBar()->actions()) {
-        menus << action->text();
+    {
+        SCOPED_TRACE("grid selection and cursor move together");
+        auto& cursor = window->channelCursor();
+        EXPECT_EQ(cursor.currentRow(), 0);
+        grid->setCurrentIndex(model->index(4, 2));
+        EXPECT_EQ(cursor.currentRow(), 4);
+        EXPECT_EQ(cursor.field(0), "5");
+        EXPECT_EQ(model->index(4, 0).data().toString(), "5");
+        cursor.MoveNext();
+        EXPECT_EQ(grid->currentIndex().row(), 5);
+        EXPECT_EQ(grid->selectionModel()->selectedRows(), QModelIndexList{model->index(5, 0)});
+        cursor.setField(7, std::string("del"));
+        EXPECT_EQ(model->index(5, 7).data().toString(), "del");
+        cursor.MoveFirst();
+        EXPECT_EQ(grid->currentIndex().row(), 0);
+        for (int i = 0; i < 16; ++i) {
+            cursor.MoveNext();
+        }
+        EXPECT_TRUE(grid->selectionModel()->selectedRows().isEmpty());
     }
-    EXPECT_EQ(menus,
-              (QStringList{"        文件(&F)", "        读信道数据(&R)", "        写信道数据(&W)",
-                           "        系统设置(&S)", "       退出系统(&E)", "       帮助(&H)"}));
-    QStringList entries;
-    for (QAction* action : window->findChildren<QAction*>()) {
-        EXPECT_TRUE(action->shortcut().isEmpty());
-        entries << action->text();
+    {
+        SCOPED_TRACE("menus");
+        QStringList menus;
+        for (QAction* action : window->menuBar()->actions()) {
+            menus << action->text();
+        }
+        EXPECT_EQ(menus, (QStringList{"        文件(&F)", "        读信道数据(&R)",
+                                      "        写信道数据(&W)", "        系统设置(&S)",
+                                      "       退出系统(&E)", "       帮助(&H)"}));
+        for (QAction* action : window->findChildren<QAction*>()) {
+            EXPECT_TRUE(action->shortcut().isEmpty()) << action->text().toStdString();
+        }
+        const std::pair<const char*, const char*> commands[] = {{"波特率", "波特率(&B)"},
+                                                                {"端口", "选择端口(&P)"},
+                                                                {"说明", "操作说明(&I)"},
+                                                                {"关于", "关于本软件(&A)"}};
+        for (const auto& [name, caption] : commands) {
+            ASSERT_NE(child<QAction>(name), nullptr) << name;
+            EXPECT_EQ(child<QAction>(name)->text(), QString::fromUtf8(caption));
+            child<QAction>(name)->trigger();
+        }
+        child<QAction>("端口")->trigger();
+        QTest::mouseClick(child<QLabel>("Label5"), Qt::LeftButton);
+        // The baud rate command opens nothing; the port window opens once.
+        EXPECT_EQ(visibleWindows(),
+                  (QStringList{"Dialog", "frmAbout", "frmAbout1", "启动窗体", "紧急"}));
     }
-    for (const char* entry : {"打开文件(&O)", "保存文件(&V)", "选择端口(&P)", "波特率(&B)",
-                              "操作说明(&I)", "关于本软件(&A)"}) {
-        EXPECT_TRUE(entries.contains(QString::fromUtf8(entry))) << entry;
-    }
+    SCOPED_TRACE("close");
+    window->channelCursor().moveTo(2);
+    window->channelCursor().setField(1, std::string("438.50000"));
+    window->close();
+    QApplication::processEvents();
+    EXPECT_TRUE(visibleWindows().isEmpty());
+    EXPECT_FALSE(window->serialPort().isOpen());
+    window.reset();
+    EXPECT_EQ(storedChannelField(folder.file("tw8810.mdb"), 3, 1).toString(), "438.50000");
     EXPECT_TRUE(messages.messages.isEmpty());
 }
 
-TEST_F(StartWindowTest, StartUpShowsTheDateOpensPortOneAndStartsOnlyTheHandshakeTimer) {
-    start(pty1.path(), QDate(2026, 12, 6));
-    EXPECT_EQ(child<QLabel>("Label8")->text(), "2026年12月6日");
-    EXPECT_EQ(window->dcsCodes().entry(1), "023");
-    EXPECT_EQ(window->channelCursor().currentRow(), 0);
-    EXPECT_TRUE(window->serialPort().isOpen());
-    EXPECT_EQ(window->serialPort().portNumber(), 1);
-    EXPECT_EQ((std::array{window->timer1().isActive(), window->timer2().isActive(),
-                          window->timer3().isActive(), window->timer4().isActive()}),
-              (std::array{false, false, true, false}));
-    EXPECT_EQ(window->timer3().interval(), 100);
-    EXPECT_EQ(window->timer4().interval(), 500);
-
-    start(pty1.path(), QDate(2027, 1, 31));
-    EXPECT_EQ(child<QLabel>("Label8")->text(), "2027年1月31日");
-}
-
-TEST_F(StartWindowTest, FallsBackToPortTwoWithAMessageAndStillComesUpWhenNeitherOpens) {
+TEST_F(StartWindowTest, StartUpTellsOfAPortOrTraceFileItCannotOpenAndComesUpAllTheSame) {
     start("/nonexistent/ttyS0");
     ASSERT_EQ(messages.messages.size(), 1);
     EXPECT_EQ(messages.messages[0].text, "串行端口 1已被其它设备使用，已选择 COM2 ");
@@ -111,7 +140,6 @@ TEST_F(StartWindowTest, FallsBackToPortTwoWithAMessageAndStillComesUpWhenNeither
     EXPECT_TRUE(window->serialPort().isOpen());
     EXPECT_EQ(window->serialPort().portNumber(), 2);
 
-    window.reset();
     messages.messages.clear();
     qputenv("KR4720_COM2", "/nonexistent/ttyS1");
     start("/nonexistent/ttyS0");
@@ -120,84 +148,9 @@ TEST_F(StartWindowTest, FallsBackToPortTwoWithAMessageAndStillComesUpWhenNeither
     EXPECT_TRUE(window->isVisible());
     EXPECT_FALSE(window->serialPort().isOpen());
     EXPECT_EQ(window->serialPort().portNumber(), 2);
-}
 
-TEST_F(StartWindowTest, GridSelectionAndCursorMoveTogether) {
-    start(pty1.path());
-    auto* grid = window->grid();
-    auto& cursor = window->channelCursor();
-    grid->setCurrentIndex(grid->model()->index(4, 2));
-    EXPECT_EQ(cursor.currentRow(), 4);
-    EXPECT_EQ(cursor.field(0), "5");
-
-    cursor.MoveNext();
-    EXPECT_EQ(grid->currentIndex().row(), 5);
-    ASSERT_EQ(grid->selectionModel()->selectedRows().size(), 1);
-    EXPECT_EQ(grid->selectionModel()->selectedRows().first().row(), 5);
-    cursor.setField(7, std::string("del"));
-    EXPECT_EQ(grid->model()->index(5, 7).data().toString(), "del");
-
-    cursor.MoveFirst();
-    EXPECT_EQ(grid->currentIndex().row(), 0);
-    for (int i = 0; i < 16; ++i) {
-        cursor.MoveNext();
-    }
-    EXPECT_TRUE(grid->selectionModel()->selectedRows().isEmpty());
-}
-
-TEST_F(StartWindowTest, ClosingStoresTheChangePendingInTheCurrentRow) {
-    start(pty1.path());
-    window->channelCursor().moveTo(2);
-    window->channelCursor().setField(1, std::string("438.50000"));
-    window->close();
-    EXPECT_FALSE(window->serialPort().isOpen());
-    window.reset();
-    platform::SqliteChannelTable reopened(folder.file("tw8810.mdb"));
-    reopened.moveTo(2);
-    EXPECT_EQ(reopened.field(1), "438.50000");
-}
-
-TEST_F(StartWindowTest, AnUnusableDatabaseStopsTheWindowFromBeingMade) {
-    folder.write("tw8810X.mdb", "not a database at all");
-    EXPECT_THROW(StartWindow window(main_window::StartWindowOptions{folder.path()}),
-                 platform::StoreOpenError);
-    EXPECT_EQ(folder.read("tw8810X.mdb"), "not a database at all");
-}
-
-TEST_F(StartWindowTest, MenuCommandsOpenTheSecondaryWindowsAndClosingEndsThemAll) {
-    start(pty1.path());
-    for (const char* name : {"波特率", "端口", "说明", "关于", "端口"}) {
-        auto* action = child<QAction>(name);
-        ASSERT_NE(action, nullptr) << name;
-        action->trigger();
-    }
-    QTest::mouseClick(child<QLabel>("Label5"), Qt::LeftButton);
-    // The baud rate command opens nothing; the port window opens once.
-    EXPECT_EQ(visibleWindows(),
-              (QStringList{"Dialog", "frmAbout", "frmAbout1", "启动窗体", "紧急"}));
-    EXPECT_TRUE(messages.messages.isEmpty());
-
-    window->close();
-    QApplication::processEvents();
-    EXPECT_TRUE(visibleWindows().isEmpty());
-}
-
-TEST_F(StartWindowTest, QtsOwnDialogsAndButtonsReadChinese) {
-    QMessageBox box(QMessageBox::Question, "KR-4720", "old.doc",
-                    QMessageBox::Ok | QMessageBox::Yes | QMessageBox::No);
-    EXPECT_EQ(box.button(QMessageBox::Ok)->text(), "确定");
-    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), "是(&Y)");
-    EXPECT_EQ(box.button(QMessageBox::No)->text(), "否(&N)");
-
-    QFileDialog dialog;
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    EXPECT_EQ(dialog.windowTitle(), "另存为");
-    EXPECT_EQ(dialog.labelText(QFileDialog::Accept), "保存(&S)");
-    EXPECT_EQ(dialog.labelText(QFileDialog::Reject), "取消");
-}
-
-TEST_F(StartWindowTest, ATraceFileThatCannotBeWrittenIsToldAndTheWindowRunsOn) {
+    // A trace file that cannot be written is told, and the window runs on.
+    messages.messages.clear();
     qputenv("KR4720_TRACE", "/nonexistent/trace.txt");
     start(pty1.path());
     qunsetenv("KR4720_TRACE");
@@ -205,4 +158,17 @@ TEST_F(StartWindowTest, ATraceFileThatCannotBeWrittenIsToldAndTheWindowRunsOn) {
     EXPECT_EQ(messages.messages[0].text, "无法写入线路记录文件 /nonexistent/trace.txt");
     EXPECT_FALSE(messages.messages[0].informativeText.isEmpty());
     EXPECT_TRUE(window->serialPort().isOpen());
+}
+
+TEST_F(StartWindowTest, AnUnusableDatabaseStopsTheWindowFromBeingMade) {
+    folder.write("tw8810X.mdb", "not a database at all");
+    EXPECT_THROW(main_window::StartWindow(main_window::StartWindowOptions{folder.path()}),
+                 platform::StoreOpenError);
+    EXPECT_EQ(folder.read("tw8810X.mdb"), "not a database at all");
+}
+
+// Qt's own dialogs and buttons (in message boxes and file dialogs) read Chinese.
+TEST_F(StartWindowTest, QtsOwnDialogsAndButtonsReadChinese) {
+    QMessageBox box(QMessageBox::Question, "KR-4720", "old.doc", QMessageBox::Yes);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), "是(&Y)");
 }

@@ -5,10 +5,8 @@
 
 TEST(OldBackups, OnlyBackupsOlderThanAYearGoAndNothingElseIsTouched) {
     TempFolder folder;
-    struct Case {
-        const char* name;
-        bool kept;
-    } const cases[] = {
+    const std::pair<const char*, bool> cases[] = {
+        // name, kept
         {"2025-12-05_23-59-59-read.img", false}, // a year and a day old
         {"2025-12-05_10-00-00-ttyUSB0-before-write.img", false},
         {"2025-12-06_12-00-01-write.img", true}, // not yet a year
@@ -18,15 +16,15 @@ TEST(OldBackups, OnlyBackupsOlderThanAYearGoAndNothingElseIsTouched) {
         {"2020-01-01_00-00-00.img", true},
         {"2020-13-45_00-00-00-read.img", true}, // no real date
     };
-    for (const Case& c : cases) {
-        folder.write(c.name, "x");
+    for (const auto& [name, kept] : cases) {
+        folder.write(name, "x");
     }
     QDir(folder.path()).mkdir("2020-01-01_00-00-00-old.img");
     EXPECT_EQ(kr4720::platform::removeOldBackups(folder.path(),
                                                  QDateTime(QDate(2026, 12, 6), QTime(12, 0))),
               2);
-    for (const Case& c : cases) {
-        EXPECT_EQ(QFile::exists(folder.file(c.name)), c.kept) << c.name;
+    for (const auto& [name, kept] : cases) {
+        EXPECT_EQ(QFile::exists(folder.file(name)), kept) << name;
     }
     EXPECT_TRUE(QFileInfo(folder.file("2020-01-01_00-00-00-old.img")).isDir());
 }

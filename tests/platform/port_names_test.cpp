@@ -13,47 +13,31 @@ using kr4720::platform::PortEntry;
 using kr4720::platform::portOpenFailureDetail;
 
 TEST(PortNames, PortNumbersMapToUsbCablesFirstThenTheBuiltInPorts) {
-    const PortEntry ttyS0{"/dev/ttyS0", false, ""};
-    const PortEntry ttyS1{"/dev/ttyS1", false, ""};
-    struct Case {
-        const char* name;
-        QList<PortEntry> ports;
-        const char* com1Variable; // KR4720_COM1, or null for unset
-        QStringList expected;     // ports 1, 2 and 3
-    } const cases[] = {
-        {"no cable", {ttyS0, ttyS1}, nullptr, {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2"}},
-        {"nothing at all", {}, nullptr, {"/dev/ttyS0", "/dev/ttyS1", "/dev/ttyS2"}},
-        {"one cable",
-         {ttyS0, {"/dev/ttyUSB0", true, ""}, ttyS1},
-         nullptr,
-         {"/dev/ttyUSB0", "/dev/ttyS0", "/dev/ttyS1"}},
-        {"two cables by device name",
-         {{"/dev/ttyUSB10", true, ""}, ttyS0, {"/dev/ttyUSB2", true, ""}},
-         nullptr,
-         {"/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyS0"}},
-        {"by-path order first, then the rest by name",
-         {{"/dev/ttyUSB0", true, "pci-0000:00:14.0-usb-0:10:1.0-port0"},
+    const PortEntry s0{"/dev/ttyS0", false, ""}, s1{"/dev/ttyS1", false, ""};
+    const PortEntry usb0{"/dev/ttyUSB0", true, ""};
+    // The devices found, and what ports 1, 2 and 3 lead to.
+    const std::pair<QList<PortEntry>, QString> cases[] = {
+        {{s0, s1}, "/dev/ttyS0 /dev/ttyS1 /dev/ttyS2"}, // no cable
+        {{}, "/dev/ttyS0 /dev/ttyS1 /dev/ttyS2"},
+        {{s0, usb0, s1}, "/dev/ttyUSB0 /dev/ttyS0 /dev/ttyS1"},
+        // Two cables by device name; then by-path order first, the rest by name.
+        {{{"/dev/ttyUSB10", true, ""}, s0, {"/dev/ttyUSB2", true, ""}},
+         "/dev/ttyUSB2 /dev/ttyUSB10 /dev/ttyS0"},
+        {{{"/dev/ttyUSB0", true, "pci-0000:00:14.0-usb-0:10:1.0-port0"},
           {"/dev/ttyACM0", true, ""},
           {"/dev/ttyUSB1", true, "pci-0000:00:14.0-usb-0:2:1.0-port0"}},
-         nullptr,
-         {"/dev/ttyUSB1", "/dev/ttyUSB0", "/dev/ttyACM0"}},
-        {"the variable wins",
-         {{"/dev/ttyUSB0", true, ""}},
-         "/tmp/radio",
-         {"/tmp/radio", "/dev/ttyS0", "/dev/ttyS1"}},
+         "/dev/ttyUSB1 /dev/ttyUSB0 /dev/ttyACM0"}};
+    const auto devices = [](const QList<PortEntry>& ports) {
+        return QStringList{portDeviceName(1, ports), portDeviceName(2, ports),
+                           portDeviceName(3, ports)}
+            .join(' ');
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        if (c.com1Variable) {
-            qputenv("KR4720_COM1", c.com1Variable);
-        }
-        QStringList devices;
-        for (int port = 1; port <= 3; ++port) {
-            devices << portDeviceName(port, c.ports);
-        }
-        EXPECT_EQ(devices, c.expected);
-        qunsetenv("KR4720_COM1");
+    for (const auto& [ports, expected] : cases) {
+        EXPECT_EQ(devices(ports), expected);
     }
+    qputenv("KR4720_COM1", "/tmp/radio"); // the variable wins
+    EXPECT_EQ(devices({usb0}), "/tmp/radio /dev/ttyS0 /dev/ttyS1");
+    qunsetenv("KR4720_COM1");
 }
 
 TEST(PortNames, TheByPathFolderGivesEachDeviceItsSocketName) {

@@ -26,10 +26,12 @@ QStringList channelTableSql(int count) {
 
 } // namespace
 
-TEST(ChannelStore, AMissingFileIsCreatedWithSixteenNumberedNullRows) {
+TEST(ChannelStore, AMissingFileIsCreatedWithNullRowsAndAChangeIsStoredWhenTheRowIsLeft) {
     TempFolder folder;
-    SqliteChannelTable channels(folder.file("tw8810.mdb"));
+    const QString path = folder.file("tw8810.mdb");
+    SqliteChannelTable channels(path);
     ASSERT_EQ(channels.rowCount(), 16);
+    EXPECT_EQ(storedValue(path, "SELECT count(*) FROM 信道表").toInt(), 16);
     channels.MoveFirst();
     for (int row = 1; row <= 16; ++row) {
         EXPECT_EQ(channels.field(channel_field::kNumber), std::to_string(row));
@@ -38,15 +40,12 @@ TEST(ChannelStore, AMissingFileIsCreatedWithSixteenNumberedNullRows) {
         }
         channels.MoveNext();
     }
-    EXPECT_EQ(storedValue(folder.file("tw8810.mdb"), "SELECT count(*) FROM 信道表").toInt(), 16);
-}
+    // Past the last row nothing can be read or changed.
+    EXPECT_THROW(channels.field(1), DataError);
+    EXPECT_THROW(channels.setField(1, std::string("1")), DataError);
+    EXPECT_THROW(channels.MoveNext(), DataError);
 
-TEST(ChannelStore, AChangeIsStoredWhenTheCursorLeavesTheRowAndNotBefore) {
-    TempFolder folder;
-    const QString path = folder.file("tw8810.mdb");
-    SqliteChannelTable channels(path);
-    channels.MoveFirst();
-    channels.MoveNext();
+    channels.moveTo(1);
     channels.setField(channel_field::kReceiveFrequency, std::string("145.50000"));
     EXPECT_TRUE(storedChannelField(path, 2, channel_field::kReceiveFrequency).isNull());
     channels.MoveNext();
@@ -59,7 +58,7 @@ TEST(ChannelStore, AChangeIsStoredWhenTheCursorLeavesTheRowAndNotBefore) {
     channels.moveTo(9);
     channels.setField(channel_field::kNumber, std::nullopt);
     channels.storePending();
-    EXPECT_TRUE(storedValue(path, "SELECT 信道号 FROM 信道表 WHERE rowid = 10").isNull());
+    EXPECT_TRUE(storedChannelField(path, 10, channel_field::kNumber).isNull());
 
     // A failed store keeps the change pending and reports it.
     channels.setField(1, std::string("145.50000"));
@@ -71,25 +70,23 @@ TEST(ChannelStore, AChangeIsStoredWhenTheCursorLeavesTheRowAndNotBefore) {
 
 TEST(ChannelStore, RowsComeInStoredOrderWhateverTheirChannelNumbers) {
     TempFolder folder;
-    const QString path = folder.file("tw8810.mdb");
-    ASSERT_TRUE(runSql(path, channelTableSql(16)));
-    SqliteChannelTable channels(path);
+    ASSERT_TRUE(runSql(folder.file("tw8810.mdb"), channelTableSql(16)));
+    SqliteChannelTable channels(folder.file("tw8810.mdb"));
     channels.MoveFirst();
     EXPECT_EQ(channels.field(0), "16");
     EXPECT_EQ(channels.field(1), "416");
     channels.moveTo(15);
     EXPECT_EQ(channels.field(0), "1");
-    channels.MoveNext(); // past the last row nothing can be read or changed
-    EXPECT_THROW(channels.field(1), DataError);
-    EXPECT_THROW(channels.setField(1, std::string("1")), DataError);
-    EXPECT_THROW(channels.MoveNext(), DataError);
 }
 
-TEST(ChannelStore, UnusableFilesAreRefusedAndLeftByteForByteUnchanged) {
+TEST(ChannelStore, UnusableBusyOrDamagedFilesAreRefusedWithTheirMessageAndLeftUnchanged) {
+    using Kind = StoreOpenError::Kind;
     struct Case {
         const char* what;
-        QStringList sql;
+        QStringList sql; // none: a file that is no SQLite file
         QString file = "tw8810.mdb";
+        Kind kind = Kind::Unusable;
+        QString message = {}; // none: the problem follows the file's name
     };
     const std::vector<Case> cases = {
         {"not a database", {}},
@@ -99,8 +96,13 @@ TEST(ChannelStore, UnusableFilesAreRefusedAndLeftByteForByteUnchanged) {
         {"emergency row missing",
          {"CREATE TABLE 紧急信道 (收频率 TEXT, 发频率 TEXT, 拍频 TEXT)"},
          "tw8810X.mdb"},
+        {"busy", channelTableSql(16), "tw8810.mdb", Kind::Busy,
+         "数据库文件 tw8810.mdb 正被其它程序使用，请关闭那个程序后再启动本软件"},
+        {"damaged", channelTableSql(16), "tw8810.mdb", Kind::Damaged,
+         "数据库文件 tw8810.mdb 已损坏，无法使用"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         TempFolder folder;
         const QString path = folder.file(c.file);
         if (c.sql.isEmpty()) {
@@ -108,69 +110,43 @@ TEST(ChannelStore, UnusableFilesAreRefusedAndLeftByteForByteUnchanged) {
         } else {
             runSql(path, c.sql);
         }
-        const QByteArray before = folder.read(c.file);
-        try {
-            c.file.contains('X') ? (void)SqliteEmergencyTable(path)
-                                 : (void)SqliteChannelTable(path);
-            ADD_FAILURE() << c.what << " was accepted";
-        } catch (const StoreOpenError& error) {
-            EXPECT_EQ(error.file(), c.file) << c.what;
-            EXPECT_FALSE(error.problem().isEmpty()) << c.what;
+        if (c.kind == Kind::Damaged) {
+            // Cutting the table's page down to one cell leaves a file whose
+            // table shows one row where it held sixteen.
+            QByteArray damaged = folder.read(c.file);
+            ASSERT_GE(damaged.size(), 8192);
+            damaged[4096 + 3] = 0;
+            damaged[4096 + 4] = 1;
+            folder.write(c.file, damaged);
         }
-        EXPECT_EQ(folder.read(c.file), before) << c.what;
-        EXPECT_FALSE(QFile::exists(path + "-journal")) << c.what;
-    }
-}
-
-TEST(ChannelStore, ABusyOrDamagedFileGetsAMessageOfItsOwnAndStaysUnchanged) {
-    TempFolder folder;
-    const QString path = folder.file("tw8810.mdb");
-    runSql(path, channelTableSql(16));
-    // Cutting the table's page down to one cell leaves a file whose table
-    // shows one row where it held sixteen.
-    QByteArray damaged = folder.read("tw8810.mdb");
-    ASSERT_GE(damaged.size(), 8192);
-    damaged[4096 + 3] = 0;
-    damaged[4096 + 4] = 1;
-    folder.write("damaged.mdb", damaged);
-
-    struct Case {
-        const char* what;
-        QString file;
-        bool lock;
-        StoreOpenError::Kind kind;
-        QString message;
-    };
-    const std::vector<Case> cases = {
-        {"busy", "tw8810.mdb", true, StoreOpenError::Kind::Busy,
-         "数据库文件 tw8810.mdb 正被其它程序使用，请关闭那个程序后再启动本软件"},
-        {"damaged", "damaged.mdb", false, StoreOpenError::Kind::Damaged,
-         "数据库文件 damaged.mdb 已损坏，无法使用"},
-    };
-    for (const Case& c : cases) {
         const QByteArray before = folder.read(c.file);
         {
             // Another program holding the file in a transaction of its own.
             QSqlDatabase other = QSqlDatabase::addDatabase("QSQLITE", "other");
-            other.setDatabaseName(folder.file(c.file));
+            other.setDatabaseName(path);
             ASSERT_TRUE(other.open());
             QSqlQuery query(other);
-            ASSERT_TRUE(!c.lock || query.exec("BEGIN EXCLUSIVE")) << c.what;
+            ASSERT_TRUE(c.kind != Kind::Busy || query.exec("BEGIN EXCLUSIVE"));
             try {
-                SqliteChannelTable table(folder.file(c.file));
-                ADD_FAILURE() << c.what << " was accepted";
+                c.file.contains('X') ? (void)SqliteEmergencyTable(path)
+                                     : (void)SqliteChannelTable(path);
+                ADD_FAILURE() << "accepted";
             } catch (const StoreOpenError& error) {
-                EXPECT_EQ(error.kind(), c.kind) << c.what;
+                EXPECT_EQ(error.file(), c.file);
+                EXPECT_EQ(error.kind(), c.kind);
+                EXPECT_FALSE(error.problem().isEmpty());
                 const platform::Message message = platform::storeOpenMessage(error);
-                EXPECT_EQ(message.text, c.message) << c.what;
-                EXPECT_FALSE(message.informativeText.isEmpty()) << c.what;
+                EXPECT_EQ(message.text, c.message.isEmpty() ? "数据库文件 " + c.file +
+                                                                  " 无法使用：" + error.problem()
+                                                            : c.message);
+                EXPECT_TRUE(c.kind == Kind::Unusable || !message.informativeText.isEmpty());
             }
             query.exec("ROLLBACK");
-            query.finish();
             other.close();
         }
         QSqlDatabase::removeDatabase("other");
-        EXPECT_EQ(folder.read(c.file), before) << c.what;
+        EXPECT_EQ(folder.read(c.file), before);
+        EXPECT_FALSE(QFile::exists(path + "-journal"));
     }
 }
 

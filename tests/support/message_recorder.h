@@ -12,8 +12,6 @@ public:
             [this](const kr4720::platform::Message& message) { messages.append(message); });
     }
     ~MessageRecorder() { kr4720::platform::setMessageHandler({}); }
-    MessageRecorder(const MessageRecorder&) = delete;
-    MessageRecorder& operator=(const MessageRecorder&) = delete;
 
     QStringList texts() const {
         QStringList list;

@@ -5,10 +5,9 @@
 #include <QTemporaryDir>
 
 // A fresh folder per test for the database files.
-class TempFolder {
+class TempFolder : public QTemporaryDir {
 public:
-    QString path() const { return dir_.path(); }
-    QString file(const QString& name) const { return dir_.filePath(name); }
+    QString file(const QString& name) const { return filePath(name); }
 
     QByteArray read(const QString& name) const {
         QFile f(file(name));
@@ -20,7 +19,4 @@ public:
             f.write(bytes);
         }
     }
-
-private:
-    QTemporaryDir dir_;
 };

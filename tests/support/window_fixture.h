@@ -1,7 +1,6 @@
 #pragma once
 
 #include "main_window/start_window.h"
-#include "platform/file_dialog.h"
 #include "support/channel_rows.h"
 #include "support/message_recorder.h"
 #include "support/pseudo_terminal.h"
@@ -16,7 +15,6 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,50 +80,16 @@ protected:
     // The one visible top-level window of that name, or null when there are
     // none or several.
     static QWidget* visibleWindow(const QString& name) {
-        QWidget* found = nullptr;
+        QWidgetList found;
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (widget->isVisible() && widget->objectName() == name) {
-                if (found) {
-                    return nullptr;
-                }
-                found = widget;
+                found << widget;
             }
         }
-        return found;
+        return found.size() == 1 ? found.first() : nullptr;
     }
 
     TempFolder folder;
     MessageRecorder messages;
     std::unique_ptr<kr4720::main_window::StartWindow> window;
-};
-
-// The window on a pseudo-terminal, with its file dialogs answered by `answer`
-// and the requests they were given kept.
-class FileDialogFixture : public WindowFixture {
-protected:
-    void SetUp() override {
-        start(pty.path());
-        kr4720::platform::CommonDialog::setHandler(
-            [this](const kr4720::platform::CommonDialog::Request& request) {
-                requests.push_back(request);
-                return answer;
-            });
-    }
-    void TearDown() override {
-        kr4720::platform::CommonDialog::setHandler({});
-        WindowFixture::TearDown();
-    }
-    // Fields 1 to 9 of all 16 rows.
-    std::vector<std::vector<kr4720::FieldValue>> allRows() {
-        std::vector<std::vector<kr4720::FieldValue>> rows;
-        for (int index = 0; index < 16; ++index) {
-            rows.push_back(rowValues(index));
-        }
-        return rows;
-    }
-    QString combo8() { return child<QComboBox>("Combo8")->currentText(); }
-
-    PseudoTerminal pty;
-    std::optional<QString> answer;
-    std::vector<kr4720::platform::CommonDialog::Request> requests;
 };
