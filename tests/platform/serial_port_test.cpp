@@ -1,6 +1,10 @@
+#include "platform/line_trace.h"
 #include "platform/serial_port.h"
 #include "support/pseudo_terminal.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -11,6 +15,10 @@ TEST(SerialPort, TalksOverAPseudoTerminalOneCharacterPerTakeAndReportsAMissingDe
     PseudoTerminal pty;
     qputenv("KR4720_COM1", QByteArray::fromStdString(pty.path()));
     SerialPort port;
+    QTemporaryDir folder;
+    kr4720::platform::LineTrace trace;
+    ASSERT_TRUE(trace.open(folder.filePath("trace.txt")).isEmpty());
+    port.setTrace(&trace);
     ASSERT_TRUE(port.open()) << port.errorText().toStdString();
     EXPECT_FALSE(port.setPortNumber(2));
     EXPECT_TRUE(port.output("AB"));
@@ -25,6 +33,11 @@ TEST(SerialPort, TalksOverAPseudoTerminalOneCharacterPerTakeAndReportsAMissingDe
     EXPECT_EQ(port.input(), "X");
     EXPECT_EQ(port.input(), "");
     EXPECT_FALSE(port.waitForInput(std::chrono::milliseconds(30)));
+    // The last burst is in the trace once the line is quiet, not only when more comes.
+    QTest::qWait(60);
+    QFile traced(folder.filePath("trace.txt"));
+    ASSERT_TRUE(traced.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(traced.readAll().contains(" <- 43 58  |CX|"));
 
     pty.send("late");
     QThread::msleep(20);
