@@ -166,11 +166,12 @@ TEST(Handshake, PollsWithCUntilATickTakesTheRadiosC) {
     EXPECT_FALSE(rig.timer3.active);
 }
 
-// The image numbers every row by its place; the write sends row 1 as channel 1
-// and the other rows with their own number, as the recorder of a write sees.
+// The image numbers every row by its place; the write sends row 1 as channel 1,
+// whatever number it had, and the other rows with their own number, as the
+// recorder of a write sees.
 TEST(WriteSequence, SendsAAndSeventeenRecordsInTableOrderAndHandsBackToTheHandshake) {
     Rig rig;
-    rig.set.rows[0] = {"7", "435.00000", {}, {}, "435.00000", "67.0", {}, "add", "off", "off"};
+    rig.set.rows[0] = {"300", "435.00000", {}, {}, "435.00000", "67.0", {}, "add", "off", "off"};
     rig.set.rows[9] = {"12", "145.5", "88.5", "", "145.5", "", "023", "del", "2", "on"};
     rig.set.emergency = {"450.00000", "460.00000", "off"};
     RadioImage records;
@@ -223,7 +224,7 @@ TEST(WriteSequence, SendsAAndSeventeenRecordsInTableOrderAndHandsBackToTheHandsh
 TEST(WriteSequence, RefusesWithoutSendingOrChangingAnythingNamingChannelFieldAndValue) {
     // Channel 17 is the emergency row, with the squelch level as its fourth field.
     for (const auto& [channel, field, value, name] :
-         {std::tuple(5, 1, "145.000001", "接收频率"), std::tuple(16, 5, "1000.0", "发哑音"),
+         {std::tuple(1, 1, "145.000001", "接收频率"), std::tuple(16, 5, "1000.0", "发哑音"),
           std::tuple(17, 1, "1000", "发频率"), std::tuple(17, 3, "12", "静噪级别")}) {
         Rig rig;
         rig.set = variedSet();
