@@ -190,12 +190,10 @@ TEST(WriteSequence, SendsAAndSeventeenRecordsInTableOrderAndHandsBackToTheHandsh
     writer.start();
     EXPECT_EQ(rig.link.sent, "A");
     EXPECT_EQ(rig.link.textModeSets, 1);
-    EXPECT_FALSE(rig.timer3.active || rig.timer1.active);
-    EXPECT_TRUE(rig.timer4.active);
+    EXPECT_TRUE(rig.timer4.active && !rig.timer3.active && !rig.timer1.active);
     EXPECT_EQ(rig.set.rows[0][0], "1"); // channel numbers are renumbered first
     writer.onTimer4();
-    EXPECT_FALSE(rig.timer4.active);
-    EXPECT_TRUE(rig.timer1.active);
+    EXPECT_TRUE(rig.timer1.active && !rig.timer4.active);
     EXPECT_EQ(rig.display.statuses.back(), "正在传送数据,,,,,,,");
 
     for (int tick = 0; tick < 17; ++tick) {
@@ -228,14 +226,10 @@ TEST(WriteSequence, RefusesWithoutSendingOrChangingAnythingNamingChannelFieldAnd
           std::tuple(17, 1, "1000", "发频率"), std::tuple(17, 3, "12", "静噪级别")}) {
         Rig rig;
         rig.set = variedSet();
-        if (channel < 17) {
-            rig.set.rows[channel - 1][field] = value;
-        } else if (field < 3) {
-            rig.set.emergency[field] = value;
-        } else {
-            rig.set.squelch = value;
-        }
-        rig.display.squelch = rig.set.squelch;
+        FieldValue squelch = rig.set.squelch;
+        (channel < 17 ? rig.set.rows[channel - 1][field]
+                      : (field < 3 ? rig.set.emergency[field] : squelch)) = value;
+        rig.set.squelch = rig.display.squelch = *squelch;
         const RadioImageEncoding encoding = EncodeRadioImage(rig.set, rig.codes);
         EXPECT_FALSE(encoding.ok());
         EXPECT_EQ(std::pair(encoding.channel, encoding.field),
@@ -247,8 +241,7 @@ TEST(WriteSequence, RefusesWithoutSendingOrChangingAnythingNamingChannelFieldAnd
                   std::tuple(channel, std::string(name), std::string(value)));
         EXPECT_EQ(rig.link.sent, "");
         EXPECT_EQ(rig.set.rows[0][0], "7");
-        EXPECT_TRUE(rig.timer3.active);
-        EXPECT_FALSE(rig.timer4.active || rig.timer1.active);
+        EXPECT_TRUE(rig.timer3.active && !rig.timer4.active && !rig.timer1.active);
     }
 }
 
@@ -358,8 +351,6 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
     const std::string reply = zeroRecords(1) + "01000050993800000000000050437006" +
                               "02000025614001553200002561405355" + zeroRecords(14) +
                               "00070050494000001000000000460000";
-    std::string lowercase = reply;
-    lowercase.back() = 'a';
     std::string nonHex = reply.substr(0, 32 * 4);
     nonHex[32 * 3 + 5] = 'Z'; // channel 3
     // What comes, the message, how many rows are kept. A lost line closes once
@@ -373,7 +364,7 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
         {"NUL bytes", std::string(reply.size(), '\0'), BadReply, 0},
         {"0xFF bytes", std::string(reply.size(), '\xFF'), BadReply, 0},
         {"letters", std::string(reply.size(), 'Z'), BadReply, 0},
-        {"one lower-case digit", lowercase, BadReply, 0}};
+        {"one lower-case digit", reply.substr(0, reply.size() - 1) + "a", BadReply, 0}};
     for (int received = 0; received < 18; ++received) {
         cases.push_back({"time-out after " + std::to_string(received),
                          reply.substr(0, 32 * static_cast<std::size_t>(received) + 5), ReadTimeout,
