@@ -26,29 +26,26 @@ TEST(AfterFrequencyEdit, ChecksTheEditedFrequencyColumn) {
     // Column 1 is normalised and copied to column 4, or emptied together with it when it is no
     // number; column 4 needs a receive frequency and leaves it alone. Out of range, only the
     // edited column is emptied, after the message. Other columns are not checked.
-    struct Case {
-        int column;
-        FieldValue receive, transmit, receiveAfter, transmitAfter;
-        int messages;
-    };
-    const std::vector<Case> cases = {{1, "145.0123", {}, "145.01000", "145.01000", 0},
-                                     {1, "abc", "145.01000", "", "", 0},
-                                     {1, {}, "145.01000", "", "", 0},
-                                     {1, "500.001", "146.00000", "", "146.00000", 1},
-                                     {4, {}, "145.5", {}, "", 0},
-                                     {4, "145.50000", "145.0123", "145.50000", "145.01000", 0},
-                                     {4, "145.50000", "129.99", "145.50000", "", 1},
-                                     {2, "abc", "129.99", "abc", "129.99", 0}};
-    for (const Case& c : cases) {
+    // The edited column, the receive and transmit frequencies before and after, the messages.
+    const std::vector<std::tuple<int, FieldValue, FieldValue, FieldValue, FieldValue, int>> cases =
+        {{1, "145.0123", {}, "145.01000", "145.01000", 0},
+         {1, "abc", "145.01000", "", "", 0},
+         {1, {}, "145.01000", "", "", 0},
+         {1, "500.001", "146.00000", "", "146.00000", 1},
+         {4, {}, "145.5", {}, "", 0},
+         {4, "145.50000", "145.0123", "145.50000", "145.01000", 0},
+         {4, "145.50000", "129.99", "145.50000", "", 1},
+         {2, "abc", "129.99", "abc", "129.99", 0}};
+    for (const auto& [column, receive, transmit, receiveAfter, transmitAfter, messages] : cases) {
         MemoryChannelCursor cursor;
         cursor.MoveFirst();
-        cursor.setField(1, c.receive);
-        cursor.setField(4, c.transmit);
-        int messages = 0;
-        afterFrequencyEdit(cursor, c.column, [&] { ++messages; });
-        EXPECT_EQ(cursor.field(1), c.receiveAfter) << c.column << ' ' << c.receive.value_or("-");
-        EXPECT_EQ(cursor.field(4), c.transmitAfter) << c.column << ' ' << c.transmit.value_or("-");
-        EXPECT_EQ(messages, c.messages) << c.column;
+        cursor.setField(1, receive);
+        cursor.setField(4, transmit);
+        int shown = 0;
+        afterFrequencyEdit(cursor, column, [&] { ++shown; });
+        EXPECT_EQ(std::tuple(cursor.field(1), cursor.field(4), shown),
+                  std::tuple(receiveAfter, transmitAfter, messages))
+            << column << ' ' << receive.value_or("-") << ' ' << transmit.value_or("-");
     }
     // With no current record the check ends quietly.
     MemoryChannelCursor cursor;

@@ -5,16 +5,13 @@
 
 using namespace kr4720;
 
-TEST(ChannelSet, StartsLikeFreshStoresAndAFreshWindow) {
-    const ChannelSet set;
+// A new set is what fresh stores and a fresh window hold.
+TEST(ChannelSetCursor, WalksANewSetsRowsByPositionAndFailsWithoutACurrentRecord) {
+    ChannelSet set;
     EXPECT_EQ(set.rows[0], (ChannelRow{"1", {}, {}, {}, {}, {}, {}, {}, {}, {}}));
     EXPECT_EQ(set.rows[15][0], "16");
     EXPECT_EQ(set.emergency, (EmergencyRow{"", "", "off"}));
     EXPECT_EQ(set.squelch, " 3");
-}
-
-TEST(ChannelSetCursor, WalksRowsByPositionAndFailsWithoutACurrentRecord) {
-    ChannelSet set;
     ChannelSetCursor cursor(set);
     EXPECT_THROW(cursor.field(1), DataError); // no MoveFirst yet
     cursor.MoveFirst();

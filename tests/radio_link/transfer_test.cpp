@@ -4,38 +4,31 @@
 #include "radio_link/read_sequence.h"
 #include "radio_link/write_records.h"
 #include "radio_link/write_sequence.h"
+#include "support/dcs_codes.h"
 #include "support/memory_cursors.h"
 
 #include <gtest/gtest.h>
 
 #include <numeric>
-#include <optional>
 
 using namespace kr4720;
 using namespace kr4720::radio_link;
 using namespace std::chrono_literals;
+using enum TransferMessage;
 
 namespace {
 
-// Time that passes only when the code under test waits.
-class FakeClock : public Clock {
-public:
+// A line and its clock, whose time passes only when the code under test waits.
+// It answers "B" with `reply`, one character a millisecond.
+struct FakeLine : SerialLink, Clock {
     TimePoint now() const override { return current; }
     void sleepFor(std::chrono::microseconds duration) override { current += duration; }
-    TimePoint current{};
-};
-
-// A line that answers "B" with `reply`, one character a millisecond.
-class FakeLink : public SerialLink {
-public:
-    explicit FakeLink(FakeClock& clock) : clock_(clock) {}
-
     bool isOpen() const override { return open; }
     void setTextMode() override { ++textModeSets; }
     bool output(std::string_view text) override {
         if (open) {
             sent += text;
-            replyFrom = text == "B" ? std::optional(clock_.current) : replyFrom;
+            replyFrom = text == "B" ? current : replyFrom;
         }
         return open;
     }
@@ -50,45 +43,39 @@ public:
         if (!arrived().empty()) {
             return true;
         }
-        if (!replyFrom || replied == reply.size() || nextArrival() > clock_.current + timeout) {
-            clock_.current += timeout;
-            open = open && !(closeWhenDrained && replied == reply.size());
+        if (reply.empty() || replyFrom > current + timeout) {
+            current += timeout;
+            open = open && !(closeWhenDrained && reply.empty());
             return false;
         }
-        clock_.current = nextArrival();
+        current = replyFrom;
         return true;
     }
-
-    bool open = true;
-    bool closeWhenDrained = false;
-    std::string sent;
-    std::string waiting;
-    std::string reply;
-    int textModeSets = 0;
-
-private:
-    Clock::TimePoint nextArrival() const { return *replyFrom + 1ms * replied; }
+    // Moves what has come of the reply by now to `waiting`.
     std::string& arrived() {
-        while (replyFrom && replied < reply.size() && nextArrival() <= clock_.current) {
-            waiting += reply[replied++];
+        for (; !reply.empty() && replyFrom <= current; replyFrom += 1ms) {
+            waiting += reply.front();
+            reply.erase(0, 1);
         }
         return waiting;
     }
-    FakeClock& clock_;
-    std::optional<Clock::TimePoint> replyFrom;
-    std::size_t replied = 0;
+
+    TimePoint current{}, replyFrom = TimePoint::max();
+    bool open = true, closeWhenDrained = false;
+    std::string sent, waiting, reply;
+    int textModeSets = 0;
 };
 
-class FakeTimer : public Timer {
-public:
+struct FakeTimer : Timer {
+    explicit FakeTimer(bool running = false) : active(running) {}
     void start() override { active = true; }
     void stop() override { active = false; }
     bool isActive() const override { return active; }
-    bool active = false;
+    bool active;
 };
 
-class FakeDisplay : public TransferDisplay {
-public:
+struct FakeDisplay : TransferDisplay {
+    explicit FakeDisplay(const Timer& handshakeTimer) : timer3(handshakeTimer) {}
     void setStatus(const std::string& text) override { statuses.push_back(text); }
     void setProgress(int value) override { progress.push_back(value); }
     std::string squelchText() const override { return squelch; }
@@ -96,56 +83,41 @@ public:
     void showMessage(TransferMessage message, const MessageDetail& detail) override {
         messages.push_back(message);
         details.push_back(detail);
-        // The write has ended by the time it reports a replaced squelch level.
-        endedBeforeMessage.push_back(timer3 != nullptr && timer3->isActive());
+        // Whether the transfer had ended, handing back to the handshake, before it spoke.
+        endedBeforeMessage.push_back(timer3.isActive());
     }
+    const Timer& timer3;
     std::vector<std::string> statuses;
     std::vector<int> progress;
     std::vector<TransferMessage> messages;
     std::vector<MessageDetail> details;
     std::vector<bool> endedBeforeMessage;
-    const Timer* timer3 = nullptr;
     std::string squelch = " 3";
 };
 
 struct Rig {
-    Rig() {
-        codes.fill();
-        timer3.active = true;
-        display.timer3 = &timer3;
-    }
-    WriteSequence writer() {
-        return WriteSequence({link, *table, emergency, codes, display, timer1, timer3, timer4});
+    // A write on `line` (the fake line if none) from `table` (the set's rows if none).
+    WriteSequence writer(SerialLink* line = nullptr, ChannelCursor* table = nullptr) {
+        return WriteSequence({line != nullptr ? *line : link, table != nullptr ? *table : channels,
+                              emergency, codes, display, timer1, timer3, timer4});
     }
     ReadSequence reader() {
-        return ReadSequence({link, channels, emergency, codes, display, timer3, clock});
+        return ReadSequence({link, channels, emergency, codes, display, timer3, link});
     }
 
-    FakeClock clock;
-    FakeLink link{clock};
+    FakeLine link;
     ChannelSet set;
     ChannelSetCursor channels{set};
     ChannelSetEmergencyCursor emergency{set};
-    // A table whose stores can fail as a locked database's do, for the tests
-    // that point `table` at it.
-    MemoryChannelCursor lockable;
-    ChannelCursor* table = &channels;
-    DcsCodes codes;
-    FakeDisplay display;
-    FakeTimer timer1, timer3, timer4;
+    const DcsCodes& codes = filledDcsCodes();
+    FakeTimer timer1, timer3{true}, timer4; // the handshake's Timer3 runs
+    FakeDisplay display{timer3};
 };
 
 using Messages = std::vector<TransferMessage>;
 std::string zeroRecords(std::size_t count) {
     return std::string(32 * count, '0');
 }
-
-// A leading record, 435 / 435 MHz tx 67.0; then 451.175 MHz with code 023 and
-// 406.125 MHz with code 754, scan del, beat on, BCL 2; empty channels; and the
-// emergency record with squelch 7, 450 / 460 MHz, beat on.
-const std::string kReply = zeroRecords(1) + "01000050993800000000000050437006" +
-                           "02000025614001553200002561405355" + zeroRecords(14) +
-                           "00070050494000001000000000460000";
 
 // 0, 6, ... up to `last`, then the bar reset to 0.
 std::vector<int> progressUpTo(int last) {
@@ -188,38 +160,44 @@ TEST(Handshake, PollsWithCUntilATickTakesTheRadiosC) {
     rig.link.waiting = "XC";
     handshake.tick(); // takes X, polls again
     EXPECT_EQ(rig.link.sent, "CC");
-    EXPECT_TRUE(rig.display.statuses.empty());
     handshake.tick(); // takes C
     EXPECT_EQ(rig.link.sent, "CC");
     EXPECT_EQ(rig.display.statuses, std::vector<std::string>{"对讲机就绪..."});
     EXPECT_FALSE(rig.timer3.active);
-
-    rig.link.open = false;
-    rig.timer3.active = true;
-    handshake.tick();
-    EXPECT_EQ(rig.link.sent, "CC");
-    EXPECT_TRUE(rig.timer3.active);
 }
 
+// The image numbers every row by its place; the write sends row 1 as channel 1,
+// whatever number it had, and the other rows with their own number, as the
+// recorder of a write sees.
 TEST(WriteSequence, SendsAAndSeventeenRecordsInTableOrderAndHandsBackToTheHandshake) {
     Rig rig;
-    rig.set.rows[0] = {"7", "435.00000", {}, {}, "435.00000", "67.0", {}, "add", "off", "off"};
-    rig.set.rows[9] = {"10", "145.5", "88.5", "", "145.5", "88.5", "", "del", "2", "on"};
+    rig.set.rows[0] = {"300", "435.00000", {}, {}, "435.00000", "67.0", {}, "add", "off", "off"};
+    rig.set.rows[9] = {"12", "145.5", "88.5", "", "145.5", "", "023", "del", "2", "on"};
     rig.set.emergency = {"450.00000", "460.00000", "off"};
-    auto writer = rig.writer();
+    RadioImage records;
+    records.fill(zeroRecords(1));
+    records[0] = "01000050993800000000000050437006";
+    records[9] = "0A000050041085083200000055140155";
+    records[16] = "00030050494000000000000000460000";
+    EXPECT_EQ(EncodeRadioImage(rig.set, rig.codes).image, records);
+    records[9].replace(0, 2, "0C");
+    EXPECT_EQ(RecordsToWrite(rig.channels, rig.emergency, rig.codes, " 3"), records);
+    EXPECT_EQ(rig.channels.currentRow(), 0);
+    EXPECT_FALSE(RecordsToWrite(rig.channels, rig.emergency, rig.codes, "12"));
+    SentRecorder recorder(rig.link);
+    auto writer = rig.writer(&recorder);
 
     writer.start();
     EXPECT_EQ(rig.link.sent, "A");
     EXPECT_EQ(rig.link.textModeSets, 1);
-    EXPECT_FALSE(rig.timer3.active || rig.timer1.active);
-    EXPECT_TRUE(rig.timer4.active);
+    EXPECT_TRUE(rig.timer4.active && !rig.timer3.active && !rig.timer1.active);
     EXPECT_EQ(rig.set.rows[0][0], "1"); // channel numbers are renumbered first
     writer.onTimer4();
-    EXPECT_FALSE(rig.timer4.active);
-    EXPECT_TRUE(rig.timer1.active);
+    EXPECT_TRUE(rig.timer1.active && !rig.timer4.active);
     EXPECT_EQ(rig.display.statuses.back(), "正在传送数据,,,,,,,");
 
     for (int tick = 0; tick < 17; ++tick) {
+        EXPECT_FALSE(recorder.image()); // not yet whole
         writer.onTimer1();
         if (tick == 0) {
             // The user clicks row 13 and starts a second write: neither changes what is sent.
@@ -231,10 +209,8 @@ TEST(WriteSequence, SendsAAndSeventeenRecordsInTableOrderAndHandsBackToTheHandsh
     }
     EXPECT_FALSE(writer.isRunning() || rig.timer1.active);
     EXPECT_EQ(writer.sendStep(), 0);
-
-    EXPECT_EQ(rig.link.sent, "A01000050993800000000000050437006" + zeroRecords(8) +
-                                 "0A000050041085083200000055148508" + zeroRecords(6) +
-                                 "00030050494000000000000000460000");
+    EXPECT_EQ(recorder.image(), records);
+    EXPECT_EQ(rig.link.sent, "A" + std::accumulate(records.begin(), records.end(), std::string()));
     EXPECT_EQ(rig.display.progress, progressUpTo(96));
     EXPECT_EQ(rig.display.statuses.back(), "");
     EXPECT_TRUE(rig.timer3.active);
@@ -246,51 +222,40 @@ TEST(WriteSequence, SendsAAndSeventeenRecordsInTableOrderAndHandsBackToTheHandsh
 TEST(WriteSequence, RefusesWithoutSendingOrChangingAnythingNamingChannelFieldAndValue) {
     // Channel 17 is the emergency row, with the squelch level as its fourth field.
     for (const auto& [channel, field, value, name] :
-         {std::tuple(5, 1, "145.000001", "接收频率"), std::tuple(16, 5, "1000.0", "发哑音"),
+         {std::tuple(1, 1, "145.000001", "接收频率"), std::tuple(16, 5, "1000.0", "发哑音"),
           std::tuple(17, 1, "1000", "发频率"), std::tuple(17, 3, "12", "静噪级别")}) {
         Rig rig;
         rig.set = variedSet();
-        if (channel < 17) {
-            rig.set.rows[channel - 1][field] = value;
-        } else if (field < 3) {
-            rig.set.emergency[field] = value;
-        } else {
-            rig.set.squelch = value;
-        }
-        rig.display.squelch = rig.set.squelch;
+        FieldValue squelch = rig.set.squelch;
+        (channel < 17 ? rig.set.rows[channel - 1][field]
+                      : (field < 3 ? rig.set.emergency[field] : squelch)) = value;
+        rig.set.squelch = rig.display.squelch = *squelch;
         const RadioImageEncoding encoding = EncodeRadioImage(rig.set, rig.codes);
         EXPECT_FALSE(encoding.ok());
-        EXPECT_EQ(encoding.channel, channel);
-        EXPECT_EQ(encoding.field, name);
+        EXPECT_EQ(std::pair(encoding.channel, encoding.field),
+                  std::pair(channel, std::string(name)));
         rig.writer().start();
-        ASSERT_EQ(rig.display.messages, Messages{TransferMessage::OutOfRange});
-        EXPECT_EQ(rig.display.details.back().channel, channel);
-        EXPECT_EQ(rig.display.details.back().field, name);
-        EXPECT_EQ(rig.display.details.back().value, value);
+        ASSERT_EQ(rig.display.messages, Messages{OutOfRange});
+        const MessageDetail& detail = rig.display.details.back();
+        EXPECT_EQ(std::tuple(detail.channel, detail.field, detail.value),
+                  std::tuple(channel, std::string(name), std::string(value)));
         EXPECT_EQ(rig.link.sent, "");
         EXPECT_EQ(rig.set.rows[0][0], "7");
-        EXPECT_TRUE(rig.timer3.active);
-        EXPECT_FALSE(rig.timer4.active || rig.timer1.active);
+        EXPECT_TRUE(rig.timer3.active && !rig.timer4.active && !rig.timer1.active);
     }
-    Rig rig;
-    rig.link.open = false;
-    rig.set.rows[0][0] = "9";
-    rig.writer().start();
-    EXPECT_EQ(rig.display.messages, Messages{TransferMessage::PortNotOpen});
-    EXPECT_EQ(rig.set.rows[0][0], "9");
 }
 
 TEST(WriteSequence, StoresRowOnesNumberBeforeAAndNoStoreOrEditAfterItStopsTheRecords) {
     Rig rig;
-    rig.table = &rig.lockable;
-    for (std::size_t row = 0; row < 16; ++row) {
-        rig.lockable.rows[row][1] = "400";
+    MemoryChannelCursor table; // its stores can fail as a locked database's do
+    for (auto& row : table.rows) {
+        row[1] = "400";
     }
-    rig.lockable.rows[0][0] = "9";
-    rig.lockable.storeFails = true;
-    auto writer = rig.writer();
+    table.rows[0][0] = "9";
+    table.storeFails = true;
+    auto writer = rig.writer(nullptr, &table);
     writer.start();
-    EXPECT_EQ(rig.display.messages, Messages{TransferMessage::DataFailure});
+    EXPECT_EQ(rig.display.messages, Messages{DataFailure});
     EXPECT_EQ(rig.display.details.back().text, "database is locked");
     EXPECT_EQ(rig.link.sent, "");
     EXPECT_FALSE(writer.isRunning());
@@ -300,18 +265,18 @@ TEST(WriteSequence, StoresRowOnesNumberBeforeAAndNoStoreOrEditAfterItStopsTheRec
     // edits rows not yet sent, one of them into a value no record can carry,
     // and one row can no longer be read.
     rig.display.messages.clear();
-    rig.lockable.rows[0][0] = "1";
-    rig.lockable.dirty = false;
+    table.rows[0][0] = "1";
+    table.dirty = false;
     writeRecords(writer, 2);
-    rig.lockable.moveTo(4);
-    rig.lockable.setField(1, std::string("145.5"));
-    rig.lockable.rows[9][1] = "145.000001";
-    rig.lockable.unreadableRow = 11;
+    table.moveTo(4);
+    table.setField(1, std::string("145.5"));
+    table.rows[9][1] = "145.000001";
+    table.unreadableRow = 11;
     for (int tick = 2; tick < 16; ++tick) {
         writer.onTimer1();
     }
     // Nothing was stored while records went out.
-    EXPECT_EQ(rig.lockable.failedStores, 1);
+    EXPECT_EQ(table.failedStores, 1);
     writer.onTimer1();
     EXPECT_FALSE(writer.isRunning());
     EXPECT_TRUE(rig.display.messages.empty());
@@ -323,40 +288,32 @@ TEST(WriteSequence, StoresRowOnesNumberBeforeAAndNoStoreOrEditAfterItStopsTheRec
     EXPECT_TRUE(rig.timer3.active);
 }
 
-TEST(WriteSequence, AnUnsendableSquelchEditSendsTheCheckedLevelAndSaysSo) {
-    for (const auto& [typed, sent, replaced] :
-         {std::tuple("12", '3', true), std::tuple("5", '5', false)}) {
+// A squelch edit the record cannot carry sends the level checked before "A" and
+// says so once the write has ended; only a lost line ends a write early, with
+// its own message.
+TEST(WriteSequence, AnUnsendableSquelchEditSendsTheCheckedLevelAndALostLineEndsTheWrite) {
+    for (const auto& [typed, open, last, messages] :
+         {std::tuple("12", true, "00030000000000000000000000000000", Messages{SquelchReplaced}),
+          std::tuple("5", true, "00050000000000000000000000000000", Messages{}),
+          std::tuple("12", false, "", Messages{LineLost})}) {
+        SCOPED_TRACE(typed + std::string(open ? "" : ", line lost"));
         Rig rig;
         auto writer = rig.writer();
         writeRecords(writer, 16);
         rig.display.squelch = typed;
+        rig.link.open = open;
         writer.onTimer1();
-        EXPECT_FALSE(writer.isRunning());
-        ASSERT_EQ(rig.link.sent.size(), 1u + 17 * 32) << typed;
-        EXPECT_EQ(rig.link.sent[1 + 16 * 32 + 3], sent) << typed;
-        if (replaced) {
-            EXPECT_EQ(rig.display.messages, Messages{TransferMessage::SquelchReplaced});
+        EXPECT_FALSE(writer.isRunning() || rig.timer1.active);
+        EXPECT_EQ(writer.sendStep(), 0);
+        EXPECT_EQ(rig.link.sent.substr(1 + 16 * 32), last);
+        EXPECT_EQ(rig.display.messages, messages);
+        if (messages == Messages{SquelchReplaced}) {
             EXPECT_EQ(rig.display.details.back().text, "3");
             EXPECT_TRUE(rig.display.endedBeforeMessage.back());
-        } else {
-            EXPECT_TRUE(rig.display.messages.empty()) << typed;
         }
         EXPECT_EQ(rig.display.progress.back(), 0);
         EXPECT_TRUE(rig.timer3.active);
     }
-}
-
-TEST(WriteSequence, EndsWithAMessageWhenTheLineGoesMidWrite) {
-    Rig rig;
-    auto writer = rig.writer();
-    writeRecords(writer, 1);
-    rig.link.open = false;
-    writer.onTimer1();
-    EXPECT_EQ(rig.display.messages.back(), TransferMessage::LineLost);
-    EXPECT_FALSE(writer.isRunning());
-    EXPECT_EQ(writer.sendStep(), 0);
-    EXPECT_FALSE(rig.timer1.active);
-    EXPECT_TRUE(rig.timer3.active);
 }
 
 // Each record goes into its row as the radio image decodes it; a flag character
@@ -388,96 +345,74 @@ TEST(ReadSequence, DecodesEveryRecordIntoItsRowTheEmergencyRowAndTheSquelchBox) 
 // A time-out or a lost line keeps the whole sound channels before the failing
 // record; a reply that cannot be what the radio sent changes nothing.
 TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
-    std::string lowercase = kReply;
-    lowercase.back() = 'a';
-    std::string nonHex = kReply.substr(0, 32 * 4);
+    // A leading record, 435 / 435 MHz tx 67.0; then 451.175 MHz with code 023 and
+    // 406.125 MHz with code 754, scan del, beat on, BCL 2; empty channels; and the
+    // emergency record with squelch 7, 450 / 460 MHz, beat on.
+    const std::string reply = zeroRecords(1) + "01000050993800000000000050437006" +
+                              "02000025614001553200002561405355" + zeroRecords(14) +
+                              "00070050494000001000000000460000";
+    std::string nonHex = reply.substr(0, 32 * 4);
     nonHex[32 * 3 + 5] = 'Z'; // channel 3
-    struct Case {
-        std::string name, reply;
-        TransferMessage message;
-        int kept;
-        bool closes = false;
-    };
-    std::vector<Case> cases = {
-        {"non-hex channel 3", nonHex, TransferMessage::ReadTimeout, 2},
-        {"line lost", kReply.substr(0, 32 * 6), TransferMessage::LineLost, 5, true},
-        {"stray C before", "C" + kReply, TransferMessage::BadReply, 0},
-        {"stray 0 before", "0" + kReply, TransferMessage::BadReply, 0},
-        {"character after", kReply + "0", TransferMessage::BadReply, 0},
-        {"NUL bytes", std::string(kReply.size(), '\0'), TransferMessage::BadReply, 0},
-        {"0xFF bytes", std::string(kReply.size(), '\xFF'), TransferMessage::BadReply, 0},
-        {"letters", std::string(kReply.size(), 'Z'), TransferMessage::BadReply, 0},
-        {"one lower-case digit", lowercase, TransferMessage::BadReply, 0}};
+    // What comes, the message, how many rows are kept. A lost line closes once
+    // its characters have come.
+    std::vector<std::tuple<std::string, std::string, TransferMessage, int>> cases = {
+        {"non-hex channel 3", nonHex, ReadTimeout, 2},
+        {"line lost", reply.substr(0, 32 * 6), LineLost, 5},
+        {"stray C before", "C" + reply, BadReply, 0},
+        {"stray 0 before", "0" + reply, BadReply, 0},
+        {"character after", reply + "0", BadReply, 0},
+        {"NUL bytes", std::string(reply.size(), '\0'), BadReply, 0},
+        {"0xFF bytes", std::string(reply.size(), '\xFF'), BadReply, 0},
+        {"letters", std::string(reply.size(), 'Z'), BadReply, 0},
+        {"one lower-case digit", reply.substr(0, reply.size() - 1) + "a", BadReply, 0}};
     for (int received = 0; received < 18; ++received) {
         cases.push_back({"time-out after " + std::to_string(received),
-                         kReply.substr(0, 32 * static_cast<std::size_t>(received) + 5),
-                         TransferMessage::ReadTimeout, std::max(0, received - 1)});
+                         reply.substr(0, 32 * static_cast<std::size_t>(received) + 5), ReadTimeout,
+                         std::max(0, received - 1)});
     }
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, comes, message, kept] : cases) {
+        SCOPED_TRACE(name);
         Rig rig;
         for (auto& row : rig.set.rows) {
             row[1] = "999";
         }
         rig.set.emergency[0] = "old";
-        rig.link.reply = c.reply;
-        rig.link.closeWhenDrained = c.closes;
+        rig.link.reply = comes;
+        rig.link.closeWhenDrained = message == LineLost;
         rig.reader().run();
 
-        ASSERT_EQ(rig.display.messages, Messages{c.message});
+        ASSERT_EQ(rig.display.messages, Messages{message});
         for (int row = 0; row < 16; ++row) {
-            EXPECT_EQ(rig.set.rows[static_cast<std::size_t>(row)][1] == "999", row >= c.kept)
-                << row;
+            EXPECT_EQ(rig.set.rows[static_cast<std::size_t>(row)][1] == "999", row >= kept) << row;
         }
         // A failing emergency record leaves row 16 current, not the end of the table.
-        EXPECT_EQ(rig.channels.currentRow(), std::min(c.kept, 15));
+        EXPECT_EQ(rig.channels.currentRow(), std::min(kept, 15));
         EXPECT_EQ(rig.set.emergency[0], "old");
         EXPECT_EQ(rig.display.squelch, " 3");
         EXPECT_TRUE(rig.timer3.active);
         // The bar moved as the records came in.
-        const int records = std::min(static_cast<int>(c.reply.size() / 32), 17);
+        const int records = std::min(static_cast<int>(comes.size() / 32), 17);
         EXPECT_EQ(rig.display.progress, progressUpTo(6 * (records - 2)));
-        if (c.message == TransferMessage::ReadTimeout) {
+        if (message == ReadTimeout) {
             // The failing record had one second from the start of its collection,
             // not from its last character.
-            const auto waited = rig.clock.current - Clock::TimePoint{};
+            const auto waited = rig.link.current - Clock::TimePoint{};
             EXPECT_GE(waited, 1000ms + 20ms);
             EXPECT_LT(waited, 1000ms + 23ms + 32ms * records);
         }
     }
-    Rig closed;
-    closed.link.open = false;
-    closed.reader().run();
-    EXPECT_EQ(closed.display.messages, Messages{TransferMessage::PortNotOpen});
-    EXPECT_EQ(closed.channels.currentRow(), -1);
-    EXPECT_TRUE(closed.timer3.active);
 }
 
-// The image numbers every row by its place; the write sends row 1 as channel 1
-// and the other rows with their own number.
-TEST(RadioImage, HoldsWhatTheWriteSendsAndTheRecorderSaw) {
+TEST(ClosedPort, NeitherTheHandshakeNorATransferUsesIt) {
     Rig rig;
-    rig.set = variedSet();
-    rig.set.rows[2][0] = "12";
-    rig.display.squelch = rig.set.squelch;
-    const RadioImageEncoding encoding = EncodeRadioImage(rig.set, rig.codes);
-    ASSERT_TRUE(encoding.ok());
-    RadioImage expected = *encoding.image;
-    EXPECT_EQ(expected[2].substr(0, 2), "03");
-    expected[2].replace(0, 2, "0C");
-    EXPECT_EQ(RecordsToWrite(rig.channels, rig.emergency, rig.codes, rig.set.squelch), expected);
-    EXPECT_EQ(rig.channels.currentRow(), 0);
-
-    SentRecorder recorder(rig.link);
-    WriteSequence writer({recorder, rig.channels, rig.emergency, rig.codes, rig.display, rig.timer1,
-                          rig.timer3, rig.timer4});
-    writeRecords(writer, 16);
-    EXPECT_FALSE(recorder.image()); // not yet whole
-    writer.onTimer1();
-    EXPECT_EQ(recorder.image(), expected);
-    EXPECT_EQ(rig.link.sent,
-              "A" + std::accumulate(expected.begin(), expected.end(), std::string()));
-
-    rig.set.squelch = "12";
-    EXPECT_FALSE(RecordsToWrite(rig.channels, rig.emergency, rig.codes, rig.set.squelch));
+    rig.link.open = false;
+    rig.link.waiting = "C";
+    RadioReadyHandshake(rig.link, rig.display, rig.timer3).tick();
+    rig.set.rows[0][0] = "9";
+    rig.writer().start();
+    rig.reader().run();
+    EXPECT_EQ(rig.display.messages, (Messages{PortNotOpen, PortNotOpen}));
+    EXPECT_EQ(rig.set.rows[0][0], "9");
+    EXPECT_EQ(rig.channels.currentRow(), -1);
+    EXPECT_TRUE(rig.timer3.active);
 }

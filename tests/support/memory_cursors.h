@@ -7,10 +7,10 @@
 #include <array>
 #include <vector>
 
-// An in-memory channel table of any row count, with move and change counters,
-// for tests that need a table other than the 16 rows of a ChannelSet. A change
-// is stored when the cursor leaves its row; with storeFails set, storing a
-// changed row throws as a locked database does, and unreadableRow cannot be read.
+// An in-memory channel table of any row count, for tests that need a table other
+// than the 16 rows of a ChannelSet. A change is stored when the cursor leaves its
+// row; with storeFails set, storing a changed row throws as a locked database
+// does (counted in failedStores), and unreadableRow cannot be read.
 class MemoryChannelCursor : public kr4720::ChannelCursor {
 public:
     using Row = std::array<kr4720::FieldValue, kr4720::kChannelFieldCount>;
@@ -24,12 +24,12 @@ public:
 
     void MoveFirst() override {
         leaveRow();
-        moveTo(0);
+        current = 0;
     }
     void MoveNext() override {
         check();
         leaveRow();
-        moveTo(current + 1);
+        ++current;
     }
     void storePending() override { leaveRow(); }
     int currentRow() const override { return current; }
@@ -45,22 +45,16 @@ public:
     }
     void setField(int index, const kr4720::FieldValue& value) override {
         check();
-        rows.at(static_cast<std::size_t>(current)).at(static_cast<std::size_t>(index)) = value;
-        ++changes;
+        at(current, index) = value;
         dirty = true;
     }
     kr4720::FieldValue& at(int row, int field) {
         return rows.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(field));
     }
-    void moveTo(int row) {
-        current = row;
-        ++moves;
-    }
+    void moveTo(int row) { current = row; } // without storing a change
 
     std::vector<Row> rows;
     int current = -1;
-    int moves = 0;
-    int changes = 0;
     bool dirty = false;
     bool storeFails = false;
     int unreadableRow = -1; // value() of this row throws as a failing database does

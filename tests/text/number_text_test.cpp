@@ -4,10 +4,6 @@
 
 #include <cmath>
 #include <optional>
-#include <string>
-#include <tuple>
-#include <utility>
-#include <vector>
 
 using namespace kr4720::text;
 
