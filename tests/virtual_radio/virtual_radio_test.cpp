@@ -185,7 +185,6 @@ TEST(VirtualRadioProgram, PrintsItsDeviceAndCleansUpOnSignal) {
     int pid = 0;
     char device[256] = {};
     ASSERT_EQ(std::fscanf(out, "%d %255s", &pid, device), 2);
-    EXPECT_EQ(std::string(device).rfind("/dev/", 0), 0u) << device;
     EXPECT_EQ(fs::read_symlink(link), device);
     EXPECT_EQ(Port(link).ask("B", 65, 500ms).size(), 64u);
     ::kill(pid, SIGTERM);
