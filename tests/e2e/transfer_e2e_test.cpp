@@ -31,15 +31,13 @@ protected:
     }
     // A fresh radio and a window on it (on its link when it has one); the
     // database files stay.
-    void startRadio(const std::function<void(VirtualRadio::Options&)>& adjust = {}) {
+    void startRadio(const std::function<void(VirtualRadio::Options&)>& adjust = [](auto&) {}) {
         window.reset();
         radio.reset();
         messages.messages.clear();
         VirtualRadio::Options options;
         options.pace = false;
-        if (adjust) {
-            adjust(options);
-        }
+        adjust(options);
         radio = std::make_unique<VirtualRadio>(std::move(options));
         radio->start();
         start(radio->options().linkPath.empty() ? radio->devicePath() : radio->options().linkPath);
@@ -206,11 +204,13 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
 
 // Once "A" is sent the radio gets all 17 records: a squelch level typed
 // meanwhile is sent when it can be, otherwise the one checked at the start;
-// a port switch and a file are refused; exit waits for the end.
-TEST_F(TransferEndToEnd, AWriteRunsToItsEndWhateverIsDoneMeanwhile) {
+// a port switch and a file are refused; exit waits for the end. A cable pulled
+// while the line is idle is told and closes the port until OK on it.
+TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) {
     PseudoTerminal com2;
     qputenv("KR4720_COM2", QByteArray::fromStdString(com2.path()));
-    startRadio();
+    const std::string link = folder.file("radio").toStdString();
+    startRadio([&](auto& o) { o.linkPath = link; });
     // A channel file whose rows differ from the table's.
     setRow(11, {"147.00000"});
     const QString file = folder.file("other.doc");
@@ -242,6 +242,27 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndWhateverIsDoneMeanwhile) {
     EXPECT_EQ(messages.messages[2].title, "错误警告 ");
 
     messages.messages.clear();
+    ASSERT_TRUE(ready());
+    radio->stop();
+    ASSERT_TRUE(pumpUntil([&] { return !messages.messages.isEmpty(); }));
+    expectMessage("串行端口连接中断", "系统信息", MessageIcon::Exclamation,
+                  QString::fromStdString(link));
+    EXPECT_EQ(child<QLabel>("Label2")->text(), "");
+    EXPECT_FALSE(window->serialPort().isOpen());
+    // With the port gone, a write and a read say so and change nothing.
+    window->writeChannels();
+    window->readChannels();
+    const QString closed = "串行端口没有打开，请先选择端口 ";
+    EXPECT_EQ(messages.texts(), (QStringList{closed, closed}));
+    EXPECT_EQ(value(11, 1), "148.00000");
+    // Plugged back in: OK on the same port opens it again.
+    messages.messages.clear();
+    radio->start();
+    child<QAction>("端口")->trigger();
+    aux_windows::PortDialog::instance()->findChild<QPushButton*>("OKButton")->click();
+    EXPECT_TRUE(window->serialPort().isOpen());
+    ASSERT_TRUE(ready());
+
     combo8()->setEditText("3");
     writeUntil(8);
     combo8()->setEditText("5");
@@ -253,17 +274,25 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndWhateverIsDoneMeanwhile) {
     EXPECT_TRUE(messages.messages.isEmpty()) << messages.texts().join('|').toStdString();
 }
 
-// A reply that cannot be the radio's changes nothing; one that stops early
-// keeps the channels before it and leaves the cursor on the first one missing.
+// A reply that cannot be the radio's changes nothing; one that stops early or
+// whose line goes keeps the channels before it and leaves the cursor on the
+// first one missing.
 TEST_F(TransferEndToEnd, AFailedReadKeepsOnlyTheChannelsBeforeTheFailure) {
-    const std::vector<std::tuple<const char*, std::function<void(VirtualRadio::Options&)>, int>>
-        cases = {
-            {"stray C", [](auto& o) { o.strayBeforeReply = "C"; }, 0},
-            {"NUL bytes", [](auto& o) { o.replyInstead = std::string(18 * 32, '\0'); }, 0},
-            {"character after", [](auto& o) { o.strayAfterReply = "0"; }, 0},
-            // The leading record and channels 1 to 5.
-            {"stops after channel 5", [](auto& o) { o.stopAfterRecords = 6; }, 5},
-        };
+    const std::tuple<const char*, std::function<void(VirtualRadio::Options&)>, int> cases[] = {
+        {"stray C", [](auto& o) { o.strayBeforeReply = "C"; }, 0},
+        {"NUL bytes", [](auto& o) { o.replyInstead = std::string(18 * 32, '\0'); }, 0},
+        {"character after", [](auto& o) { o.strayAfterReply = "0"; }, 0},
+        // The leading record and channels 1 to 5.
+        {"stops after channel 5", [](auto& o) { o.stopAfterRecords = 6; }, 5},
+    };
+    // A line that goes after channel 3 is told and closes the port.
+    startRadio([](auto& o) { o.closeAfterRecords = 4; });
+    window->readChannels();
+    expectMessage("串行端口连接中断，数据传送没有完成 ", "系统信息", MessageIcon::Exclamation);
+    EXPECT_EQ(value(2, 1), "145.5");
+    EXPECT_EQ(value(3, 1), std::nullopt);
+    EXPECT_FALSE(window->serialPort().isOpen());
+
     const char* demo[] = {"438.5", "439.125", "145.5", "446.00625", "136.025"};
     for (const auto& [name, adjust, kept] : cases) {
         SCOPED_TRACE(name);
@@ -286,44 +315,6 @@ TEST_F(TransferEndToEnd, AFailedReadKeepsOnlyTheChannelsBeforeTheFailure) {
         EXPECT_EQ(combo8()->currentText(), "7");
         EXPECT_TRUE(window->timer3().isActive());
     }
-}
-
-// A cable pulled while the line is idle, and a line that goes in the middle
-// of a read: both are told, close the port, and OK on the port reopens it.
-TEST_F(TransferEndToEnd, ALostLineIsToldAndOkOnThePortReopensIt) {
-    const std::string link = folder.file("radio").toStdString();
-    startRadio([&](auto& options) {
-        options.linkPath = link;
-        options.closeAfterRecords = 4;
-    });
-    ASSERT_TRUE(ready());
-    radio->stop();
-    ASSERT_TRUE(pumpUntil([&] { return !messages.messages.isEmpty(); }));
-    expectMessage("串行端口连接中断", "系统信息", MessageIcon::Exclamation,
-                  QString::fromStdString(link));
-    EXPECT_EQ(child<QLabel>("Label2")->text(), "");
-    EXPECT_FALSE(window->serialPort().isOpen());
-
-    // Plugged back in: OK on the same port opens it again.
-    radio->start();
-    child<QAction>("端口")->trigger();
-    aux_windows::PortDialog::instance()->findChild<QPushButton*>("OKButton")->click();
-    EXPECT_TRUE(window->serialPort().isOpen());
-    EXPECT_TRUE(ready());
-    EXPECT_TRUE(messages.messages.isEmpty());
-
-    // The line goes after channel 3 of a read.
-    window->readChannels();
-    expectMessage("串行端口连接中断，数据传送没有完成 ", "系统信息", MessageIcon::Exclamation);
-    EXPECT_EQ(value(2, 1), "145.5");
-    EXPECT_FALSE(window->serialPort().isOpen());
-    // With the port gone, a write and a read say so and change nothing.
-    window->writeChannels();
-    window->readChannels();
-    const QString closed = "串行端口没有打开，请先选择端口 ";
-    EXPECT_EQ(messages.texts(), (QStringList{closed, closed}));
-    EXPECT_EQ(value(0, 0), "1");
-    EXPECT_EQ(value(3, 1), std::nullopt);
 }
 
 TEST_F(TransferEndToEnd, PollsNobodyAnswersAreFoldedIntoALineASecond) {

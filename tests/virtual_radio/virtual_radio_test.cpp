@@ -79,9 +79,7 @@ struct Line {
 };
 
 // A name of this process's own in the temporary folder.
-std::string tempPath(const std::string& name) {
-    return ::testing::TempDir() + "vradio_" + std::to_string(::getpid()) + "_" + name;
-}
+const std::string kTemp = ::testing::TempDir() + "vradio_" + std::to_string(::getpid()) + "_";
 
 std::string joined(const VirtualRadio::Memory& memory, std::size_t count = 17) {
     return std::accumulate(memory.begin(), memory.begin() + count, std::string());
@@ -104,7 +102,7 @@ VirtualRadio::Memory testMemory(char seed) {
 TEST(VirtualRadio, AnswersPollsOnlyAndKeepsOnlyACompleteWriteInTheMemoryFile) {
     const auto options = fastOptions([](auto& o) {
         o.writeQuietTimeout = 150ms;
-        o.memoryFile = tempPath("memory");
+        o.memoryFile = kTemp + "memory";
     });
     const VirtualRadio::Memory first = testMemory('1');
     {
@@ -175,7 +173,7 @@ TEST(VirtualRadio, PacedReadTakesTheLineTimeAndFastDoesNot) {
 }
 
 TEST(VirtualRadioProgram, PrintsItsDeviceAndCleansUpOnSignal) {
-    const std::string link = tempPath("link");
+    const std::string link = kTemp + "link";
     fs::create_symlink("/nonexistent", link); // left over from an earlier run: replaced
     // The shell tells its process id, then becomes the program.
     const std::string command =
