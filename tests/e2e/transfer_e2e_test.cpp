@@ -241,6 +241,8 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     EXPECT_EQ(messages.messages[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(messages.messages[2].title, "错误警告 ");
 
+    // The cable pulled while the line is idle: told, the ready text goes and
+    // the port is closed.
     messages.messages.clear();
     ASSERT_TRUE(ready());
     radio->stop();
@@ -263,6 +265,7 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     EXPECT_TRUE(window->serialPort().isOpen());
     ASSERT_TRUE(ready());
 
+    // Exit during a write waits for its end.
     combo8()->setEditText("3");
     writeUntil(8);
     combo8()->setEditText("5");
