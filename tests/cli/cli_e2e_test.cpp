@@ -1,16 +1,12 @@
-#include "channel_data/channel_layout.h"
-#include "channel_data/tone_tables.h"
 #include "channel_files/channel_file.h"
 #include "radio_link/radio_image.h"
+#include "support/temp_folder.h"
 #include "virtual_radio/virtual_radio.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -19,335 +15,245 @@
 #include <memory>
 
 using namespace kr4720;
-using namespace std::chrono_literals;
+using radio_link::RadioImageText;
 using testing::HasSubstr;
 
 namespace {
 
-constexpr const char* kCsvHeader =
-    "Location,Name,Frequency,Duplex,Offset,Tone,rToneFreq,cToneFreq,DtcsCode,DtcsPolarity,"
-    "RxDtcsCode,CrossMode,Mode,TStep,Skip,Power,Comment,URCALL,RPT1CALL,RPT2CALL,DVCODE\r\n";
-
 // Two channels: 146.52 simplex with a 88.5 Hz tone both ways, 145.5 split to
 // 145.0 with DCS 023 both ways and scan off.
 const std::string kCsv =
-    std::string(kCsvHeader) +
+    "Location,Name,Frequency,Duplex,Offset,Tone,rToneFreq,cToneFreq,DtcsCode,DtcsPolarity,"
+    "RxDtcsCode,CrossMode,Mode,TStep,Skip,Power,Comment,URCALL,RPT1CALL,RPT2CALL,DVCODE\r\n"
     "1,,146.520000,,0.000000,TSQL,88.5,88.5,023,NN,023,Tone->Tone,FM,5.00,,,,,,,\r\n"
     "2,,145.500000,-,0.500000,DTCS,88.5,88.5,023,NN,023,Tone->Tone,FM,5.00,S,,,,,,\r\n";
 
 struct CliRun {
     int code = -1;
-    QString out;
-    QString err;
+    std::string out;
+    std::string err;
+    QJsonObject json() const {
+        return QJsonDocument::fromJson(QByteArray::fromStdString(out)).object();
+    }
 };
 
 // The program under test, started as a user would, with its own backups folder.
 class CliEndToEnd : public testing::Test {
 protected:
-    CliRun cli(const QStringList& arguments, const QStringList& variables = {}) {
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DATA_HOME"),
-                           folder.filePath(QStringLiteral("data")));
-        for (const QString& variable : variables) {
-            environment.insert(variable.section('=', 0, 0), variable.section('=', 1));
+    // kr4720-cli inherits these.
+    CliEndToEnd() { qputenv("XDG_DATA_HOME", QFile::encodeName(folder.file("data"))); }
+    ~CliEndToEnd() override {
+        for (const char* name : {"XDG_DATA_HOME", "KR4720_COM1", "KR4720_COM2"}) {
+            qunsetenv(name);
         }
-        process.setProcessEnvironment(environment);
-        process.start(QStringLiteral(KR4720_CLI), arguments);
+    }
+    static CliRun cli(const QStringList& arguments) {
+        QProcess process;
+        process.start(KR4720_CLI, arguments);
         process.waitForFinished(60000);
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-                QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+                process.readAllStandardOutput().toStdString(),
+                process.readAllStandardError().toStdString()};
     }
-
-    VirtualRadio& radio(const std::function<void(VirtualRadio::Options&)>& adjust = {}) {
+    VirtualRadio& radio(const std::function<void(VirtualRadio::Options&)>& adjust = [](auto&) {}) {
         VirtualRadio::Options options;
         options.pace = false;
-        if (adjust) {
-            adjust(options);
-        }
+        adjust(options);
         radios.push_back(std::make_unique<VirtualRadio>(std::move(options)));
         radios.back()->start();
         return *radios.back();
     }
-    static QString port(const VirtualRadio& radio) {
-        return QString::fromStdString(radio.devicePath());
-    }
-
-    QString path(const QString& name) const { return folder.filePath(name); }
+    static QString port(const VirtualRadio& r) { return QString::fromStdString(r.devicePath()); }
     QString file(const QString& name, const std::string& contents) const {
-        QFile out(path(name));
-        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(contents.data(), static_cast<qsizetype>(contents.size()));
-        return path(name);
+        folder.write(name, QByteArray::fromStdString(contents));
+        return folder.file(name);
     }
-    std::string contents(const QString& file) const {
-        QFile in(file);
-        return in.open(QIODevice::ReadOnly) ? in.readAll().toStdString() : std::string();
-    }
-    static std::string imageText(const VirtualRadio::Memory& memory) {
-        radio_link::RadioImage image;
-        std::copy(memory.begin(), memory.end(), image.begin());
-        return radio_link::RadioImageText(image);
-    }
-    ChannelSet decoded(const VirtualRadio& radio) const {
-        radio_link::RadioImage image;
-        const auto memory = radio.memory();
-        std::copy(memory.begin(), memory.end(), image.begin());
-        return radio_link::DecodeRadioImage(image, codes);
-    }
-    QStringList backups() const {
-        return QDir(path(QStringLiteral("data/kr4720/backups"))).entryList(QDir::Files);
+    QStringList backups(const QString& pattern = "*") const {
+        return QDir(folder.file("data/kr4720/backups")).entryList({pattern}, QDir::Files);
     }
 
-    DcsCodes codes = [] {
-        DcsCodes c;
-        c.fill();
-        return c;
-    }();
-    QTemporaryDir folder;
+    TempFolder folder;
     std::vector<std::unique_ptr<VirtualRadio>> radios;
 };
-
-std::string field(const ChannelSet& set, int channel, int index) {
-    return std::string(
-        textOf(set.rows[static_cast<std::size_t>(channel - 1)][static_cast<std::size_t>(index)]));
-}
 
 } // namespace
 
 // Each format read from the radio is what the radio holds, as far as the
 // format goes: verify against the same radio finds no difference. An image
-// holds the records as received.
-TEST_F(CliEndToEnd, EveryFormatReadFromTheRadioVerifiesAgainstIt) {
+// holds the records as received. Converting warns what the target cannot hold.
+TEST_F(CliEndToEnd, EveryFormatReadFromTheRadioVerifiesAgainstItAndConverts) {
     VirtualRadio& r = radio();
     for (const char* name : {"radio.img", "radio.doc", "radio.csv"}) {
         SCOPED_TRACE(name);
-        const CliRun read = cli({"read", "-p", port(r), "-o", path(name)});
-        ASSERT_EQ(read.code, 0) << read.err.toStdString();
-        const CliRun verify = cli({"verify", "-p", port(r), path(name)});
-        EXPECT_EQ(verify.code, 0) << verify.out.toStdString() << verify.err.toStdString();
+        const CliRun read = cli({"read", "-p", port(r), "-o", folder.file(name)});
+        ASSERT_EQ(read.code, 0) << read.err;
+        const CliRun verify = cli({"verify", "-p", port(r), folder.file(name)});
+        EXPECT_EQ(verify.code, 0) << verify.out << verify.err;
     }
-    EXPECT_EQ(contents(path("radio.img")), imageText(VirtualRadio::demoMemory()));
+    EXPECT_EQ(folder.read("radio.img").toStdString(), RadioImageText(VirtualRadio::demoMemory()));
+    const CliRun toCsv = cli({"convert", folder.file("radio.img"), folder.file("out.csv")});
+    ASSERT_EQ(toCsv.code, 0) << toCsv.err;
+    EXPECT_THAT(toCsv.err, HasSubstr("CSV 文件不能保存静噪级别和紧急信道"));
+    const CliRun back = cli({"convert", folder.file("out.csv"), folder.file("back.img")});
+    ASSERT_EQ(back.code, 0) << back.err;
+    EXPECT_THAT(back.err, HasSubstr("源文件没有紧急信道和静噪级别"));
+    // The channels survive both ways.
+    EXPECT_EQ(folder.read("back.img").left(5 * 33), folder.read("radio.img").left(5 * 33));
+
+    // Without a file: a table or JSON. The trace has every burst with its
+    // time, direction, hex and text.
+    const CliRun table = cli({"read", "-p", port(r)});
+    ASSERT_EQ(table.code, 0);
+    EXPECT_THAT(table.out, HasSubstr("438.5"));
+    EXPECT_THAT(table.out, HasSubstr("静噪级别  3"));
+    const CliRun json = cli({"read", "-p", port(r), "--json", "-q", "--trace", folder.file("t")});
+    ASSERT_EQ(json.code, 0);
+    const QJsonArray channels = json.json().value("channels").toArray();
+    ASSERT_EQ(channels.size(), 16);
+    EXPECT_EQ(channels[1].toObject().value("rxCode").toString(), "023");
+    EXPECT_EQ(json.json().value("emergency").toObject().value("txFrequency").toString(), "460");
+    const std::string trace = folder.read("t").toStdString();
+    EXPECT_THAT(trace,
+                testing::ContainsRegex("[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} .* -> 42  \\|B\\|"));
+    std::size_t received = 0;
+    for (auto at = trace.find(" <- "); at != std::string::npos; at = trace.find(" <- ", at + 1)) {
+        received += (trace.find("  |", at) - at - 4 + 1) / 3;
+    }
+    EXPECT_EQ(received, 18u * 32u);
 
     // Once the radio differs, verify lists the field.
     auto memory = r.memory();
     memory[0].replace(12, 4, "7006"); // channel 1 receives with 67.0 Hz
     r.setMemory(memory);
-    const CliRun run = cli({"verify", "-p", port(r), path("radio.csv")});
+    const CliRun run = cli({"verify", "-p", port(r), folder.file("radio.csv")});
     EXPECT_EQ(run.code, 1);
-    EXPECT_THAT(run.out.toStdString(), HasSubstr("信道 1  收哑音  对讲机 67  文件 88.5"));
-}
-
-TEST_F(CliEndToEnd, AReadWithoutAFileIsATableOrJson) {
-    VirtualRadio& r = radio();
-    const CliRun table = cli({"read", "-p", port(r)});
-    ASSERT_EQ(table.code, 0);
-    EXPECT_THAT(table.out.toStdString(), HasSubstr("438.5"));
-    EXPECT_THAT(table.out.toStdString(), HasSubstr("静噪级别  3"));
-
-    const CliRun json = cli({"read", "-p", port(r), "--json", "-q"});
-    ASSERT_EQ(json.code, 0);
-    const QJsonObject object = QJsonDocument::fromJson(json.out.toUtf8()).object();
-    const QJsonArray channels = object.value("channels").toArray();
-    ASSERT_EQ(channels.size(), 16);
-    EXPECT_EQ(channels[1].toObject().value("rxCode").toString(), "023");
-    EXPECT_EQ(object.value("emergency").toObject().value("txFrequency").toString(), "460");
+    EXPECT_THAT(run.out, HasSubstr("信道 1  收哑音  对讲机 67  文件 88.5"));
 }
 
 // A channel file has no emergency channel, a CSV file neither that nor the
-// squelch level: the radio keeps its own; an image is written as it is.
-TEST_F(CliEndToEnd, AWriteTakesWhatTheFileHoldsAndKeepsTheRestOfTheRadio) {
+// squelch level: the radio keeps its own unless options set them. What the
+// radio held is kept as a backup first.
+TEST_F(CliEndToEnd, AWriteTakesWhatTheFileAndOptionsHoldAndKeepsTheRestOfTheRadio) {
     channel_files::ChannelFileContents doc;
     doc.squelch = "7";
     doc.rows[0] = {std::nullopt, "147.00000", "", "", "147.60000", "", "", "add", "off", "off"};
-    VirtualRadio::Memory image = VirtualRadio::demoMemory();
-    // An emergency record of its own, with squelch level 5.
-    image[16] = "00050050494000001000000000460000";
-    struct Case {
-        const char* name;
-        std::string contents;
-        const char* channel1;
-        char squelch;
-    } cases[] = {
-        {"plan.csv", kCsv, "146.52", '3'},
-        {"plan.doc", channel_files::ChannelFileText(doc), "147", '7'},
-        {"plan.img", imageText(image), "438.5", '5'},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        VirtualRadio& r = radio();
-        const CliRun run = cli({"write", "-p", port(r), file(c.name, c.contents)});
-        ASSERT_EQ(run.code, 0) << run.err.toStdString();
-        const auto memory = r.memory();
-        EXPECT_EQ(field(decoded(r), 1, channel_field::kReceiveFrequency), c.channel1);
-        EXPECT_EQ(memory[16][3], c.squelch);
-        if (std::string(c.name) == "plan.img") {
-            EXPECT_EQ(memory, image);
-        } else {
-            // The emergency channel is the radio's own.
-            EXPECT_EQ(memory[16].substr(4), VirtualRadio::demoMemory()[16].substr(4));
-        }
-    }
-}
-
-TEST_F(CliEndToEnd, OptionsSetWhatACsvFileLacks) {
-    VirtualRadio& r = radio();
-    const CliRun run = cli({"write", "-p", port(r), file("plan.csv", kCsv), "--squelch", "6",
-                            "--emergency", "440,441,on"});
-    ASSERT_EQ(run.code, 0) << run.err.toStdString();
-    const ChannelSet set = decoded(r);
-    EXPECT_EQ(set.squelch, "6");
-    EXPECT_EQ(textOf(set.emergency[emergency_field::kReceiveFrequency]), "440");
-    EXPECT_EQ(textOf(set.emergency[emergency_field::kBeatShift]), "on");
-}
-
-// --no-backup writes an image without reading first.
-TEST_F(CliEndToEnd, AWriteKeepsWhatTheRadioHeldAsABackupFirstUnlessToldNot) {
-    VirtualRadio& r = radio();
-    const CliRun run = cli({"write", "-p", port(r), file("plan.csv", kCsv)});
-    ASSERT_EQ(run.code, 0) << run.err.toStdString();
-    const QStringList files = backups();
-    ASSERT_EQ(files.size(), 1);
-    const QString label = port(r).mid(5).replace('/', '-');
-    EXPECT_TRUE(files[0].endsWith("-" + label + "-before-write.img")) << files[0].toStdString();
-    EXPECT_EQ(contents(path("data/kr4720/backups/" + files[0])),
-              imageText(VirtualRadio::demoMemory()));
-
-    VirtualRadio& other = radio();
-    ASSERT_EQ(cli({"write", "--no-backup", "-p", port(other),
-                   file("plan.img", imageText(VirtualRadio::demoMemory()))})
-                  .code,
-              0);
-    EXPECT_EQ(other.readsAnswered(), 0);
-    EXPECT_EQ(other.completeWrites(), 1);
-    EXPECT_EQ(backups().size(), 1);
-}
-
-TEST_F(CliEndToEnd, JsonIsADocumentAlsoWhenTheRadioDoesNotAnswer) {
-    VirtualRadio& r = radio([](auto& o) { o.noAnswer = true; });
-    const QJsonObject json =
-        QJsonDocument::fromJson(cli({"read", "--json", "-p", port(r)}).out.toUtf8()).object();
-    EXPECT_EQ(json.value("exitCode").toInt(), 1);
-    EXPECT_THAT(json.value("errors").toArray()[0].toString().toStdString(),
-                HasSubstr("对讲机没有应答"));
-}
-
-TEST_F(CliEndToEnd, ALineClosedInTheMiddleOfATransferFails) {
-    const QString image = file("plan.img", imageText(VirtualRadio::demoMemory()));
-    const QStringList commands[] = {{"read", "-o", path("radio.img")},
-                                    {"write", "--no-backup", image}};
-    for (const QStringList& command : commands) {
-        SCOPED_TRACE(command.join(' ').toStdString());
-        VirtualRadio& r = radio([](auto& o) { o.closeAfterRecords = 5; });
-        const CliRun run = cli(QStringList(command) << "-p" << port(r));
-        EXPECT_EQ(run.code, 1);
-        EXPECT_THAT(run.err.toStdString() + run.out.toStdString(),
-                    HasSubstr("串行端口连接中断，数据传送没有完成"));
-        EXPECT_EQ(r.completeWrites(), 0);
-    }
-    EXPECT_FALSE(QFile::exists(path("radio.img")));
-}
-
-TEST_F(CliEndToEnd, APortThatCannotBeOpenedIsStatusThreeWithTheReason) {
-    const CliRun run = cli({"read", "-p", path("no-such-port")});
-    EXPECT_EQ(run.code, 3);
-    EXPECT_THAT(run.err.toStdString(), HasSubstr("端口不存在"));
-}
-
-TEST_F(CliEndToEnd, AFileThatCannotBeReadIsNamedWithItsLineAndStatusTwo) {
+    const std::string demo = VirtualRadio::demoMemory()[16];
     const struct {
-        const char* name;
-        std::string contents;
-        const char* said;
+        QStringList arguments;
+        const char* receive1; // channel 1's receive frequency as sent
+        std::string emergency;
     } cases[] = {
-        {"short.img", "00000000000000000000000000000000\n", "short.img"},
-        {"short.doc", "3,1,", "short.doc"},
-        {"nofreq.csv", "Location,Name\r\n1,x\r\n", "nofreq.csv"},
-        {"plan.txt", "", "plan.txt"},
+        // 146.52 - 45.05 = 101.47 -> 10147000
+        {{file("plan.csv", kCsv)}, "00701410", demo},
+        // 147 - 45.05 = 101.95 -> 10195000; squelch 7
+        {{file("plan.doc", channel_files::ChannelFileText(doc))},
+         "00501910",
+         "0007" + demo.substr(4)},
+        // Squelch 6; 440 - 45.05 = 394.95 -> 00504939; beat on; 441 -> 00001044.
+        {{folder.file("plan.csv"), "--squelch", "6", "--emergency", "440,441,on"},
+         "00701410",
+         "00060050493900001000000010440000"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const CliRun run = cli({"show", file(c.name, c.contents)});
-        EXPECT_EQ(run.code, 2);
-        EXPECT_THAT(run.err.toStdString(), HasSubstr(c.said));
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        VirtualRadio& r = radio();
+        const CliRun run = cli(QStringList{"write", "-p", port(r)} + c.arguments);
+        ASSERT_EQ(run.code, 0) << run.err;
+        EXPECT_EQ(r.memory()[0].substr(4, 8), c.receive1);
+        EXPECT_EQ(r.memory()[16], c.emergency);
+        const QStringList kept =
+            backups("*-" + port(r).mid(5).replace('/', '-') + "-before-write.img");
+        ASSERT_EQ(kept.size(), 1);
+        EXPECT_EQ(folder.read("data/kr4720/backups/" + kept[0]).toStdString(),
+                  RadioImageText(VirtualRadio::demoMemory()));
     }
-    EXPECT_EQ(cli({"read"}).code, 2);
-    EXPECT_EQ(cli({"frobnicate"}).code, 2);
-}
 
-TEST_F(CliEndToEnd, FourRadiosAreWrittenAtOnceAndADeadOneDoesNotStopTheOthers) {
-    QStringList arguments{"write"};
-    for (int i = 0; i < 4; ++i) {
-        arguments << "-p" << port(radio([i](auto& o) { o.noAnswer = i == 2; }));
-    }
-    arguments << file("plan.csv", kCsv) << "--verify";
-    const CliRun run = cli(arguments);
-    EXPECT_EQ(run.code, 1);
-    const QStringList lines = run.out.trimmed().split('\n');
-    ASSERT_EQ(lines.size(), 4) << run.out.toStdString();
-    for (int i = 0; i < 4; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(radios[static_cast<std::size_t>(i)]->counters().writesStarted, i == 2 ? 0 : 1);
-        EXPECT_THAT(lines[i].toStdString(), HasSubstr(i == 2 ? "失败：对讲机没有应答" : "完成"));
-    }
-}
-
-TEST_F(CliEndToEnd, TheTraceHasEveryBurstWithTimeDirectionHexAndText) {
+    // An image is written as it is; with --no-backup without reading first.
+    VirtualRadio::Memory image = VirtualRadio::demoMemory();
+    image[2] = std::string(32, '0');
+    image[16] = "00050050494000001000000000460000"; // squelch 5, an emergency channel of its own
     VirtualRadio& r = radio();
-    ASSERT_EQ(cli({"read", "-p", port(r), "--trace", path("line.trace"), "-q"}).code, 0);
-    const std::string trace = contents(path("line.trace"));
-    const QString label = port(r).mid(5).replace('/', '-');
-    EXPECT_THAT(trace,
-                testing::ContainsRegex("[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3} .* -> 42  \\|B\\|"));
-    EXPECT_THAT(trace, HasSubstr(" <- 30 30 30"));
-    // Every byte of the reply is in it.
-    std::size_t received = 0;
-    for (std::size_t at = trace.find(" <- "); at != std::string::npos;
-         at = trace.find(" <- ", at + 1)) {
-        const auto bar = trace.find("  |", at);
-        received += (bar - at - 4 + 1) / 3;
+    const CliRun run =
+        cli({"write", "--no-backup", "-p", port(r), file("plan.img", RadioImageText(image))});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_EQ(r.memory(), image);
+    EXPECT_EQ(r.readsAnswered(), 0);
+    EXPECT_EQ(backups().size(), 3);
+}
+
+// Status 0 with help or the version on standard output; 1 for a transfer that
+// fails (a read whose line goes in the middle saves no file), 2 for a wrong
+// command line or a file that cannot be read, 3 for a port that cannot be
+// opened, with the reason on standard error.
+TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
+    std::vector<std::tuple<QStringList, int, std::string>> cases = {
+        {{"show", file("short.img", std::string(32, '0') + "\n")}, 2, "short.img"},
+        {{"show", file("short.doc", "3,1,")}, 2, "short.doc"},
+        {{"show", file("nofreq.csv", "Location,Name\r\n1,x\r\n")}, 2, "nofreq.csv"},
+        {{"show", file("plan.txt", "")}, 2, "plan.txt"},
+        {{"read"}, 2, "read 需要正好一个 -p PORT"},
+        {{"frobnicate"}, 2, "未知命令 frobnicate"},
+        {{"read", "-p", folder.file("no-such-port")}, 3, "端口不存在"},
+        {{"read", "-o", folder.file("radio.img"), "-p",
+          port(radio([](auto& o) { o.closeAfterRecords = 5; }))},
+         1,
+         "串行端口连接中断，数据传送没有完成"},
+    };
+    for (const char* command : {"ports", "detect", "read", "write", "verify", "convert", "show"}) {
+        cases.push_back({{command, "--help"}, 0, std::string("用法：kr4720-cli ") + command});
     }
-    EXPECT_EQ(received, 18u * 32u);
+    for (const auto& [arguments, code, said] : cases) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const CliRun run = cli(arguments);
+        EXPECT_EQ(run.code, code);
+        EXPECT_THAT(code == 0 ? run.out : run.err, HasSubstr(said));
+    }
+    EXPECT_FALSE(QFile::exists(folder.file("radio.img")));
+    EXPECT_EQ(cli({"--version"}).out, "kr4720-cli 1.1.0\n");
 }
 
-TEST_F(CliEndToEnd, ConvertWarnsWhatTheTargetCannotHold) {
-    const QString image = file("radio.img", imageText(VirtualRadio::demoMemory()));
-    const CliRun toCsv = cli({"convert", image, path("out.csv")});
-    ASSERT_EQ(toCsv.code, 0) << toCsv.err.toStdString();
-    EXPECT_THAT(toCsv.err.toStdString(), HasSubstr("CSV 文件不能保存静噪级别和紧急信道"));
-    const CliRun back = cli({"convert", path("out.csv"), path("back.img")});
-    ASSERT_EQ(back.code, 0) << back.err.toStdString();
-    EXPECT_THAT(back.err.toStdString(), HasSubstr("源文件没有紧急信道和静噪级别"));
-    // The channels survive both ways.
-    EXPECT_EQ(contents(path("back.img")).substr(0, 5 * 33), contents(image).substr(0, 5 * 33));
-}
+// Radios are written at once, and one that does not answer or whose line
+// goes in the middle of the write does not stop the others. COM1 and COM2 are
+// among the ports "auto" looks at; only the one that answers is written. JSON
+// is a document also when the radio does not answer.
+TEST_F(CliEndToEnd, FourRadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers) {
+    QStringList arguments{"write", "--verify", "--no-backup"};
+    for (int i = 0; i < 4; ++i) {
+        arguments << "-p" << port(radio([i](auto& o) {
+            o.noAnswer = i == 2;
+            o.closeAfterRecords = i == 3 ? std::optional(5) : std::nullopt;
+        }));
+    }
+    const CliRun run =
+        cli(arguments << file("plan.img", RadioImageText(VirtualRadio::demoMemory())));
+    EXPECT_EQ(run.code, 1);
+    const QStringList lines = QString::fromStdString(run.out).trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 4) << run.out;
+    const char* said[] = {"完成，已核对", "完成，已核对", "失败：对讲机没有应答",
+                          "失败：串行端口连接中断，数据传送没有完成"};
+    for (std::size_t i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_THAT(lines[i].toStdString(), HasSubstr(said[i]));
+        EXPECT_EQ(radios[i]->counters().writesStarted, i == 2 ? 0 : 1);
+        EXPECT_EQ(radios[i]->completeWrites(), i < 2 ? 1 : 0);
+    }
 
-// COM1 and COM2 are among the ports "auto" looks at; only the one that
-// answers is written.
-TEST_F(CliEndToEnd, AutoWritesEveryRadioThatAnswers) {
-    VirtualRadio& live = radio();
-    VirtualRadio& dead = radio([](auto& o) { o.noAnswer = true; });
-    const QStringList com{"KR4720_COM1=" + port(dead), "KR4720_COM2=" + port(live)};
-    const CliRun detect = cli(QStringList{"detect", "--json"}, com);
-    ASSERT_EQ(detect.code, 0) << detect.err.toStdString();
-    const QJsonArray found =
-        QJsonDocument::fromJson(detect.out.toUtf8()).object().value("radios").toArray();
+    const VirtualRadio &live = *radios[0], &dead = *radios[2];
+    qputenv("KR4720_COM1", port(dead).toLocal8Bit());
+    qputenv("KR4720_COM2", port(live).toLocal8Bit());
+    const CliRun detect = cli({"detect", "--json"});
+    ASSERT_EQ(detect.code, 0) << detect.err;
+    const QJsonArray found = detect.json().value("radios").toArray();
     EXPECT_TRUE(found.contains(port(live)));
     EXPECT_FALSE(found.contains(port(dead)));
 
-    const CliRun write = cli(QStringList{"write", "-p", "auto", file("plan.csv", kCsv)}, com);
-    EXPECT_EQ(write.code, 0) << write.err.toStdString();
-    EXPECT_EQ(live.completeWrites(), 1);
-    EXPECT_EQ(dead.counters().writesStarted, 0);
-}
+    const QJsonObject failed = cli({"read", "--json", "-p", port(dead)}).json();
+    EXPECT_EQ(failed.value("exitCode").toInt(), 1);
+    EXPECT_THAT(failed.value("errors").toArray()[0].toString().toStdString(),
+                HasSubstr("对讲机没有应答"));
 
-TEST_F(CliEndToEnd, EveryCommandHasItsHelp) {
-    for (const char* command : {"ports", "detect", "read", "write", "verify", "convert", "show"}) {
-        SCOPED_TRACE(command);
-        const CliRun run = cli({command, "--help"});
-        EXPECT_EQ(run.code, 0);
-        EXPECT_THAT(run.out.toStdString(), HasSubstr(std::string("用法：kr4720-cli ") + command));
-    }
-    EXPECT_EQ(cli({"--version"}).out.trimmed(), "kr4720-cli 1.1.0");
+    const CliRun write = cli({"write", "-p", "auto", file("plan.csv", kCsv)});
+    EXPECT_EQ(write.code, 0) << write.err;
+    EXPECT_EQ(live.completeWrites(), 2);
+    EXPECT_EQ(dead.counters().writesStarted, 0);
 }

@@ -22,19 +22,14 @@ public:
             fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
         }
     }
-    ~PseudoTerminal() {
-        if (master_ >= 0) {
-            close(master_);
-        }
-        if (slave_ >= 0) {
-            close(slave_);
-        }
+    ~PseudoTerminal() { // -1 when openpty failed, which close() refuses harmlessly
+        close(master_);
+        close(slave_);
     }
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
     const std::string& path() const { return path_; }
-    int fd() const { return master_; }
 
     // Everything the program has sent so far.
     std::string readAvailable() {

@@ -38,27 +38,25 @@ struct Port {
     std::string ask(const std::string& bytes, std::size_t count,
                     std::chrono::milliseconds timeout) {
         // Nothing to send after a hang-up: writing then fails.
-        const ssize_t sent = bytes.empty() ? 0 : ::write(fd, bytes.data(), bytes.size());
-        EXPECT_EQ(sent, static_cast<ssize_t>(bytes.size()));
+        EXPECT_EQ(bytes.empty() ? 0 : ::write(fd, bytes.data(), bytes.size()),
+                  static_cast<ssize_t>(bytes.size()));
         std::string data;
-        const auto deadline = Clock::now() + timeout;
-        while (data.size() < count && !hungUp && Clock::now() < deadline) {
-            pollfd pfd{fd, POLLIN, 0};
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-            if (::poll(&pfd, 1, static_cast<int>(left.count())) <= 0) {
-                continue;
-            }
-            char buffer[1024];
+        char buffer[1024];
+        pollfd pfd{fd, POLLIN, 0};
+        for (const auto deadline = Clock::now() + timeout;
+             data.size() < count && Clock::now() < deadline &&
+             ::poll(&pfd, 1, static_cast<int>(timeout.count())) > 0;) {
             const ssize_t length = ::read(fd, buffer, std::min(sizeof buffer, count - data.size()));
-            hungUp = length <= 0; // end of file or EIO: the radio closed its end
-            data.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(length, 0)));
-            chunks += length > 0 ? 1 : 0;
+            if (length <= 0) {
+                break; // end of file or EIO: the radio closed its end
+            }
+            data.append(buffer, static_cast<std::size_t>(length));
+            ++chunks;
         }
         return data;
     }
 
     int fd;
-    bool hungUp = false;
     int chunks = 0;
 };
 
@@ -81,9 +79,7 @@ struct Line {
 };
 
 // A name of this process's own in the temporary folder.
-std::string tempPath(const std::string& name) {
-    return ::testing::TempDir() + "vradio_" + std::to_string(::getpid()) + "_" + name;
-}
+const std::string kTemp = ::testing::TempDir() + "vradio_" + std::to_string(::getpid()) + "_";
 
 std::string joined(const VirtualRadio::Memory& memory, std::size_t count = 17) {
     return std::accumulate(memory.begin(), memory.begin() + count, std::string());
@@ -93,41 +89,30 @@ std::string readReply(const VirtualRadio::Memory& memory) {
     return VirtualRadio::leadingRecord() + joined(memory);
 }
 
-// A channel set unlike the demo one: every record different, hex characters only.
-VirtualRadio::Memory testMemory(unsigned seed) {
+// A channel set unlike the demo one and every other seed's, every record different.
+VirtualRadio::Memory testMemory(char seed) {
+    const char* hex = "0123456789ABCDEF";
     VirtualRadio::Memory memory;
-    for (std::string& record : memory) {
-        for (std::size_t i = 0; i < VirtualRadio::kRecordLength; ++i) {
-            seed = seed * 1103515245u + 12345u;
-            record.push_back("0123456789ABCDEF"[(seed >> 16) & 15u]);
-        }
+    for (std::size_t i = 0; i < memory.size(); ++i) {
+        memory[i] = std::string(30, seed) + hex[i / 16] + hex[i % 16];
     }
     return memory;
 }
 
-TEST(VirtualRadio, AnswersPollsOnlyAndLogsEveryByte) {
-    VirtualRadio radio(fastOptions());
-    radio.start();
-    for (int opening = 0; opening < 2; ++opening) { // reopening must not cost the radio its line
-        Port port(radio.devicePath());
-        EXPECT_EQ(port.ask("C", 1, 1s), "C");
-        EXPECT_EQ(port.ask("x0", 1, 150ms), "");
-    }
-    EXPECT_EQ(radio.receivedBytes(), "Cx0Cx0");
-    EXPECT_EQ(radio.sentBytes(), "CC");
-    const auto times = radio.arrivalTimes();
-    ASSERT_EQ(times.size(), 6u);
-    EXPECT_GE(times[3] - times[1], 100ms);
-}
-
-TEST(VirtualRadio, OnlyACompleteWriteIsKeptInTheMemoryFileAndReadBack) {
+TEST(VirtualRadio, AnswersPollsOnlyAndKeepsOnlyACompleteWriteInTheMemoryFile) {
     const auto options = fastOptions([](auto& o) {
         o.writeQuietTimeout = 150ms;
-        o.memoryFile = tempPath("memory");
+        o.memoryFile = kTemp + "memory";
     });
-    const VirtualRadio::Memory first = testMemory(1);
+    const VirtualRadio::Memory first = testMemory('1');
     {
         Line line(options);
+        // Only a poll is answered; every byte is logged with its arrival time.
+        EXPECT_EQ(line.port.ask("x0", 1, 150ms), "");
+        EXPECT_EQ(line.port.ask("C", 1, 1s), "C");
+        EXPECT_EQ(line.radio.receivedBytes(), "x0C");
+        EXPECT_EQ(line.radio.sentBytes(), "C");
+        EXPECT_GE(line.radio.arrivalTimes().at(2) - line.radio.arrivalTimes().at(0), 100ms);
         // One record per burst, as the program sends them.
         EXPECT_EQ(line.port.ask("A", 0, 0ms), "");
         for (const std::string& record : first) {
@@ -140,12 +125,12 @@ TEST(VirtualRadio, OnlyACompleteWriteIsKeptInTheMemoryFileAndReadBack) {
         // The line goes quiet after five records, then inside a record (the tail is no command).
         for (int dropped : {1, 2}) {
             const std::string tail = dropped == 2 ? "ABCABCABCA" : "";
-            EXPECT_EQ(line.port.ask("A" + joined(testMemory(2), 5) + tail, 1, 300ms), "");
+            EXPECT_EQ(line.port.ask("A" + joined(testMemory('2'), 5) + tail, 1, 300ms), "");
             EXPECT_TRUE(line.radio.waitFor(
                 [&](const auto& c) { return c.incompleteWrites == dropped; }, 2s));
         }
         // A poll in the middle of a write ends it and is answered.
-        EXPECT_EQ(line.port.ask("A" + joined(testMemory(2), 2), 0, 0ms), "");
+        EXPECT_EQ(line.port.ask("A" + joined(testMemory('2'), 2), 0, 0ms), "");
         std::this_thread::sleep_for(20ms);
         EXPECT_EQ(line.port.ask("C", 1, 1s), "C");
         EXPECT_EQ(line.radio.incompleteWrites(), 3);
@@ -165,50 +150,30 @@ TEST(VirtualRadio, OnlyACompleteWriteIsKeptInTheMemoryFileAndReadBack) {
     std::remove(options.memoryFile.c_str());
 }
 
+// Paced, a reply takes the line time in small pieces; fast, it comes at once,
+// once the reply delay is over.
 TEST(VirtualRadio, PacedReadTakesTheLineTimeAndFastDoesNot) {
-    for (const bool pace : {true, false}) {
-        Line line(fastOptions([&](auto& o) { o.pace = pace; }));
-        const auto begin = Clock::now();
-        EXPECT_EQ(line.port.ask("B", 576, 3s).size(), 576u);
-        const auto taken = Clock::now() - begin;
-        EXPECT_EQ(taken >= 500ms && taken < 2s, pace);
-        EXPECT_EQ(taken < 250ms, !pace);
-        EXPECT_EQ(line.port.chunks > 20, pace); // paced: small pieces, not one burst
-    }
-}
-
-TEST(VirtualRadio, FaultOptionsShapeTheReply) {
-    const VirtualRadio::Memory demo = VirtualRadio::demoMemory();
-    const std::string lead = VirtualRadio::leadingRecord();
-    struct Case {
-        void (*set)(VirtualRadio::Options&);
-        std::string send;
-        std::string expected;
-        bool hangsUp;
-    } const cases[] = {
-        {[](auto& o) { o.stopAfterRecords = 5; }, "B", lead + joined(demo, 4), false},
-        {[](auto& o) { o.strayBeforeReply = "Z9"; }, "B", "Z9" + lead + joined(demo), false},
-        {[](auto& o) { o.noAnswer = true; }, "CAB", "", false},
-        // A slow reader still gets what was sent before the line went.
-        {[](auto& o) { o.closeAfterRecords = 3; }, "B", lead + joined(demo, 2), true},
-        {[](auto& o) { o.closeAfterRecords = 3; }, "A" + joined(testMemory(5), 3), "", true},
-    };
-    for (const Case& c : cases) {
+    const struct {
+        bool pace;
+        std::chrono::milliseconds delay, least, most;
+    } cases[] = {{true, 0ms, 500ms, 2s}, {false, 0ms, 0ms, 250ms}, {false, 300ms, 300ms, 550ms}};
+    for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << &c - cases);
-        VirtualRadio::Options options = fastOptions(c.set);
-        options.replyDelay = 150ms;
-        Line line(options);
-        EXPECT_EQ(line.port.ask(c.send, 1, 100ms), ""); // nothing before the delay is over
-        std::this_thread::sleep_for(200ms);
-        EXPECT_EQ(line.port.ask("", c.expected.size() + 1, 300ms), c.expected);
-        EXPECT_EQ(line.port.hungUp, c.hangsUp);
-        EXPECT_EQ(line.radio.lineOpen(), !c.hangsUp);
-        EXPECT_EQ(line.radio.memory(), demo);
+        Line line(fastOptions([&](auto& o) {
+            o.pace = c.pace;
+            o.replyDelay = c.delay;
+        }));
+        const auto begin = Clock::now();
+        EXPECT_EQ(line.port.ask("B", 576, 3s), readReply(VirtualRadio::demoMemory()));
+        const auto taken = Clock::now() - begin;
+        EXPECT_GE(taken, c.least);
+        EXPECT_LT(taken, c.most);
+        EXPECT_EQ(line.port.chunks > 20, c.pace);
     }
 }
 
 TEST(VirtualRadioProgram, PrintsItsDeviceAndCleansUpOnSignal) {
-    const std::string link = tempPath("link");
+    const std::string link = kTemp + "link";
     fs::create_symlink("/nonexistent", link); // left over from an earlier run: replaced
     // The shell tells its process id, then becomes the program.
     const std::string command =
@@ -218,7 +183,6 @@ TEST(VirtualRadioProgram, PrintsItsDeviceAndCleansUpOnSignal) {
     int pid = 0;
     char device[256] = {};
     ASSERT_EQ(std::fscanf(out, "%d %255s", &pid, device), 2);
-    EXPECT_EQ(std::string(device).rfind("/dev/", 0), 0u) << device;
     EXPECT_EQ(fs::read_symlink(link), device);
     EXPECT_EQ(Port(link).ask("B", 65, 500ms).size(), 64u);
     ::kill(pid, SIGTERM);
