@@ -5,6 +5,7 @@
 #include "radio_link/record_codec.h"
 
 #include <algorithm>
+#include <array>
 
 namespace kr4720::radio_link {
 namespace {
@@ -101,23 +102,33 @@ bool ReadSequence::store(const std::vector<std::string>& records) {
     const std::size_t channels =
         std::min(records.size() > 0 ? records.size() - 1 : 0, std::size_t{kChannelCount});
     try {
-        for (std::size_t channel = 1; channel <= channels; ++channel) {
-            const DecodedChannel decoded = DecodeChannelRecord(records[channel], p_.codes);
-            for (int field = 1; field < kChannelFieldCount; ++field) {
-                if (const auto& text = decoded.fields[static_cast<std::size_t>(field)]) {
-                    p_.channels.setField(field, *text);
+        if (channels > 0) {
+            // The channels read go into the table in one store: all of them
+            // or, when the store refuses, none. Rows not read stay as they are.
+            std::array<ChannelRow, kChannelCount> rows;
+            for (int row = 0; row < kChannelCount; ++row) {
+                for (int field = 1; field < kChannelFieldCount; ++field) {
+                    rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(field)] =
+                        p_.channels.value(row, field);
                 }
             }
-            p_.channels.MoveNext();
+            for (std::size_t channel = 1; channel <= channels; ++channel) {
+                const DecodedChannel decoded = DecodeChannelRecord(records[channel], p_.codes);
+                for (int field = 1; field < kChannelFieldCount; ++field) {
+                    if (const auto& text = decoded.fields[static_cast<std::size_t>(field)]) {
+                        rows[channel - 1][static_cast<std::size_t>(field)] = *text;
+                    }
+                }
+            }
+            p_.channels.replaceRows(rows);
         }
         if (records.size() < kReplyRecords) {
-            if (channels == kChannelCount) {
-                // Back onto row 16, the last one read: past it there is no
-                // current record for the next pick.
-                p_.channels.MoveFirst();
-                for (int row = 1; row < kChannelCount; ++row) {
-                    p_.channels.MoveNext();
-                }
+            // The cursor ends on the row after the last one read, or on row
+            // 16 when all were read: past it there is no current record for
+            // the next pick.
+            for (std::size_t row = 0; row < std::min(channels, std::size_t{kChannelCount - 1});
+                 ++row) {
+                p_.channels.MoveNext();
             }
             return true;
         }
@@ -128,7 +139,6 @@ bool ReadSequence::store(const std::vector<std::string>& records) {
             p_.emergency.setField(field, decoded.fields[static_cast<std::size_t>(field)]);
         }
         p_.emergency.saveRecord();
-        p_.channels.MoveFirst();
     } catch (const DataError& error) {
         p_.display.showMessage(TransferMessage::DataFailure, {error.what()});
         return false;

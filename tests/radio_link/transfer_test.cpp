@@ -403,6 +403,23 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
     }
 }
 
+// A table that refuses the channels is told once, and nothing after it is stored.
+TEST(ReadSequence, ATableThatRefusesTheChannelsSaysSoOnceAndStoresNothingMore) {
+    for (const std::size_t records : {std::size_t{18}, std::size_t{4}}) {
+        SCOPED_TRACE(records);
+        Rig rig;
+        MemoryChannelCursor table;
+        table.storeFails = true;
+        rig.link.reply = zeroRecords(1) + std::string(32 * (records - 1), '1');
+        ReadSequence({rig.link, table, rig.emergency, rig.codes, rig.display, rig.timer3, rig.link})
+            .run();
+        EXPECT_EQ(rig.display.messages, Messages{DataFailure});
+        EXPECT_EQ(rig.set.emergency, ChannelSet().emergency);
+        EXPECT_EQ(rig.display.squelch, " 3");
+        EXPECT_TRUE(rig.timer3.active);
+    }
+}
+
 TEST(ClosedPort, NeitherTheHandshakeNorATransferUsesIt) {
     Rig rig;
     rig.link.open = false;
