@@ -35,8 +35,9 @@ public:
     static constexpr std::chrono::milliseconds kPauseAfterRequest{2};
     static constexpr std::chrono::milliseconds kRecordTimeout{1000};
     // A character within this time after the 18th record means the reply was
-    // shifted by noise; at 9600 baud the next one would take about 1 ms.
-    static constexpr std::chrono::milliseconds kQuietAfterReply{50};
+    // shifted by noise. At 9600 baud the next one would come about 1 ms later;
+    // a USB cable may hold it back for its latency timer (16 ms on FTDI chips).
+    static constexpr std::chrono::milliseconds kQuietAfterReply{30};
     static constexpr std::size_t kReplyRecords = kChannelCount + 2;
 
     explicit ReadSequence(Parts parts) : p_(parts) {}
