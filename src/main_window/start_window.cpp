@@ -338,7 +338,8 @@ void StartWindow::startUp() {
     dcsCodes_.fill();
     label8_->setText(formatDate(options_.today()));
     channels_->MoveFirst();
-    platform::removeOldBackups(platform::backupsFolder());
+    // A year of backups is thousands of files: the window is up first.
+    platform::afterFirstFrame(this, [] { platform::removeOldBackups(platform::backupsFolder()); });
     if (!traceFailure_.isEmpty()) {
         platform::showMessage(
             this,

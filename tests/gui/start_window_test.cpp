@@ -4,6 +4,8 @@
 #include "support/window_fixture.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -26,6 +28,9 @@ protected:
 // One window from start-up to close: what it shows, how the grid follows the
 // cursor, the windows its commands open and what closing ends and stores.
 TEST_F(StartWindowTest, OneSessionFromStartUpToClose) {
+    const QString oldBackup = folder.path() + "/kr4720/backups/2020-01-01_00-00-00-read.img";
+    QDir().mkpath(QFileInfo(oldBackup).path());
+    QFile(oldBackup).open(QIODevice::WriteOnly);
     start(pty1.path(), QDate(2027, 1, 6));
     {
         SCOPED_TRACE("start-up");
@@ -52,6 +57,8 @@ TEST_F(StartWindowTest, OneSessionFromStartUpToClose) {
                   (std::array{false, false, true, false}));
         EXPECT_EQ(window->timer3().interval(), 100);
         EXPECT_EQ(window->timer4().interval(), 500);
+        // Backups more than a year old go once the window is up.
+        EXPECT_TRUE(pumpUntil([&] { return !QFile::exists(oldBackup); }));
     }
     auto* grid = window->grid();
     auto* model = grid->model();
