@@ -321,9 +321,12 @@ TEST(WriteSequence, AnUnsendableSquelchEditSendsTheCheckedLevelAndALostLineEndsT
 TEST(ReadSequence, DecodesEveryRecordIntoItsRowTheEmergencyRowAndTheSquelchBox) {
     Rig rig;
     rig.set = variedSet();
+    rig.set.rows[0][7] = "keep";
     rig.set.rows[4][7] = "keep";
     RadioImage image = *EncodeRadioImage(variedSet(), rig.codes).image;
-    image[4] = "05000050993800007000000050430000"; // flag 7: scan and beat unset
+    // Flag 7: scan and beat unset, so the rows keep their own.
+    image[0] = "01000050993800007000000050430000";
+    image[4] = "05000050993800007000000050430000";
     const ChannelSet before = rig.set;
     rig.link.reply = zeroRecords(1) + std::accumulate(image.begin(), image.end(), std::string());
     rig.link.waiting = "C"; // a late handshake answer must not shift the records
@@ -335,6 +338,7 @@ TEST(ReadSequence, DecodesEveryRecordIntoItsRowTheEmergencyRowAndTheSquelchBox) 
     EXPECT_EQ(decoded.squelch, rig.display.squelch);
     decoded.squelch = rig.set.squelch; // the read puts the level in the squelch box
     EXPECT_EQ(decoded, rig.set);
+    EXPECT_EQ(decoded.rows[0][7], "keep");
     EXPECT_EQ(decoded.rows[4][7], "keep");
     EXPECT_EQ(rig.channels.currentRow(), 0);
     EXPECT_EQ(rig.display.progress, progressUpTo(90));
