@@ -2,6 +2,14 @@
 
 namespace kr4720 {
 
+ChannelRow ChannelCursor::row(int index) const {
+    ChannelRow fields;
+    for (int field = 0; field < kChannelFieldCount; ++field) {
+        fields[static_cast<std::size_t>(field)] = value(index, field);
+    }
+    return fields;
+}
+
 void ChannelCursor::replaceRows(const std::array<ChannelRow, kChannelCount>& rows) {
     MoveFirst();
     for (const ChannelRow& row : rows) {

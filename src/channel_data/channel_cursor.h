@@ -27,6 +27,8 @@ public:
     // Field `index` of row `row` without moving: the current row's with its
     // pending change, any other row's as stored.
     virtual FieldValue value(int row, int index) const = 0;
+    // All fields of row `index` as value() gives them.
+    ChannelRow row(int index) const;
     // Null is stored as Null: a channel file value with no characters clears a field.
     virtual void setField(int index, const FieldValue& value) = 0;
     // Stores the change pending in the current row now instead of when the

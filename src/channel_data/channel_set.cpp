@@ -26,19 +26,19 @@ void ChannelSetCursor::MoveFirst() {
 }
 
 void ChannelSetCursor::MoveNext() {
-    row(); // moving on from no record fails as it does on the table
+    currentFields(); // moving on from no record fails as it does on the table
     ++current_;
 }
 
 FieldValue ChannelSetCursor::field(int index) const {
-    return row()[fieldIndex(index, kChannelFieldCount)];
+    return currentFields()[fieldIndex(index, kChannelFieldCount)];
 }
 
 void ChannelSetCursor::setField(int index, const FieldValue& value) {
-    row()[fieldIndex(index, kChannelFieldCount)] = value;
+    currentFields()[fieldIndex(index, kChannelFieldCount)] = value;
 }
 
-ChannelRow& ChannelSetCursor::row() const {
+ChannelRow& ChannelSetCursor::currentFields() const {
     if (current_ < 0 || current_ >= kChannelCount) {
         throw DataError("no current record");
     }

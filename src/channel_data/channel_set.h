@@ -42,7 +42,7 @@ public:
     void setField(int index, const FieldValue& value) override;
 
 private:
-    ChannelRow& row() const;
+    ChannelRow& currentFields() const;
 
     ChannelSet& set_;
     int current_ = -1;

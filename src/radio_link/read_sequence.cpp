@@ -107,10 +107,7 @@ bool ReadSequence::store(const std::vector<std::string>& records) {
             // or, when the store refuses, none. Rows not read stay as they are.
             std::array<ChannelRow, kChannelCount> rows;
             for (int row = 0; row < kChannelCount; ++row) {
-                for (int field = 1; field < kChannelFieldCount; ++field) {
-                    rows[static_cast<std::size_t>(row)][static_cast<std::size_t>(field)] =
-                        p_.channels.value(row, field);
-                }
+                rows[static_cast<std::size_t>(row)] = p_.channels.row(row);
             }
             for (std::size_t channel = 1; channel <= channels; ++channel) {
                 const DecodedChannel decoded = DecodeChannelRecord(records[channel], p_.codes);

@@ -24,19 +24,11 @@ MessageDetail unsendable(int channel, const EncodedRecord& record) {
 
 } // namespace
 
-ChannelRow WriteSequence::channelRow(int row) const {
-    ChannelRow fields;
-    for (int i = 0; i < kChannelFieldCount; ++i) {
-        fields[static_cast<std::size_t>(i)] = p_.channels.value(row, i);
-    }
-    return fields;
-}
-
 bool WriteSequence::checkRecords() {
     // Stores a change pending in the row the user was on.
     p_.channels.MoveFirst();
     for (int row = 0; row < kChannelCount; ++row) {
-        ChannelRow fields = channelRow(row);
+        ChannelRow fields = p_.channels.row(row);
         if (row == 0) {
             fields[channel_field::kNumber].emplace(
                 "1"); // the write numbers row 1 before it sends it
@@ -127,7 +119,7 @@ void WriteSequence::sendChannel() {
     const int row = sendStep_ / 6;
     std::string record = checkedRecords_[static_cast<std::size_t>(row)];
     try {
-        const EncodedRecord now = EncodeChannelRecord(channelRow(row), p_.codes);
+        const EncodedRecord now = EncodeChannelRecord(p_.channels.row(row), p_.codes);
         if (now.ok()) {
             record = now.record;
         }

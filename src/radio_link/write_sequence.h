@@ -60,7 +60,6 @@ private:
     void sendChannel();
     void sendEmergency();
     bool send(const std::string& record);
-    ChannelRow channelRow(int row) const;
     void finish();
     void abort(TransferMessage message);
 
