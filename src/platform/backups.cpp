@@ -19,9 +19,8 @@ BackupSave saveBackup(const QString& what, const QByteArray& bytes, const QDateT
     if (!QDir().mkpath(folder)) {
         return {{}, QStringLiteral("cannot create %1").arg(folder)};
     }
-    const QString path = folder + QLatin1Char('/') +
-                         when.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) + QLatin1Char('-') +
-                         what + QStringLiteral(".img");
+    const QString path = folder + QLatin1Char('/') + when.toString(kBackupTimeFormat) +
+                         QLatin1Char('-') + what + QStringLiteral(".img");
     const QString error = saveWholeFile(path, bytes);
     return error.isEmpty() ? BackupSave{path, {}} : BackupSave{path, error};
 }

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QLatin1StringView>
 #include <QString>
 
 namespace kr4720::platform {
@@ -10,6 +11,9 @@ namespace kr4720::platform {
 // $XDG_DATA_HOME/kr4720/backups, or ~/.local/share/kr4720/backups when the
 // variable is unset or empty.
 QString backupsFolder();
+
+// The time at the start of a backup's name; its text sorts as the time does.
+inline constexpr QLatin1StringView kBackupTimeFormat{"yyyy-MM-dd_HH-mm-ss"};
 
 struct BackupSave {
     QString path;  // the file written

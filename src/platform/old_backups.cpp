@@ -1,5 +1,7 @@
 #include "platform/old_backups.h"
 
+#include "platform/backups.h"
+
 #include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
@@ -9,12 +11,10 @@ namespace kr4720::platform {
 int removeOldBackups(const QString& folder, const QDateTime& now) {
     static const QRegularExpression backupName(
         QStringLiteral(R"(^(\d{4}-\d{2}-\d{2}_\d{2}-\d{2}-\d{2})-.+\.img$)"));
-    const QString stampFormat = QStringLiteral("yyyy-MM-dd_HH-mm-ss");
     const QDateTime limit = now.addDays(-365);
-    // A name starts with its time, and such times sort as their text does:
-    // a year of backups is thousands of files, and only a name that sorts
-    // before the limit needs its time read.
-    const QString limitText = limit.toString(stampFormat);
+    // A year of backups is thousands of files: only a name that sorts before
+    // the limit's time needs its time read.
+    const QString limitText = limit.toString(kBackupTimeFormat);
     int removed = 0;
     QDirIterator files(folder, QDir::Files | QDir::NoSymLinks);
     while (files.hasNext()) {
@@ -27,7 +27,7 @@ int removeOldBackups(const QString& folder, const QDateTime& now) {
         if (!match.hasMatch()) {
             continue;
         }
-        const QDateTime saved = QDateTime::fromString(match.captured(1), stampFormat);
+        const QDateTime saved = QDateTime::fromString(match.captured(1), kBackupTimeFormat);
         if (saved.isValid() && saved < limit && QFile::remove(path)) {
             ++removed;
         }
