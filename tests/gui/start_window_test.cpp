@@ -1,11 +1,10 @@
 #include "main_window/channel_grid.h"
+#include "platform/backups.h"
 #include "platform/serial_port.h"
 #include "support/sqlite_peek.h"
 #include "support/window_fixture.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -28,9 +27,9 @@ protected:
 // One window from start-up to close: what it shows, how the grid follows the
 // cursor, the windows its commands open and what closing ends and stores.
 TEST_F(StartWindowTest, OneSessionFromStartUpToClose) {
-    const QString oldBackup = folder.path() + "/kr4720/backups/2020-01-01_00-00-00-read.img";
-    QDir().mkpath(QFileInfo(oldBackup).path());
-    QFile(oldBackup).open(QIODevice::WriteOnly);
+    const QString oldBackup =
+        platform::saveBackup("read", "old", QDateTime(QDate(2020, 1, 1), QTime(0, 0))).path;
+    ASSERT_TRUE(QFile::exists(oldBackup));
     start(pty1.path(), QDate(2027, 1, 6));
     {
         SCOPED_TRACE("start-up");
