@@ -102,6 +102,40 @@ bool isFrequencyValue(const FileValue& value) {
     return true;
 }
 
+// "第 3 个值（信道 1 的收哑音）": a value of the file by its position, 1 to 145.
+std::string valueName(int position) {
+    std::string name = "第 " + std::to_string(position) + " 个值（";
+    if (position == 1) {
+        return name + "静噪级别）";
+    }
+    const int channel = (position - 2) / (kChannelFieldCount - 1) + 1;
+    const auto field = static_cast<std::size_t>((position - 2) % (kChannelFieldCount - 1) + 1);
+    return name + "信道 " + std::to_string(channel) + " 的" +
+           std::string(kChannelFieldNames[field]) + "）";
+}
+
+// Written as it is, a comma or a line break would end the value early and a
+// leading double quote would start a quoted value that runs into the next
+// ones: every value after it would land in the wrong field.
+bool needsQuotes(std::string_view value) {
+    const std::size_t first = value.find_first_not_of(' ');
+    return value.find_first_of(",\r\n") != std::string_view::npos ||
+           (first != std::string_view::npos && value[first] == '"');
+}
+
+void appendValue(std::string& text, std::string_view value, int position) {
+    if (!needsQuotes(value)) {
+        text += value;
+    } else if (value.find('"') == std::string_view::npos) {
+        text += '"';
+        text += value;
+        text += '"';
+    } else {
+        throw ChannelFileValueError(valueName(position) + "里的双引号无法写入信道文件");
+    }
+    text += ',';
+}
+
 } // namespace
 
 std::string ChannelFileLoad::errorText() const {
@@ -115,24 +149,20 @@ std::string ChannelFileLoad::errorText() const {
         return "不是信道文件：第 " + std::to_string(badByte + 1) + " 个字节不是文本";
     case ChannelFileProblem::Blank:
         return "不是信道文件：文件里只有空格和空行";
-    case ChannelFileProblem::NotFrequency: {
-        const int channel = (badValue - 2) / (kChannelFieldCount - 1) + 1;
-        const bool receive = (badValue - 2) % (kChannelFieldCount - 1) == 0;
-        return "不是信道文件：第 " + std::to_string(badValue) + " 个值（信道 " +
-               std::to_string(channel) + " 的" + (receive ? "接收频率" : "发送频率") + "）不是数字";
-    }
+    case ChannelFileProblem::NotFrequency:
+        return "不是信道文件：" + valueName(badValue) + "不是数字";
     }
     return {};
 }
 
 std::string ChannelFileText(const ChannelFileContents& contents) {
-    std::string text = contents.squelch;
-    text += ',';
+    std::string text;
+    int position = 1;
+    appendValue(text, contents.squelch, position++);
     text += kRowEnd;
     for (const ChannelFileRow& row : contents.rows) {
         for (int field = 1; field < kChannelFieldCount; ++field) {
-            text += textOf(row[static_cast<std::size_t>(field)]);
-            text += ',';
+            appendValue(text, textOf(row[static_cast<std::size_t>(field)]), position++);
         }
         text += kRowEnd;
     }

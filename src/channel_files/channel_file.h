@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -58,8 +59,18 @@ struct ChannelFileLoad {
     std::string errorText() const;
 };
 
+// A value that no channel file can hold, with its place in Chinese, e.g.
+// "第 3 个值（信道 1 的收哑音）里的双引号无法写入信道文件".
+class ChannelFileValueError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // The file text for a squelch text and rows 1 to 16. Every value is followed by
-// ","; Null and empty fields contribute nothing.
+// ","; Null and empty fields contribute nothing. A value holding a comma or a
+// line break is put in double quotes, which the reader takes off again, so it
+// cannot shift the values after it. Throws ChannelFileValueError for a value
+// that would need quotes and holds a double quote itself (or starts with one).
 std::string ChannelFileText(const ChannelFileContents& contents);
 
 // Reads the first 145 values of a channel file and says what each field is to
@@ -86,6 +97,7 @@ void ApplyChannelFile(const ChannelFileContents& contents, ChannelCursor& cursor
 ChannelFileContents CollectChannelFile(ChannelCursor& cursor, std::string_view squelch);
 
 // CollectChannelFile followed by ChannelFileText: the text a save writes.
+// Throws DataError or ChannelFileValueError as those do.
 std::string SaveText(ChannelCursor& cursor, std::string_view squelch);
 
 } // namespace kr4720::channel_files

@@ -127,8 +127,12 @@ QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
     case FileFormat::ChannelFile: {
         ChannelSet copy = set;
         ChannelSetCursor cursor(copy);
-        text = channel_files::SaveText(
-            cursor, QString::fromStdString(set.squelch).toLocal8Bit().toStdString());
+        try {
+            text = channel_files::SaveText(
+                cursor, QString::fromStdString(set.squelch).toLocal8Bit().toStdString());
+        } catch (const channel_files::ChannelFileValueError& error) {
+            return QStringLiteral("无法保存文件 %1：%2").arg(path, fromStd(error.what()));
+        }
         break;
     }
     case FileFormat::Csv:

@@ -503,15 +503,21 @@ void StartWindow::SaveChannelFile() {
         return;
     }
     std::string text;
+    QString failure;
     try {
         text =
             channel_files::SaveText(*channels_, combo8_->currentText().toLocal8Bit().toStdString());
     } catch (const DataError& error) {
         showDataError(QString::fromStdString(error.what()));
         return;
+    } catch (const channel_files::ChannelFileValueError& error) {
+        failure = QString::fromStdString(error.what());
     }
-    const QString failure = platform::saveWholeFile(
-        commonDialog1_.fileName(), QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    if (failure.isEmpty()) {
+        failure =
+            platform::saveWholeFile(commonDialog1_.fileName(),
+                                    QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    }
     if (!failure.isEmpty()) {
         platform::showMessage(
             this, {QStringLiteral("无法保存文件 %1").arg(commonDialog1_.fileName()),

@@ -235,6 +235,14 @@ TEST_F(FileCommands, AFailedSaveOrExportSaysSoAndLeavesWhatWasThere) {
     EXPECT_EQ(messages.messages.size(), 3);
     EXPECT_EQ(folder.read("set.doc").count(','), 145);
     EXPECT_FALSE(folder.read("set.doc").contains('x'));
+
+    // A squelch text no channel file can hold is not saved at all.
+    const QByteArray saved = folder.read("set.doc");
+    child<QComboBox>("Combo8")->setEditText("\"3");
+    window->SaveChannelFile();
+    EXPECT_EQ(messages.messages.value(3).informativeText,
+              "第 1 个值（静噪级别）里的双引号无法写入信道文件");
+    EXPECT_EQ(folder.read("set.doc"), saved);
 }
 
 // The file size limit stands in for a full disk: the save's write fails half
