@@ -12,12 +12,14 @@ std::optional<std::string> normalisedFrequency(double megahertz) {
     if (!(megahertz >= kLowestFrequency && megahertz <= kHighestFrequency)) {
         return std::nullopt;
     }
-    // In 10 Hz units, a half going to the even neighbour.
-    const auto n = static_cast<long long>(std::nearbyint(megahertz * 100000.0));
+    // In 10 Hz units, a half going to the even neighbour. The text is made
+    // from the units, so that a value a fraction of a unit off the raster
+    // (438.500005) is not rounded off it again by the five-decimal form.
+    auto n = static_cast<long long>(std::nearbyint(megahertz * 100000.0));
     if (n % 625 != 0 && n % 500 != 0) {
-        megahertz = static_cast<double>(n / 500 * 500) / 100000.0;
+        n = n / 500 * 500;
     }
-    return text::fiveDecimalText(megahertz);
+    return text::fiveDecimalText(static_cast<double>(n) / 100000.0);
 }
 
 namespace {

@@ -469,13 +469,6 @@ std::optional<SignalUse> crossUse(std::string_view mode) {
                      *rx == 'T' ? "cToneFreq" : "RxDtcsCode"};
 }
 
-// A frequency as the grid stores a typed one, taken to whole 10 Hz first: CSV
-// files carry hertz, and a value half a unit off the raster would otherwise
-// keep its half unit and be rounded off the raster by the five-decimal form.
-std::optional<std::string> rasterFrequency(double megahertz) {
-    return normalisedFrequency(std::nearbyint(megahertz * 100000.0) / 100000.0);
-}
-
 RowOutcome channelOf(const CsvRow& row, const DcsCodes& codes) {
     const std::string_view frequencyValue = row["Frequency"];
     if (frequencyValue.empty()) {
@@ -507,13 +500,13 @@ RowOutcome channelOf(const CsvRow& row, const DcsCodes& codes) {
         return skip(std::string(name) + " " + text::shortestNumberText(megahertz) +
                     " MHz 超出 130–500 MHz");
     };
-    const auto receiveText = rasterFrequency(*receive);
+    const auto receiveText = normalisedFrequency(*receive);
     if (!receiveText) {
         return outOfRange("接收频率", *receive);
     }
     std::optional<std::string> transmitText;
     if (transmit) {
-        transmitText = rasterFrequency(*transmit);
+        transmitText = normalisedFrequency(*transmit);
         if (!transmitText) {
             return outOfRange("发送频率", *transmit);
         }
