@@ -171,12 +171,11 @@ std::string ChannelFileText(const ChannelFileContents& contents) {
 
 ChannelFileLoad ParseChannelFile(std::string_view fileText) {
     ChannelFileLoad load;
-    load.badByte = firstNonTextByte(fileText);
-    if (load.badByte != std::string_view::npos) {
+    if (const std::size_t badByte = firstNonTextByte(fileText); badByte != std::string_view::npos) {
         load.problem = ChannelFileProblem::NotText;
+        load.badByte = badByte;
         return load;
     }
-    load.badByte = 0;
     FileValueReader reader(fileText);
     auto fail = [&] {
         load.problem = ChannelFileProblem::Incomplete;

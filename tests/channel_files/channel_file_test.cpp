@@ -85,12 +85,12 @@ TEST(ChannelFile, SaveThenLoadGivesTheFieldsBack) {
 
 TEST(ChannelFile, FieldRulesForQuotedAndTextValues) {
     // Quoted blanks in a frequency field pass unchanged; a quoted value stays text with no
-    // number rule, but a quoted number is still a frequency; two characters (text too) get a
-    // "0" in a code field, one does not; text after the closing quote is dropped, and a second
-    // quote ends nothing, so the values after it stay in place.
+    // number rule, but a quoted number (blanks and tabs around it) is still a frequency; two
+    // characters (text too) get a "0" in a code field, one does not; text after the closing
+    // quote is dropped, and a second quote ends nothing, so the values after it stay in place.
     const auto values = sampleValues();
     const ChannelFileContents contents =
-        parsed("\" 3\",\"  \",\"023\",\"23\"junk,\"146.125\",,5,,,,\r\n"
+        parsed("\" 3\",\"  \",\"023\",\"23\"junk,\" 146.125\t\",,5,,,,\r\n"
                "0.5,3.50,1234,,,ab,\"a\"\"b\",2,,\r\n" +
                joined({values.begin() + 19, values.end()}, ","));
     EXPECT_EQ(contents.squelch, " 3"); // a quoted squelch keeps its blank
