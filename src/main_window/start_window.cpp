@@ -502,21 +502,18 @@ void StartWindow::SaveChannelFile() {
     if (!chooseChannelFile(true)) {
         return;
     }
-    std::string text;
     QString failure;
     try {
-        text =
+        const std::string text =
             channel_files::SaveText(*channels_, combo8_->currentText().toLocal8Bit().toStdString());
+        failure =
+            platform::saveWholeFile(commonDialog1_.fileName(),
+                                    QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     } catch (const DataError& error) {
         showDataError(QString::fromStdString(error.what()));
         return;
     } catch (const channel_files::ChannelFileValueError& error) {
         failure = QString::fromStdString(error.what());
-    }
-    if (failure.isEmpty()) {
-        failure =
-            platform::saveWholeFile(commonDialog1_.fileName(),
-                                    QByteArray(text.data(), static_cast<qsizetype>(text.size())));
     }
     if (!failure.isEmpty()) {
         platform::showMessage(
