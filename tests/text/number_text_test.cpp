@@ -35,7 +35,7 @@ TEST(NumberText, ShortestAndFiveDecimalForms) {
     const std::vector<std::pair<double, std::string>> fiveDecimals = {
         {146.125, "146.12500"}, {145.5, "145.50000"},
         {435, "435.00000"},     {0.5, ".50000"},
-        {0, ".00000"},          {145.000006, "145.00001"},
+        {0, ".00000"},          {145.000005, "145.00001"},
         {-3.25, "-3.25000"},    {999.999996, "1000.00000"},
         {435.0125, "435.01250"}};
     for (const auto& [value, text] : fiveDecimals) {
