@@ -51,17 +51,17 @@ TEST(ChannelFile, SaveThenLoadGivesTheFieldsBack) {
     // Fields 1 to 9 of rows 1 and 2 as stored, and as they come back.
     const std::vector<std::vector<FieldValue>> stored = {
         {"146.12500", "67.0", "023", "146.12500", "100.0", "754", "add", "1", "on"},
-        {"435", "", "  ", std::nullopt, " ", "", "del", "1,\r\n2", "off"}};
+        {"435", "", "  ", std::nullopt, " ", "", "del", "1,\r\n2,", "off"}};
     const std::vector<std::vector<FieldValue>> loadedBack = {
         {"146.12500", "67", "023", "146.12500", "100", "754", "add", "1", "on"},
-        {"435.00000", {}, {}, {}, {}, {}, "del", "1,\r\n2", "off"}};
+        {"435.00000", {}, {}, {}, {}, {}, "del", "1,\r\n2,", "off"}};
     MemoryChannelCursor table;
     std::copy(stored[0].begin(), stored[0].end(), table.rows[0].begin() + 1);
     std::copy(stored[1].begin(), stored[1].end(), table.rows[1].begin() + 1);
     table.at(15, channel_field::kBusyLockout) = "2";
     const std::string text = SaveText(table, " 3");
     EXPECT_TRUE(text.starts_with(" 3,\r\n146.12500,67.0,023,146.12500,100.0,754,add,1,on,\r\n"
-                                 "435,,  ,, ,,del,\"1,\r\n2\",off,\r\n,,,,,,,,,\r\n"));
+                                 "435,,  ,, ,,del,\"1,\r\n2,\",off,\r\n,,,,,,,,,\r\n"));
     EXPECT_TRUE(text.ends_with(",,,,,,,2,,\r\n"));
 
     const ChannelFileLoad load = ParseChannelFile(text);

@@ -152,6 +152,7 @@ TEST(ChirpCsv, ReportsTakenSkippedAndLeftOver) {
         text += std::to_string(i) + ",," + (skipped ? "600" : std::to_string(400 + i)) +
                 ",,0,,,,,,,,,,,,,,,,\n";
     }
+    EXPECT_EQ(parse(text).reportText().find("另有"), std::string::npos); // ten: all listed
     ChirpCsvImport imported = parse(text + "99,,50,,0,,,,,,,,,,,,,,,,\n");
     ASSERT_TRUE(imported.ok());
     EXPECT_EQ(imported.taken, 16);
