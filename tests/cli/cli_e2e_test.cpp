@@ -123,10 +123,11 @@ TEST_F(CliEndToEnd, EveryFormatReadFromTheRadioVerifiesAgainstItAndConverts) {
 
     // Once the radio differs, verify lists the field.
     auto memory = r.memory();
-    memory[0].replace(12, 4, "7006"); // channel 1 receives with 67.0 Hz
+    memory[0].replace(4, 12, "005035397006"); // channel 1 receives 438.6 MHz with 67.0 Hz
     r.setMemory(memory);
     const CliRun run = cli({"verify", "-p", port(r), folder.file("radio.csv")});
     EXPECT_EQ(run.code, 1);
+    EXPECT_THAT(run.out, HasSubstr("信道 1  接收频率  对讲机 438.6  文件 438.5"));
     EXPECT_THAT(run.out, HasSubstr("信道 1  收哑音  对讲机 67  文件 88.5"));
 }
 
@@ -182,9 +183,10 @@ TEST_F(CliEndToEnd, AWriteTakesWhatTheFileAndOptionsHoldAndKeepsTheRestOfTheRadi
 }
 
 // Status 0 with help or the version on standard output; 1 for a transfer that
-// fails (a read whose line goes in the middle saves no file), 2 for a wrong
-// command line or a file that cannot be read, 3 for a port that cannot be
-// opened, with the reason on standard error.
+// fails (a read whose line goes in the middle saves no file, a write whose
+// read breaks off sends nothing), 2 for a wrong command line or a file that
+// cannot be read, 3 for a port that cannot be opened, with the reason on
+// standard error.
 TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
     std::vector<std::tuple<QStringList, int, std::string>> cases = {
         {{"show", file("short.img", std::string(32, '0') + "\n")}, 2, "short.img"},
@@ -209,6 +211,12 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         EXPECT_THAT(code == 0 ? run.out : run.err, HasSubstr(said));
     }
     EXPECT_FALSE(QFile::exists(folder.file("radio.img")));
+    const VirtualRadio& broken = radio([](auto& o) { o.stopAfterRecords = 5; });
+    const CliRun write = cli(
+        {"write", "-p", port(broken), file("p.img", RadioImageText(VirtualRadio::demoMemory()))});
+    EXPECT_EQ(write.code, 1);
+    EXPECT_THAT(write.out, HasSubstr("失败：读数错误！！"));
+    EXPECT_EQ(broken.counters().writesStarted, 0);
     EXPECT_EQ(cli({"--version"}).out, "kr4720-cli 1.1.0\n");
 }
 
