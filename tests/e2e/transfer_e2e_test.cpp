@@ -12,7 +12,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
+
+#include <gmock/gmock.h>
 
 using namespace kr4720;
 using namespace std::chrono_literals;
@@ -172,10 +173,8 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     EXPECT_TRUE(window->timer3().isActive());
     const auto read = backups("-read.img");
     ASSERT_EQ(read.size(), 1);
-    EXPECT_TRUE(QRegularExpression(R"(^\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d-read\.img$)")
-                    .match(read[0])
-                    .hasMatch())
-        << read[0].toStdString();
+    EXPECT_THAT(read[0].toStdString(),
+                testing::MatchesRegex("[0-9]{4}(-[0-9]{2}){2}_[0-9]{2}(-[0-9]{2}){2}-read\\.img"));
     EXPECT_EQ(backup(read[0]), records);
 
     // A backup that cannot be saved (a file where the folder should be) is

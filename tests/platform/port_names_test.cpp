@@ -18,7 +18,6 @@ TEST(PortNames, PortNumbersMapToUsbCablesFirstThenTheBuiltInPorts) {
     // The devices found, and what ports 1, 2 and 3 lead to.
     const std::pair<QList<PortEntry>, QString> cases[] = {
         {{s0, s1}, "/dev/ttyS0 /dev/ttyS1 /dev/ttyS2"}, // no cable
-        {{}, "/dev/ttyS0 /dev/ttyS1 /dev/ttyS2"},
         {{s0, usb0, s1}, "/dev/ttyUSB0 /dev/ttyS0 /dev/ttyS1"},
         // Two cables by device name; then by-path order first, the rest by name.
         {{{"/dev/ttyUSB10", true, ""}, s0, {"/dev/ttyUSB2", true, ""}},
