@@ -92,7 +92,7 @@ TEST(ChirpCsv, ReadsWhatOnlyOtherProgramsWriteAndIgnoresUnusedColumns) {
 TEST(ChirpCsv, SkipsAndReportsRowsTheRadioCannotHold) {
     const std::vector<std::string> reasons = {
         "没有频率",
-        "Frequency“ab频率频率频率频…”不是频率", // cut on a character
+        "Frequency“ab频率频率频率频…”不是频率", // "ab" and what follows it; cut on a character
         "Offset“x”不是数字",
         "Duplex“x”无法识别",
         "接收频率 520 MHz 超出 130–500 MHz",
