@@ -53,16 +53,6 @@ protected:
         ASSERT_TRUE(pumpUntil([&] { return !window->writeSequence().isRunning(); }));
         ASSERT_TRUE(radio->waitFor([&](const auto& c) { return c.completeWrites == writes; }, 2s));
     }
-    // Checks the one message shown so far, then forgets it.
-    void expectMessage(const QString& text, const QString& title, MessageIcon icon,
-                       const QString& informative = {}) {
-        ASSERT_EQ(messages.messages.size(), 1) << messages.texts().join('|').toStdString();
-        EXPECT_EQ(messages.messages[0].text, text);
-        EXPECT_EQ(messages.messages[0].title, title);
-        EXPECT_EQ(messages.messages[0].icon, icon);
-        EXPECT_TRUE(messages.messages[0].informativeText.contains(informative));
-        messages.messages.clear();
-    }
     bool ready() {
         return pumpUntil([&] { return child<QLabel>("Label2")->text() == "对讲机就绪..."; });
     }
@@ -88,8 +78,8 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     // A value the radio cannot take is named on the second line, and nothing is sent.
     setRow(4, {"145.50000", "", "", "145.50000", "67.05"});
     window->writeChannels();
-    expectMessage("数据超出范围 ！！", "错误警告 ", MessageIcon::Information,
-                  "信道 5：发哑音 67.05");
+    messages.expectOne("数据超出范围 ！！", "错误警告 ", MessageIcon::Information,
+                       "信道 5：发哑音 67.05");
 
     setRow(0, {"435.00000", "", "", "435.00000", "67.0", "", "add", "off", "off"});
     setRow(2, {"146.12500", "", "023", "146.72500", "", "754", "del", "1", "on"});
@@ -112,7 +102,8 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
                         "BEGIN SELECT RAISE(ABORT, 'database is locked'); END"}));
     window->writeChannels();
     ASSERT_TRUE(runSql(folder.file("tw8810.mdb"), {"DROP TRIGGER busy"}));
-    expectMessage("数据库操作失败", "错误警告 ", MessageIcon::Information, "database is locked");
+    messages.expectOne("数据库操作失败", "错误警告 ", MessageIcon::Information,
+                       "database is locked");
     EXPECT_FALSE(window->writeSequence().isRunning());
     radio->clearLog();
     window->writeChannels();
@@ -246,8 +237,8 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     ASSERT_TRUE(ready());
     radio->stop();
     ASSERT_TRUE(pumpUntil([&] { return !messages.messages.isEmpty(); }));
-    expectMessage("串行端口连接中断", "系统信息", MessageIcon::Exclamation,
-                  QString::fromStdString(link));
+    messages.expectOne("串行端口连接中断", "系统信息", MessageIcon::Exclamation,
+                       QString::fromStdString(link));
     EXPECT_EQ(child<QLabel>("Label2")->text(), "");
     EXPECT_FALSE(window->serialPort().isOpen());
     // With the port gone, a write and a read say so and change nothing.
@@ -290,7 +281,7 @@ TEST_F(TransferEndToEnd, AFailedReadKeepsOnlyTheChannelsBeforeTheFailure) {
     // A line that goes after channel 3 is told and closes the port.
     startRadio([](auto& o) { o.closeAfterRecords = 4; });
     window->readChannels();
-    expectMessage("串行端口连接中断，数据传送没有完成 ", "系统信息", MessageIcon::Exclamation);
+    messages.expectOne("串行端口连接中断，数据传送没有完成 ", "系统信息", MessageIcon::Exclamation);
     EXPECT_EQ(value(2, 1), "145.5");
     EXPECT_EQ(value(3, 1), std::nullopt);
     EXPECT_FALSE(window->serialPort().isOpen());
@@ -307,7 +298,7 @@ TEST_F(TransferEndToEnd, AFailedReadKeepsOnlyTheChannelsBeforeTheFailure) {
         window->emergencyCursor().saveRecord();
         combo8()->setEditText("7");
         window->readChannels();
-        expectMessage("读数错误！！", "错误警告 ", MessageIcon::Information);
+        messages.expectOne("读数错误！！", "错误警告 ", MessageIcon::Information);
         for (int row = 0; row < 16; ++row) {
             EXPECT_EQ(value(row, 1), row < kept ? demo[row] : "400.00000") << row;
         }

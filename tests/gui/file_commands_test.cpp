@@ -114,10 +114,8 @@ TEST_F(FileCommands, ExportThenImportGivesBackTheChannelsAndLeavesTheRestAlone) 
     importCsv();
     EXPECT_FALSE(requests.back().save);
     EXPECT_EQ(requests.back().fileName, folder.file("list.csv"));
-    ASSERT_EQ(messages.messages.size(), 1);
-    EXPECT_EQ(messages.messages[0].title, "导入CSV");
-    EXPECT_EQ(messages.messages[0].icon, platform::MessageIcon::Information);
-    EXPECT_EQ(messages.messages[0].text, "已导入 2 行，放入信道 1–2。\n信道 3–16 已清空。");
+    messages.expectOne("已导入 2 行，放入信道 1–2。\n信道 3–16 已清空。", "导入CSV",
+                       platform::MessageIcon::Information);
     EXPECT_EQ(rowValues(0), (std::vector<FieldValue>{"145.50000", "", "", "146.10000", "88.5", "",
                                                      "del", "1", "on"}));
     EXPECT_EQ(rowValues(1), (std::vector<FieldValue>{"438.50000", "67.0", "", "438.50000", "67.0",

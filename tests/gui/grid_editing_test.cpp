@@ -27,6 +27,7 @@ protected:
         grid->edit(index);
         auto* editor = qobject_cast<QLineEdit*>(grid->focusWidget());
         ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(editor->text(), index.data().toString()); // starts from what the cell shows
         editor->selectAll();
         QTest::keyClicks(editor, text);
         QTest::keyClick(editor, Qt::Key_Return);
@@ -77,10 +78,7 @@ TEST_F(GridEditing, TypedFrequenciesAreCheckedAndStoredWhenTheRowIsLeft) {
     type(7, 4, "500.001");
     selectRow(0);
     EXPECT_EQ((QStringList{inFile(7, 1), inFile(7, 4)}), (QStringList{"500.00000", ""}));
-    ASSERT_EQ(messages.messages.size(), 1);
-    EXPECT_EQ(messages.messages[0].text, "数据超出范围 ！！");
-    EXPECT_EQ(messages.messages[0].title, "错误警告 ");
-    EXPECT_EQ(messages.messages[0].icon, platform::MessageIcon::Information);
+    messages.expectOne("数据超出范围 ！！", "错误警告 ", platform::MessageIcon::Information);
 }
 
 TEST_F(GridEditing, PicksWriteTheirFieldOfTheSelectedRowAndTakeTheWheelOnlyWithTheFocus) {

@@ -139,14 +139,11 @@ TEST_F(StartWindowTest, OneSessionFromStartUpToClose) {
 
 TEST_F(StartWindowTest, StartUpTellsOfAPortOrTraceFileItCannotOpenAndComesUpAllTheSame) {
     start("/nonexistent/ttyS0");
-    ASSERT_EQ(messages.messages.size(), 1);
-    EXPECT_EQ(messages.messages[0].text, "串行端口 1已被其它设备使用，已选择 COM2 ");
-    EXPECT_EQ(messages.messages[0].title, "系统信息");
-    EXPECT_EQ(messages.messages[0].icon, platform::MessageIcon::Exclamation);
+    messages.expectOne("串行端口 1已被其它设备使用，已选择 COM2 ", "系统信息",
+                       platform::MessageIcon::Exclamation);
     EXPECT_TRUE(window->serialPort().isOpen());
     EXPECT_EQ(window->serialPort().portNumber(), 2);
 
-    messages.messages.clear();
     qputenv("KR4720_COM2", "/nonexistent/ttyS1");
     start("/nonexistent/ttyS0");
     EXPECT_EQ(messages.texts(),

@@ -4,6 +4,8 @@
 
 #include <QList>
 
+#include <gtest/gtest.h>
+
 // Answers every message box at once and keeps what it was asked to show.
 class MessageRecorder {
 public:
@@ -19,6 +21,16 @@ public:
             list << message.text;
         }
         return list;
+    }
+    // Checks the one message shown so far, then forgets it.
+    void expectOne(const QString& text, const QString& title, kr4720::platform::MessageIcon icon,
+                   const QString& informative = {}) {
+        ASSERT_EQ(messages.size(), 1) << texts().join('|').toStdString();
+        EXPECT_EQ(messages[0].text, text);
+        EXPECT_EQ(messages[0].title, title);
+        EXPECT_EQ(messages[0].icon, icon);
+        EXPECT_TRUE(messages[0].informativeText.contains(informative));
+        messages.clear();
     }
 
     QList<kr4720::platform::Message> messages;
