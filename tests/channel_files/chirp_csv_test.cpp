@@ -92,7 +92,7 @@ TEST(ChirpCsv, ReadsWhatOnlyOtherProgramsWriteAndIgnoresUnusedColumns) {
 TEST(ChirpCsv, SkipsAndReportsRowsTheRadioCannotHold) {
     const std::vector<std::string> reasons = {
         "没有频率",
-        "Frequency“ab频率频率频率频…”不是频率", // "ab" and what follows it; cut on a character
+        "Frequency“a频率频率频率频…”不是频率", // "a" and what follows it; cut on a character
         "Offset“x”不是数字",
         "Duplex“x”无法识别",
         "接收频率 520 MHz 超出 130–500 MHz",
@@ -169,8 +169,10 @@ TEST(ChirpCsv, ReportsTakenSkippedAndLeftOver) {
               std::string::npos);
 
     EXPECT_EQ(parse(kHeader).reportText(), "没有可以导入的行。\n信道 1–16 已清空。");
-    EXPECT_EQ(parse(kHeader + "1,,146.52,,0,,,,,,,,,,,,,,,,").reportText(),
-              "已导入 1 行，放入信道 1。\n信道 2–16 已清空。");
+    EXPECT_EQ(
+        parse(kHeader + "1,,146.52,,0,,,,,,,,,,,,,,,,\n2,,600,,0,,,,,,,,,,,,,,,,").reportText(),
+        "已导入 1 行，放入信道 1。\n信道 2–16 已清空。\n跳过 1 行：\n第 3 行：接收频率 600 MHz "
+        "超出 130–500 MHz");
 }
 
 // A byte-order mark, quoted header names, LF and CRLF, quoted values with
