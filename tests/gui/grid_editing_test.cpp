@@ -4,6 +4,7 @@
 #include "support/window_fixture.h"
 
 #include <QComboBox>
+#include <QFontInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -198,4 +199,11 @@ TEST_F(GridEditing, TheEmergencyWindowShowsConfirmsAndCancels) {
     }
     EXPECT_EQ(openEmergency()->findChild<QLineEdit*>("Text1")->text(), "450.00000");
     EXPECT_EQ(visibleWindow("紧急")->findChild<QComboBox*>("Combo1")->currentText(), "Off");
+}
+
+// The faces drawn are the ones Qt's own substitution picks for the two names.
+TEST(Faces, AreTheInstalledSubstitutesQtPicks) {
+    const auto face = [](const QFont& font) { return QFontInfo(font).family().toStdString(); };
+    EXPECT_EQ(face(platform::kaiFont(12)), face(QFont("楷体_GB2312")));
+    EXPECT_EQ(face(platform::songFont(12)), face(QFont("宋体")));
 }
