@@ -78,9 +78,8 @@ TEST_F(AuxWindowsTest, PortDialogOkOpensTheChosenPortOrSaysWhyNotAndTheDialogIsO
     dialog = PortDialog::open(port);
     choose(dialog, "Option2");
     press(dialog, "OKButton");
-    ASSERT_EQ(messages.messages.size(), 1);
-    EXPECT_EQ(messages.messages[0].title, "系统信息");
-    EXPECT_TRUE(messages.messages[0].informativeText.startsWith("设备 /nonexistent/tty："));
+    messages.expectOne("串行端口 2 已被使用， ", "系统信息", platform::MessageIcon::Exclamation,
+                       "设备 /nonexistent/tty：");
     ASSERT_TRUE(dialog && dialog->isVisible());
     press(dialog, "CancelButton");
     EXPECT_TRUE(dialog.isNull());
@@ -106,8 +105,7 @@ TEST_F(AuxWindowsTest, PortDialogOkOpensTheChosenPortOrSaysWhyNotAndTheDialogIsO
     press(dialog, "OKButton");
     EXPECT_FALSE(dialog.isNull());
     EXPECT_FALSE(port.isOpen());
-    EXPECT_EQ(messages.texts(), (QStringList{"串行端口 2 已被使用， ", "串行端口 1 已被使用 "}));
-    messages.messages.clear();
+    messages.expectOne("串行端口 1 已被使用 ", "系统信息", platform::MessageIcon::Exclamation);
 
     // The dialog is one at a time and does nothing with neither option selected.
     // Opening again brings the same dialog forward as it is, without loading again.
@@ -198,9 +196,7 @@ TEST_F(AuxWindowsTest, SystemInformationStartsAToolFromThePathOrSaysItIsNotAvail
     AboutWindow* about = AboutWindow::open();
     qputenv("PATH", "");
     press(about, "cmdSysInfo");
-    ASSERT_EQ(messages.messages.size(), 1);
-    EXPECT_EQ(messages.messages[0].text, "此时系统信息不可用");
-    EXPECT_EQ(messages.messages[0].title, "KR4720");
+    messages.expectOne("此时系统信息不可用", "KR4720", platform::MessageIcon::None);
     EXPECT_TRUE(about->isVisible());
 
     // The last tool of the list, found on the PATH, is started.
@@ -216,7 +212,7 @@ TEST_F(AuxWindowsTest, SystemInformationStartsAToolFromThePathOrSaysItIsNotAvail
     qputenv("PATH", folder.path().toUtf8());
     press(about, "cmdSysInfo");
     qputenv("PATH", savedPath);
-    EXPECT_EQ(messages.messages.size(), 1);
+    EXPECT_TRUE(messages.messages.isEmpty());
     EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(marker); }, 10000));
 }
 #endif

@@ -204,9 +204,8 @@ TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
     messages.messages.clear();
     answer = folder.file("set.doc");
     window->LoadChannelFile();
-    ASSERT_EQ(messages.messages.size(), 1);
-    EXPECT_EQ(messages.messages[0].text, "数据库操作失败");
-    EXPECT_TRUE(messages.messages[0].informativeText.contains("database is locked"));
+    messages.expectOne("数据库操作失败", "错误警告 ", platform::MessageIcon::Information,
+                       "database is locked");
     window->channelCursor().moveTo(5); // row 1 read as held, not as the cursor had it
     EXPECT_EQ(allRows(), before);
     EXPECT_EQ(storedChannelField(folder.file("tw8810.mdb"), 1, 1).toString(), "145.00000");

@@ -157,9 +157,8 @@ TEST_F(StartWindowTest, StartUpTellsOfAPortOrTraceFileItCannotOpenAndComesUpAllT
     qputenv("KR4720_TRACE", "/nonexistent/trace.txt");
     start(pty1.path());
     qunsetenv("KR4720_TRACE");
-    ASSERT_EQ(messages.messages.size(), 1);
-    EXPECT_EQ(messages.messages[0].text, "无法写入线路记录文件 /nonexistent/trace.txt");
-    EXPECT_FALSE(messages.messages[0].informativeText.isEmpty());
+    messages.expectOne("无法写入线路记录文件 /nonexistent/trace.txt", "错误警告 ",
+                       platform::MessageIcon::Information, "不存在");
     EXPECT_TRUE(window->serialPort().isOpen());
 }
 

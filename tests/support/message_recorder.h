@@ -29,7 +29,8 @@ public:
         EXPECT_EQ(messages[0].text, text);
         EXPECT_EQ(messages[0].title, title);
         EXPECT_EQ(messages[0].icon, icon);
-        EXPECT_TRUE(messages[0].informativeText.contains(informative));
+        EXPECT_TRUE(messages[0].informativeText.contains(informative))
+            << messages[0].informativeText.toStdString();
         messages.clear();
     }
 
