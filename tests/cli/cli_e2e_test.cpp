@@ -104,8 +104,8 @@ TEST_F(CliEndToEnd, EveryFormatReadFromTheRadioVerifiesAgainstItAndConverts) {
     // time, direction, hex and text.
     const CliRun table = cli({"read", "-p", port(r)});
     ASSERT_EQ(table.code, 0);
-    EXPECT_THAT(table.out, HasSubstr("438.5"));
-    EXPECT_THAT(table.out, HasSubstr("静噪级别  3"));
+    EXPECT_THAT(table.out, HasSubstr("\n1       438.5      88.5                438.5      88.5  "));
+    EXPECT_THAT(table.out, HasSubstr("紧急信道  收频率 450  发频率 460  拍频 off\n静噪级别  3"));
     const CliRun json = cli({"read", "-p", port(r), "--json", "-q", "--trace", folder.file("t")});
     ASSERT_EQ(json.code, 0);
     const QJsonArray channels = json.json().value("channels").toArray();
@@ -129,6 +129,8 @@ TEST_F(CliEndToEnd, EveryFormatReadFromTheRadioVerifiesAgainstItAndConverts) {
     EXPECT_EQ(run.code, 1);
     EXPECT_THAT(run.out, testing::AllOf(HasSubstr("信道 1  接收频率  对讲机 438.6  文件 438.5"),
                                         HasSubstr("信道 1  收哑音  对讲机 67  文件 88.5")));
+    const auto verified = cli({"verify", "--json", "-p", port(r), folder.file("radio.csv")}).json();
+    EXPECT_FALSE(verified["ports"][0]["ok"].toBool(true));
 }
 
 // A channel file has no emergency channel, a CSV file neither that nor the
@@ -196,6 +198,9 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"read"}, 2, "read 需要正好一个 -p PORT"},
         {{"frobnicate"}, 2, "未知命令 frobnicate"},
         {{"read", "-p"}, 2, "选项 -p 缺少值"},
+        {{"write", "-p", "x", file("wide.doc", "3," + std::string(135, ',') + "4385,,,,,,,,,")},
+         2,
+         "数据超出范围 ！！（信道 16 接收频率）"},
         {{"read", "--port=" + folder.file("no-such-port")}, 3, "/no-such-port：端口不存在"},
         {{"read", "-o", folder.file("radio.img"), "-p",
           port(radio([](auto& o) { o.closeAfterRecords = 5; }))},
