@@ -267,9 +267,9 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     EXPECT_TRUE(messages.messages.isEmpty()) << messages.texts().join('|').toStdString();
 }
 
-// A reply that cannot be the radio's changes nothing; one that stops early or
-// whose line goes keeps the channels before it and leaves the cursor on the
-// first one missing.
+// A failed read keeps no backup. A reply that cannot be the radio's changes
+// nothing; one that stops early or whose line goes keeps the channels before
+// it and leaves the cursor on the first one missing.
 TEST_F(TransferEndToEnd, AFailedReadKeepsOnlyTheChannelsBeforeTheFailure) {
     const std::tuple<const char*, std::function<void(VirtualRadio::Options&)>, int> cases[] = {
         {"stray C", [](auto& o) { o.strayBeforeReply = "C"; }, 0},
@@ -299,6 +299,7 @@ TEST_F(TransferEndToEnd, AFailedReadKeepsOnlyTheChannelsBeforeTheFailure) {
         combo8()->setEditText("7");
         window->readChannels();
         messages.expectOne("读数错误！！", "错误警告 ", MessageIcon::Information);
+        EXPECT_TRUE(backups("-read.img").isEmpty());
         for (int row = 0; row < 16; ++row) {
             EXPECT_EQ(value(row, 1), row < kept ? demo[row] : "400.00000") << row;
         }
