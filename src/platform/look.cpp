@@ -78,7 +78,7 @@ public:
 // the font list spells it; the family itself when none is installed. A font
 // asked for by an uninstalled name makes Qt sort every installed font for a
 // fallback before it tries the substitutes, for each face and script drawn:
-// a twentieth of the main window's start-up.
+// nearly a tenth of the main window's start-up.
 QString installedFace(const QString& family) {
     QStringList names = QFont::substitutes(family);
     names.prepend(family);

@@ -35,6 +35,8 @@ void installFontSubstitutions();
 // the databases. Qt's font database is thread-safe. The thread is joined when
 // the returned object goes.
 std::jthread readFontListAhead();
+// The Kai and Song faces at a size. Each face is looked up once, on first
+// use, so the substitutions must be installed before.
 QFont kaiFont(double pointSize);
 QFont songFont(double pointSize);
 
