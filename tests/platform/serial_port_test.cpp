@@ -1,9 +1,8 @@
 #include "platform/line_trace.h"
 #include "platform/serial_port.h"
 #include "support/pseudo_terminal.h"
+#include "support/temp_folder.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 
@@ -15,7 +14,7 @@ TEST(SerialPort, TalksOverAPseudoTerminalOneCharacterPerTakeAndReportsAMissingDe
     PseudoTerminal pty;
     qputenv("KR4720_COM1", QByteArray::fromStdString(pty.path()));
     SerialPort port;
-    QTemporaryDir folder;
+    TempFolder folder;
     kr4720::platform::LineTrace trace;
     ASSERT_TRUE(trace.open(folder.filePath("trace.txt")).isEmpty());
     port.setTrace(&trace);
@@ -37,9 +36,7 @@ TEST(SerialPort, TalksOverAPseudoTerminalOneCharacterPerTakeAndReportsAMissingDe
     EXPECT_FALSE(port.waitForInput(std::chrono::milliseconds(30)));
     // The last burst is in the trace once the line is quiet, not only when more comes.
     QTest::qWait(60);
-    QFile traced(folder.filePath("trace.txt"));
-    ASSERT_TRUE(traced.open(QIODevice::ReadOnly));
-    const QByteArray text = traced.readAll();
+    const QByteArray text = folder.read("trace.txt");
     EXPECT_TRUE(text.contains(" -> 41  |A|  [1 more before this one]\n")) << text.toStdString();
     EXPECT_TRUE(text.contains(" <- 43 7e  |C~|\n"));
 
