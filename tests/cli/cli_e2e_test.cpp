@@ -163,6 +163,7 @@ TEST_F(CliEndToEnd, AWriteTakesWhatTheFileAndOptionsHoldAndKeepsTheRestOfTheRadi
         VirtualRadio& r = radio();
         const CliRun run = cli(QStringList{"write", "-p", port(r)} + c.arguments);
         ASSERT_EQ(run.code, 0) << run.err;
+        EXPECT_THAT(run.err, HasSubstr(": 正在写入\n")); // a plain line, not a bar, on a pipe
         EXPECT_EQ(r.memory()[0].substr(4, 8), c.receive1);
         EXPECT_EQ(r.memory()[16], c.emergency);
         const QStringList kept =
