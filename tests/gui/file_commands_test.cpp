@@ -128,19 +128,21 @@ TEST_F(FileCommands, ExportThenImportGivesBackTheChannelsAndLeavesTheRestAlone) 
 }
 
 TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
-    window->LoadChannelFile();
-    window->SaveChannelFile();
-    importCsv();
-    exportCsv();
-    EXPECT_TRUE(messages.messages.isEmpty());
-    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 2); // the two databases only
-
     setRow(0, {"400.00000", "", "", "400.00000", "", "", "add", "off", "off"});
     answer = folder.file("set.doc");
     window->SaveChannelFile();
     setRow(0, {"145.00000", "67.0", "", "145.00000", "", "", "del", "2", "on"});
     setRow(3, {"438.50000", "88.5", "", "438.50000", "88.5", "", "add", "off", "off"});
     const auto before = allRows();
+
+    // Cancelled, also where the dialog still holds the file chosen before.
+    answer.reset();
+    window->LoadChannelFile();
+    window->SaveChannelFile();
+    importCsv();
+    exportCsv();
+    EXPECT_TRUE(messages.messages.isEmpty());
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 3); // the databases and set.doc
 
     folder.write("bad.csv", "Location,Name\r\n1,x\r\n");
     folder.write("short.doc", " 5,146.12500,67.0,,146.12500,67.0,,add,1,off,\n145.5,,023,");
