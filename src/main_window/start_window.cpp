@@ -494,8 +494,7 @@ bool StartWindow::chooseChannelFile(bool save) {
         return false;
     }
     commonDialog1_.setFilter(kChannelFileFilter);
-    const bool chosen = save ? commonDialog1_.ShowSave(this) : commonDialog1_.ShowOpen(this);
-    return chosen && !commonDialog1_.fileName().isEmpty();
+    return save ? commonDialog1_.ShowSave(this) : commonDialog1_.ShowOpen(this);
 }
 
 void StartWindow::SaveChannelFile() {
@@ -562,8 +561,7 @@ void StartWindow::LoadChannelFile() {
 
 bool StartWindow::chooseCsvFile(bool save) {
     csvDialog_.setFilter(QStringLiteral("CSV|*.csv"));
-    const bool chosen = save ? csvDialog_.ShowSave(this) : csvDialog_.ShowOpen(this);
-    return chosen && !csvDialog_.fileName().isEmpty();
+    return save ? csvDialog_.ShowSave(this) : csvDialog_.ShowOpen(this);
 }
 
 // Replaces the 16 channels with the rows of a CHIRP CSV file, or changes

