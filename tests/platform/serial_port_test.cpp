@@ -16,7 +16,7 @@ TEST(SerialPort, TalksOverAPseudoTerminalOneCharacterPerTakeAndReportsAMissingDe
     SerialPort port;
     TempFolder folder;
     kr4720::platform::LineTrace trace;
-    ASSERT_TRUE(trace.open(folder.filePath("trace.txt")).isEmpty());
+    ASSERT_TRUE(trace.open(folder.file("trace.txt")).isEmpty());
     port.setTrace(&trace);
     ASSERT_TRUE(port.open()) << port.errorText().toStdString();
     EXPECT_FALSE(port.setPortNumber(2));
