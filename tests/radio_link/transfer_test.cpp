@@ -362,7 +362,7 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
         {"non-hex channel 3", nonHex, ReadTimeout, 2},
         {"line lost", reply.substr(0, 32 * 6), LineLost, 5},
         {"stray C before", "C" + reply, BadReply, 0},
-        {"stray 0 before", "0" + reply, BadReply, 0},
+        {"lower-case digit first", "a" + reply.substr(1), BadReply, 0},
         {"character after", reply + "0", BadReply, 0},
         {"NUL bytes", std::string(reply.size(), '\0'), BadReply, 0},
         {"0xFF bytes", std::string(reply.size(), '\xFF'), BadReply, 0},
