@@ -105,6 +105,13 @@ LoadedFile loadFile(const QString& path, FileFormat format, const DcsCodes& code
     return loaded;
 }
 
+QString unencodableText(const radio_link::RadioImageEncoding& encoding) {
+    return QStringLiteral("数据超出范围 ！！（%1 %2）")
+        .arg(encoding.channel > kChannelCount ? QStringLiteral("紧急信道")
+                                              : QStringLiteral("信道 %1").arg(encoding.channel),
+             fromStd(encoding.field));
+}
+
 QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
                  const DcsCodes& codes, const radio_link::RadioImage* received) {
     std::string text;
@@ -116,10 +123,7 @@ QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
             const radio_link::RadioImageEncoding encoding =
                 radio_link::EncodeRadioImage(set, codes);
             if (!encoding.ok()) {
-                return QStringLiteral("数据超出范围 ！！（%1 %2）")
-                    .arg(encoding.channel > kChannelCount ? QStringLiteral("紧急信道")
-                                                          : QString::number(encoding.channel),
-                         fromStd(encoding.field));
+                return unencodableText(encoding);
             }
             text = radio_link::RadioImageText(*encoding.image);
         }

@@ -33,6 +33,10 @@ struct LoadedFile {
 
 LoadedFile loadFile(const QString& path, FileFormat format, const DcsCodes& codes);
 
+// Why a set cannot become radio records: the channel (or the emergency
+// channel) and the column that holds a value the radio cannot carry.
+QString unencodableText(const radio_link::RadioImageEncoding& encoding);
+
 // Writes the set (or, for an image, exactly the records a read received when
 // `received` is given) atomically. Returns a Chinese reason on failure.
 QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,

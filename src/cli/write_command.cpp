@@ -1,18 +1,6 @@
 #include "cli/commands.h"
 
-#include "channel_data/channel_layout.h"
-
 namespace kr4720::cli {
-namespace {
-
-QString unencodable(const radio_link::RadioImageEncoding& encoding) {
-    return QStringLiteral("数据超出范围 ！！（%1 %2）")
-        .arg(encoding.channel > kChannelCount ? QStringLiteral("紧急信道")
-                                              : QStringLiteral("信道 %1").arg(encoding.channel),
-             QString::fromStdString(encoding.field));
-}
-
-} // namespace
 
 int runWrite(const Options& options, const Console& console, platform::LineTrace* trace) {
     if (options.files.size() != 1) {
@@ -55,7 +43,7 @@ int runWrite(const Options& options, const Console& console, platform::LineTrace
         const auto encoding = radio_link::EncodeRadioImage(merge(probe), codes);
         if (!encoding.ok()) {
             console.failure(QStringLiteral("无法写入文件 %1：").arg(options.files[0]) +
-                            unencodable(encoding));
+                            unencodableText(encoding));
             return kBadUsage;
         }
     }
