@@ -124,13 +124,15 @@ TEST_F(CliEndToEnd, EveryFormatReadFromTheRadioVerifiesAgainstItAndConverts) {
     // Once the radio differs, verify lists the field.
     auto memory = r.memory();
     memory[0].replace(4, 12, "005035397006"); // channel 1 receives 438.6 MHz with 67.0 Hz
+    memory[16][3] = '5';                      // and the squelch level is 5
     r.setMemory(memory);
     const CliRun run = cli({"verify", "-p", port(r), folder.file("radio.csv")});
     EXPECT_EQ(run.code, 1);
     EXPECT_THAT(run.out, testing::AllOf(HasSubstr("信道 1  接收频率  对讲机 438.6  文件 438.5"),
                                         HasSubstr("信道 1  收哑音  对讲机 67  文件 88.5")));
-    const auto verified = cli({"verify", "--json", "-p", port(r), folder.file("radio.csv")}).json();
+    const auto verified = cli({"verify", "--json", "-p", port(r), folder.file("radio.img")}).json();
     EXPECT_FALSE(verified["ports"][0]["ok"].toBool(true));
+    EXPECT_EQ(verified["ports"][0]["differences"][2]["channel"].toInt(), 17);
 }
 
 // A channel file has no emergency channel, a CSV file neither that nor the
@@ -184,6 +186,12 @@ TEST_F(CliEndToEnd, AWriteTakesWhatTheFileAndOptionsHoldAndKeepsTheRestOfTheRadi
     EXPECT_EQ(r.memory(), image);
     EXPECT_EQ(r.readsAnswered(), 0);
     EXPECT_EQ(backups().size(), 3);
+
+    // Where no backup can be kept, nothing is written.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(folder.file("plan.csv"))); // a file
+    const CliRun refused = cli({"write", "-p", port(r), folder.file("plan.csv")});
+    EXPECT_THAT(refused.out, testing::EndsWith("，没有写入\n"));
+    EXPECT_EQ(r.counters().writesStarted, 1);
 }
 
 // Status 0 with help or the version on standard output; 1 for a transfer that
