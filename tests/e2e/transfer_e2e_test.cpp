@@ -76,10 +76,10 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     EXPECT_FALSE(window->timer3().isActive());
 
     // A value the radio cannot take is named on the second line, and nothing is sent.
-    setRow(4, {"145.50000", "", "", "145.50000", "67.05"});
+    setRow(15, {"145.50000", "", "", "145.50000", "67.05"});
     window->writeChannels();
     messages.expectOne("数据超出范围 ！！", "错误警告 ", MessageIcon::Information,
-                       "信道 5：发哑音 67.05");
+                       "信道 16：发哑音 67.05");
 
     setRow(0, {"435.00000", "", "", "435.00000", "67.0", "", "add", "off", "off"});
     setRow(2, {"146.12500", "", "023", "146.72500", "", "754", "del", "1", "on"});
