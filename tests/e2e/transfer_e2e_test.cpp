@@ -2,6 +2,7 @@
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
+#include "radio_link/radio_image.h"
 #include "support/sqlite_peek.h"
 #include "support/window_fixture.h"
 #include "virtual_radio/virtual_radio.h"
@@ -117,7 +118,8 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     EXPECT_EQ(value(0, 0), "1");
 
     // Written out by hand from the record rules.
-    std::vector<std::string> expected(17, std::string(32, '0'));
+    radio_link::RadioImage expected;
+    expected.fill(std::string(32, '0'));
     expected[0] = "01000050993800000000000050437006";
     // 146.125 - 45.05 = 101.075 -> 10107500 -> 00751010; code 023 -> 0155;
     // del + on -> 3; BCL 1; 146.725 -> 14672500 -> 00256714; code 754 -> 5355.
@@ -128,10 +130,7 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     expected[15] = "10002556293903250200250680430010";
     // Squelch 5; 450 - 45.05 = 404.95 -> 00504940; beat 1; 460.5 -> 00000546.
     expected[16] = "00050050494000001000000005460000";
-    std::string records;
-    for (const auto& record : expected) {
-        records += record + '\n';
-    }
+    const std::string records = radio_link::RadioImageText(expected);
     std::string line = "A" + records;
     std::erase(line, '\n');
     EXPECT_EQ(radio->receivedBytes().substr(0, line.size()), line);

