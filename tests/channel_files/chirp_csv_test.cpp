@@ -176,7 +176,8 @@ TEST(ChirpCsv, ReportsTakenSkippedAndLeftOver) {
 }
 
 // A byte-order mark, quoted header names, LF and CRLF, quoted values with
-// commas, doubled quotes and a line break, blank lines and "#" lines.
+// commas, doubled quotes and a line break, blanks and tabs around a value,
+// blank lines and "#" lines.
 TEST(ChirpCsv, AcceptsTheSpellingsOfOtherWriters) {
     const ChirpCsvImport imported = parse(dataFile("other_spellings.csv"));
     ASSERT_TRUE(imported.ok()) << imported.errorText();
