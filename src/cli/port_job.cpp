@@ -3,6 +3,7 @@
 #include "channel_data/channel_layout.h"
 #include "channel_data/tone_tables.h"
 #include "platform/backups.h"
+#include "platform/port_names.h"
 #include "platform/serial_port.h"
 #include "platform/window_timer.h"
 #include "radio_link/handshake.h"
@@ -149,18 +150,21 @@ private:
         if (port_.open()) {
             return true;
         }
-        // The device, the system's reason and, for a refused permission, the
-        // group to join.
+        // The device, the system's reason and that another program holds it,
+        // or for a refused permission the group to join.
         const QString reason = port_.openFailureDetail();
         switch (port_.error()) {
-        case QSerialPort::PermissionError:
-            fail(kPortUnavailable,
-                 QStringLiteral("无法打开串行端口 %1：没有使用权限").arg(task_.device), reason);
-            break;
         case QSerialPort::DeviceNotFoundError:
             fail(kPortUnavailable,
                  QStringLiteral("无法打开串行端口 %1：端口不存在").arg(task_.device), reason);
             break;
+        case QSerialPort::PermissionError:
+            if (!platform::heldByAnotherProgram(port_.deviceName(), port_.error())) {
+                fail(kPortUnavailable,
+                     QStringLiteral("无法打开串行端口 %1：没有使用权限").arg(task_.device), reason);
+                break;
+            }
+            [[fallthrough]];
         default:
             fail(
                 kPortUnavailable,

@@ -10,6 +10,7 @@
 #ifndef Q_OS_WIN
 #include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace kr4720::platform {
@@ -48,6 +49,15 @@ bool naturalLess(const QString& a, const QString& b) {
     }
     return a.size() - i < b.size() - j;
 }
+
+#ifndef Q_OS_WIN
+// The file Qt opens for a port name: a path as it stands, a bare name in /dev.
+QByteArray devicePath(const QString& device) {
+    const bool path = device.startsWith('/') || device.startsWith(QLatin1String("./")) ||
+                      device.startsWith(QLatin1String("../"));
+    return QFile::encodeName(path ? device : QStringLiteral("/dev/") + device);
+}
+#endif
 
 } // namespace
 
@@ -115,13 +125,26 @@ QString portDeviceName(int portNumber) {
 #endif
 }
 
+bool heldByAnotherProgram(const QString& device, QSerialPort::SerialPortError error) {
+#ifdef Q_OS_WIN
+    Q_UNUSED(device);
+    return error == QSerialPort::PermissionError;
+#else
+    return error == QSerialPort::PermissionError &&
+           ::access(devicePath(device).constData(), R_OK | W_OK) == 0;
+#endif
+}
+
 QString portOpenFailureDetail(const QString& device, QSerialPort::SerialPortError error,
                               const QString& reason) {
     QString detail = QStringLiteral("设备 %1：%2").arg(device, reason);
+    if (heldByAnotherProgram(device, error)) {
+        return detail + QStringLiteral("\n这个设备正被其它程序使用，请先关闭那个程序");
+    }
 #ifndef Q_OS_WIN
     struct stat status {};
     if (error == QSerialPort::PermissionError &&
-        ::stat(QFile::encodeName(device).constData(), &status) == 0) {
+        ::stat(devicePath(device).constData(), &status) == 0) {
         if (const group* owner = ::getgrgid(status.st_gid)) {
             const QString name = QString::fromLocal8Bit(owner->gr_name);
             detail += QStringLiteral("\n当前用户不能使用这个设备，请把自己加入 %1 组后重新登录："
@@ -129,8 +152,6 @@ QString portOpenFailureDetail(const QString& device, QSerialPort::SerialPortErro
                           .arg(name);
         }
     }
-#else
-    Q_UNUSED(error);
 #endif
     return detail;
 }

@@ -32,8 +32,13 @@ QString portDeviceName(int portNumber, const QList<PortEntry>& ports);
 // cable plugged in after start-up is found.
 QString portDeviceName(int portNumber);
 
+// Qt reports a device held by another program (its lock, or exclusive use)
+// as a permission error too: one the user may read and write is held.
+bool heldByAnotherProgram(const QString& device, QSerialPort::SerialPortError error);
+
 // The second line of a "cannot open" message: the device, the library's
-// reason and, when the user may not use the device, the group to join.
+// reason and then that another program holds it or, when the user may not
+// use the device, the group to join.
 QString portOpenFailureDetail(const QString& device, QSerialPort::SerialPortError error,
                               const QString& reason);
 

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSerialPort>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -200,6 +201,8 @@ TEST_F(CliEndToEnd, AWriteTakesWhatTheFileAndOptionsHoldAndKeepsTheRestOfTheRadi
 // cannot be read, 3 for a port that cannot be opened, with the reason on
 // standard error.
 TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
+    QSerialPort held(port(radio())); // as the window holds its port
+    ASSERT_TRUE(held.open(QIODevice::ReadWrite));
     std::vector<std::tuple<QStringList, int, std::string>> cases = {
         {{"show", file("short.img", std::string(32, '0') + "\n")}, 2, "short.img"},
         {{"show", file("short.doc", "3,1,")}, 2, "short.doc"},
@@ -212,6 +215,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
          2,
          "数据超出范围 ！！（信道 16 接收频率）"},
         {{"read", "--port=" + folder.file("no-such-port")}, 3, "/no-such-port：端口不存在"},
+        {{"read", "-p", held.portName()}, 3, "已被其它程序使用或无法打开"},
         {{"read", "-o" + folder.file("radio.img"),
           "-p" + port(radio([](auto& o) { o.closeAfterRecords = 5; }))},
          1,

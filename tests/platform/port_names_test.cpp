@@ -2,11 +2,11 @@
 #include "support/temp_folder.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
-#include <grp.h>
-#include <sys/stat.h>
+#include <unistd.h>
 
 using kr4720::platform::portDeviceName;
 using kr4720::platform::PortEntry;
@@ -49,18 +49,23 @@ TEST(PortNames, TheByPathFolderGivesEachDeviceItsSocketName) {
         (QHash<QString, QString>{{folder.file("ttyFAKE0"), "pci-0000:00:14.0-usb-0:3:1.0-port0"}}));
 }
 
-TEST(PortNames, AFailedOpenNamesTheDeviceTheReasonAndForPermissionTheGroup) {
+TEST(PortNames, AFailedOpenSaysWhetherAnotherProgramHoldsTheDeviceOrWhichGroupToJoin) {
     TempFolder folder;
     folder.write("ttyUSB0", "");
     const QString device = folder.file("ttyUSB0");
-    struct stat status {};
-    ASSERT_EQ(::stat(QFile::encodeName(device).constData(), &status), 0);
-    const QString group = QString::fromLocal8Bit(::getgrgid(status.st_gid)->gr_name);
+    const QString group = QFileInfo(device).group();
 
     EXPECT_EQ(portOpenFailureDetail(device, QSerialPort::DeviceNotFoundError,
                                     "No such file or directory"),
               "设备 " + device + "：No such file or directory");
+    // A device the user may open is held by another program; root may open any.
     EXPECT_EQ(portOpenFailureDetail(device, QSerialPort::PermissionError, "Permission denied"),
-              "设备 " + device + "：Permission denied\n当前用户不能使用这个设备，请把自己加入 " +
-                  group + " 组后重新登录：sudo usermod -aG " + group + " $USER");
+              "设备 " + device + "：Permission denied\n这个设备正被其它程序使用，请先关闭那个程序");
+    QFile::setPermissions(device, {});
+    if (::geteuid() != 0) {
+        EXPECT_EQ(portOpenFailureDetail(device, QSerialPort::PermissionError, "Permission denied"),
+                  "设备 " + device +
+                      "：Permission denied\n当前用户不能使用这个设备，请把自己加入 " + group +
+                      " 组后重新登录：sudo usermod -aG " + group + " $USER");
+    }
 }
