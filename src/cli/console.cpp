@@ -29,7 +29,8 @@ void Console::failure(const QString& text, const QString& detail) const {
     failures_ << (detail.isEmpty() ? text : text + QLatin1Char('\n') + detail);
     raw(QStringLiteral("kr4720-cli: ") + text + QLatin1Char('\n'));
     if (!detail.isEmpty()) {
-        raw(QStringLiteral("  ") + detail + QLatin1Char('\n'));
+        raw(QStringLiteral("  ") + QString(detail).replace('\n', QStringLiteral("\n  ")) +
+            QLatin1Char('\n'));
     }
 }
 
