@@ -7,6 +7,8 @@
 #include <QJsonArray>
 #include <QSerialPortInfo>
 
+#include <algorithm>
+
 namespace kr4720::cli {
 namespace {
 
@@ -37,6 +39,19 @@ QString labelOf(const QString& device) {
     return label.isEmpty() ? QStringLiteral("port") : label;
 }
 
+// Adds a port unless its device is already there under this or another name
+// (a link such as /dev/serial/by-id/...): one radio written by two jobs at
+// once would get both jobs' records mixed.
+void addPort(std::vector<PortName>& ports, const PortName& port) {
+    const QString real = QFileInfo(port.device).canonicalFilePath();
+    if (std::none_of(ports.begin(), ports.end(), [&](const PortName& p) {
+            return p.device == port.device ||
+                   (!real.isEmpty() && QFileInfo(p.device).canonicalFilePath() == real);
+        })) {
+        ports.push_back(port);
+    }
+}
+
 } // namespace
 
 PortName resolvePort(const QString& text) {
@@ -55,23 +70,13 @@ PortName resolvePort(const QString& text) {
 
 std::vector<PortName> candidatePorts() {
     std::vector<PortName> ports;
-    const auto add = [&](const QString& device) {
-        for (const PortName& port : ports) {
-            if (QFileInfo(port.device).canonicalFilePath() ==
-                    QFileInfo(device).canonicalFilePath() ||
-                port.device == device) {
-                return;
-            }
-        }
-        ports.push_back({device, labelOf(device)});
-    };
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        add(info.systemLocation());
+        addPort(ports, {info.systemLocation(), labelOf(info.systemLocation())});
     }
     for (int number = 1; number <= 2; ++number) {
         const QString device = platform::portDeviceName(number);
         if (QFileInfo::exists(device)) {
-            add(device);
+            addPort(ports, {device, labelOf(device)});
         }
     }
     return ports;
@@ -116,20 +121,14 @@ std::vector<PortName> resolvePorts(const QStringList& given, const Console& cons
                 console.failure(QStringLiteral("没有找到应答的对讲机"),
                                 QStringLiteral("检查写频线和对讲机电源，或用 -p 指定端口"));
             }
-            ports.insert(ports.end(), found.begin(), found.end());
+            for (const PortName& port : found) {
+                addPort(ports, port);
+            }
         } else {
-            ports.push_back(resolvePort(text));
+            addPort(ports, resolvePort(text));
         }
     }
-    // The same device named twice would be opened twice.
-    std::vector<PortName> unique;
-    for (const PortName& port : ports) {
-        if (std::none_of(unique.begin(), unique.end(),
-                         [&](const PortName& p) { return p.device == port.device; })) {
-            unique.push_back(port);
-        }
-    }
-    return unique;
+    return ports;
 }
 
 int runPorts(const Options&, const Console& console) {
@@ -177,10 +176,11 @@ int runDetect(const Options& options, const Console& console, platform::LineTrac
     if (named) {
         for (const QString& text : options.ports) {
             if (text.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0) {
-                const auto all = candidatePorts();
-                ports.insert(ports.end(), all.begin(), all.end());
+                for (const PortName& port : candidatePorts()) {
+                    addPort(ports, port);
+                }
             } else {
-                ports.push_back(resolvePort(text));
+                addPort(ports, resolvePort(text));
             }
         }
     } else {

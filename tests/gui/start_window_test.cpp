@@ -28,8 +28,7 @@ protected:
 // One window from start-up to close: what it shows, how the grid follows the
 // cursor, the windows its commands open and what closing ends and stores.
 TEST_F(StartWindowTest, OneSessionFromStartUpToClose) {
-    const QString oldBackup =
-        platform::saveBackup("read", "old", QDateTime(QDate(2020, 1, 1), QTime(0, 0))).path;
+    const auto oldBackup = platform::saveBackup("read", "old", QDate(2020, 1, 1).startOfDay()).path;
     ASSERT_TRUE(QFile::exists(oldBackup));
     start(pty1.path(), QDate(2027, 1, 6));
     {
