@@ -157,13 +157,13 @@ int runConvert(const Options& options, const Console& console) {
         console.document(setJson(loaded->set));
         return kOk;
     }
-    warnWhatIsLost(*target, hasSquelch, hasEmergency, console);
     DcsCodes codes;
     codes.fill();
     if (const QString error = saveFile(out, *target, loaded->set, codes); !error.isEmpty()) {
         console.failure(error);
         return kBadUsage;
     }
+    warnWhatIsLost(*target, hasSquelch, hasEmergency, console);
     console.document(QJsonObject{{QStringLiteral("input"), options.files[0]},
                                  {QStringLiteral("output"), out},
                                  {QStringLiteral("format"), formatName(*target)}});

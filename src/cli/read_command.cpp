@@ -41,7 +41,6 @@ int runRead(const Options& options, const Console& console, platform::LineTrace*
         console.document(setJson(result.radioSet));
         return kOk;
     }
-    warnWhatIsLost(*target, true, true, console);
     DcsCodes codes;
     codes.fill();
     const QString error =
@@ -50,6 +49,7 @@ int runRead(const Options& options, const Console& console, platform::LineTrace*
         console.failure(error);
         return kBadUsage;
     }
+    warnWhatIsLost(*target, true, true, console);
     console.note(QStringLiteral("已读出 %1，保存到 %2").arg(task.label, out));
     QJsonObject document = setJson(result.radioSet);
     document.insert(QStringLiteral("port"), task.label);
