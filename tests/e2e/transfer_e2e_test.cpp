@@ -314,8 +314,7 @@ TEST_F(TransferEndToEnd, PollsNobodyAnswersAreFoldedIntoALineASecond) {
     startRadio([](auto& options) { options.noAnswer = true; });
     pumpUntil([&] { return radio->counters().bytesReceived >= 15; });
     window.reset(); // the trace is complete once the window is gone
-    const QStringList lines =
-        QString::fromUtf8(folder.read("trace.txt")).split('\n', Qt::SkipEmptyParts);
+    const auto lines = QString::fromUtf8(folder.read("trace.txt")).split('\n', Qt::SkipEmptyParts);
     // 15 polls in about 1.5 s: the first, one a second later counting those
     // between, and the count of the last ones when the trace ends.
     EXPECT_LE(lines.size(), 3) << lines.join("\n").toStdString();
