@@ -29,8 +29,7 @@ void Console::failure(const QString& text, const QString& detail) const {
     failures_ << (detail.isEmpty() ? text : text + QLatin1Char('\n') + detail);
     raw(QStringLiteral("kr4720-cli: ") + text + QLatin1Char('\n'));
     if (!detail.isEmpty()) {
-        raw(QStringLiteral("  ") + QString(detail).replace('\n', QStringLiteral("\n  ")) +
-            QLatin1Char('\n'));
+        raw(QStringLiteral("  ") + indentedLines(detail, 2) + QLatin1Char('\n'));
     }
 }
 
@@ -54,6 +53,10 @@ void Console::finish(int exitCode) const {
 void Console::raw(const QString& text) const {
     std::fputs(text.toUtf8().constData(), stderr);
     std::fflush(stderr);
+}
+
+QString indentedLines(const QString& text, int depth) {
+    return QString(text).replace('\n', QLatin1Char('\n') + QString(depth, QLatin1Char(' ')));
 }
 
 } // namespace kr4720::cli

@@ -40,4 +40,8 @@ private:
     mutable QStringList failures_;
 };
 
+// A detail under its headline: every line after the first starts with
+// `depth` blanks, as deep as the first one's text.
+QString indentedLines(const QString& text, int depth);
+
 } // namespace kr4720::cli

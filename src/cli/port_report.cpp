@@ -37,8 +37,8 @@ void reportPorts(const std::vector<PortTask>& tasks, const std::vector<PortResul
         } else {
             console.result(QStringLiteral("%1  失败：%2").arg(label, result.message));
             if (!result.detail.isEmpty() && !console.json()) {
-                console.raw(QStringLiteral("  %1: %2\n")
-                                .arg(label, QString(result.detail).replace('\n', "\n    ")));
+                console.raw(
+                    QStringLiteral("  %1: %2\n").arg(label, indentedLines(result.detail, 4)));
             }
         }
         QJsonObject entry{{QStringLiteral("port"), label},

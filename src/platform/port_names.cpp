@@ -8,8 +8,6 @@
 #include <algorithm>
 
 #ifndef Q_OS_WIN
-#include <grp.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -52,10 +50,10 @@ bool naturalLess(const QString& a, const QString& b) {
 
 #ifndef Q_OS_WIN
 // The file Qt opens for a port name: a path as it stands, a bare name in /dev.
-QByteArray devicePath(const QString& device) {
+QString devicePath(const QString& device) {
     const bool path = device.startsWith('/') || device.startsWith(QLatin1String("./")) ||
                       device.startsWith(QLatin1String("../"));
-    return QFile::encodeName(path ? device : QStringLiteral("/dev/") + device);
+    return path ? device : QStringLiteral("/dev/") + device;
 }
 #endif
 
@@ -131,7 +129,7 @@ bool heldByAnotherProgram(const QString& device, QSerialPort::SerialPortError er
     return error == QSerialPort::PermissionError;
 #else
     return error == QSerialPort::PermissionError &&
-           ::access(devicePath(device).constData(), R_OK | W_OK) == 0;
+           ::access(QFile::encodeName(devicePath(device)).constData(), R_OK | W_OK) == 0;
 #endif
 }
 
@@ -142,15 +140,14 @@ QString portOpenFailureDetail(const QString& device, QSerialPort::SerialPortErro
         return detail + QStringLiteral("\n这个设备正被其它程序使用，请先关闭那个程序");
     }
 #ifndef Q_OS_WIN
-    struct stat status {};
-    if (error == QSerialPort::PermissionError &&
-        ::stat(devicePath(device).constData(), &status) == 0) {
-        if (const group* owner = ::getgrgid(status.st_gid)) {
-            const QString name = QString::fromLocal8Bit(owner->gr_name);
-            detail += QStringLiteral("\n当前用户不能使用这个设备，请把自己加入 %1 组后重新登录："
-                                     "sudo usermod -aG %1 $USER")
-                          .arg(name);
-        }
+    if (error != QSerialPort::PermissionError) {
+        return detail;
+    }
+    // Empty when the device or its group cannot be looked up.
+    if (const QString group = QFileInfo(devicePath(device)).group(); !group.isEmpty()) {
+        detail += QStringLiteral("\n当前用户不能使用这个设备，请把自己加入 %1 组后重新登录："
+                                 "sudo usermod -aG %1 $USER")
+                      .arg(group);
     }
 #endif
     return detail;
