@@ -1,8 +1,11 @@
 #include "cli/fleet.h"
 
+#include "cli/stop_signals.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 
 #include <memory>
 
@@ -25,6 +28,8 @@ QString phaseText(Phase phase) {
         return QStringLiteral("完成");
     case Phase::Failed:
         return QStringLiteral("失败");
+    case Phase::Stopped:
+        return QStringLiteral("已停止");
     }
     return {};
 }
@@ -40,7 +45,7 @@ public:
             width_ = std::max(width_, static_cast<int>(tasks[i].label.size()));
         }
         if (console_.errorIsTerminal() && !console_.quiet()) {
-            draw(false);
+            draw();
         }
     }
 
@@ -48,16 +53,31 @@ public:
         Line& line = lines_[port];
         const bool newPhase = line.phase != phase;
         line.phase = phase;
-        if (phase != Phase::Failed) {
-            line.percent = percent; // a failed port keeps the bar where it stopped
+        const bool ended =
+            phase == Phase::Done || phase == Phase::Failed || phase == Phase::Stopped;
+        if (!ended || phase == Phase::Done) {
+            line.percent = percent; // a port that failed or stopped keeps its bar where it was
         }
         if (console_.quiet()) {
             return;
         }
         if (console_.errorIsTerminal()) {
-            draw(true);
-        } else if (newPhase && phase != Phase::Done && phase != Phase::Failed) {
+            draw();
+        } else if (newPhase && !ended) {
             console_.raw(line.label + QStringLiteral(": ") + phaseText(phase) + QLatin1Char('\n'));
+        }
+    }
+
+    // Under the bars on a terminal, otherwise a line of its own.
+    void stopping() {
+        footer_ = QStringLiteral("正在停止...（已开始写入的对讲机会先写完，以免信道不完整）");
+        if (console_.quiet()) {
+            return;
+        }
+        if (console_.errorIsTerminal()) {
+            draw();
+        } else {
+            console_.raw(footer_ + QLatin1Char('\n'));
         }
     }
 
@@ -68,10 +88,10 @@ private:
         int percent = 0;
     };
 
-    void draw(bool again) {
+    void draw() {
         QString text;
-        if (again) {
-            text += QStringLiteral("\x1b[%1A").arg(lines_.size());
+        if (drawn_ > 0) {
+            text += QStringLiteral("\x1b[%1A").arg(drawn_);
         }
         for (const Line& line : lines_) {
             const int filled = line.percent * 30 / 100;
@@ -81,20 +101,35 @@ private:
                     QStringLiteral("] %1% ").arg(line.percent, 3) + phaseText(line.phase) +
                     QLatin1Char('\n');
         }
+        if (!footer_.isEmpty()) {
+            text += QStringLiteral("\r\x1b[K") + footer_ + QLatin1Char('\n');
+        }
+        drawn_ = static_cast<int>(lines_.size()) + (footer_.isEmpty() ? 0 : 1);
         console_.raw(text);
     }
 
     const Console& console_;
     std::vector<Line> lines_;
     int width_ = 0;
+    int drawn_ = 0; // lines on the terminal, redrawn in place
+    QString footer_;
 };
 
 } // namespace
 
 std::vector<PortResult> runFleet(const std::vector<PortTask>& tasks, const Console& console) {
+    catchStopSignals();
     std::vector<PortResult> results(tasks.size());
     ProgressBoard board(tasks, console);
     QEventLoop loop;
+    QTimer stopWatch;
+    QObject::connect(&stopWatch, &QTimer::timeout, &loop, [&] {
+        if (stopSignal() != 0) {
+            stopWatch.stop();
+            board.stopping();
+        }
+    });
+    stopWatch.start(100);
     std::size_t running = tasks.size();
     std::vector<std::unique_ptr<QThread>> threads;
     for (std::size_t i = 0; i < tasks.size(); ++i) {

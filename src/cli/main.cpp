@@ -5,6 +5,7 @@
 #include "cli/console.h"
 #include "cli/options.h"
 #include "cli/ports.h"
+#include "cli/stop_signals.h"
 #include "platform/line_trace.h"
 
 #include <QCoreApplication>
@@ -40,7 +41,8 @@ const char* const kProgramHelp =
     "  --version      显示版本\n"
     "\n"
     "退出状态：0 成功；1 对讲机没有应答、传送失败或核对有差异；\n"
-    "          2 用法错误或文件无法读取；3 串行端口无法打开。\n";
+    "          2 用法错误或文件无法读取；3 串行端口无法打开；\n"
+    "          130 按 Ctrl+C 停止（正在写入的对讲机先写完，其它的不写入）。\n";
 
 const QMap<QString, const char*>& commandHelp() {
     static const QMap<QString, const char*> help{
@@ -173,7 +175,10 @@ int main(int argc, char* argv[]) {
         tracePointer = &trace;
     }
 
-    const int code = runCommand(options, console, tracePointer);
+    int code = runCommand(options, console, tracePointer);
+    if (const int signal = stopSignal(); signal != 0) {
+        code = kStopped + signal;
+    }
     console.finish(code);
     return code;
 }

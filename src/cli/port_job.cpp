@@ -2,6 +2,7 @@
 
 #include "channel_data/channel_layout.h"
 #include "channel_data/tone_tables.h"
+#include "cli/stop_signals.h"
 #include "platform/backups.h"
 #include "platform/port_names.h"
 #include "platform/serial_port.h"
@@ -107,20 +108,17 @@ public:
 
     PortResult run() {
         report(Phase::Opening, 0);
-        if (!open()) {
-            report(Phase::Failed, 0);
+        if (stopHere() || !open()) {
+            report(result_.code >= kStopped ? Phase::Stopped : Phase::Failed, 0);
             return result_;
         }
         switch (task_.kind) {
         case PortTask::Kind::Detect:
-            result_.answered = waitUntilReady(1000ms);
-            if (!result_.answered) {
-                fail(kFailed, QStringLiteral("对讲机没有应答"));
-            }
+            result_.answered = waitUntilReady(1000ms, QStringLiteral("对讲机没有应答"));
             break;
         case PortTask::Kind::Read:
         case PortTask::Kind::Verify:
-            if (read(Phase::Reading) && task_.kind == PortTask::Kind::Verify) {
+            if (read(Phase::Reading) && !stopHere() && task_.kind == PortTask::Kind::Verify) {
                 compare();
             }
             break;
@@ -129,7 +127,10 @@ public:
             break;
         }
         port_.close();
-        report(result_.code == kOk ? Phase::Done : Phase::Failed, 100);
+        report(result_.code == kOk        ? Phase::Done
+               : result_.code >= kStopped ? Phase::Stopped
+                                          : Phase::Failed,
+               100);
         return result_;
     }
 
@@ -144,6 +145,23 @@ private:
         result_.code = code;
         result_.message = message;
         result_.detail = detail;
+    }
+
+    // Once the program has been asked to stop, the port ends at the next
+    // point where the radio holds a whole set: before "A" or after the last record.
+    bool stopHere() {
+        const int signal = stopSignal();
+        if (signal == 0) {
+            return false;
+        }
+        if (result_.written) {
+            fail(kStopped + signal, QStringLiteral("已停止：已写入，没有核对"));
+        } else {
+            fail(kStopped + signal, task_.kind == PortTask::Kind::Write
+                                        ? QStringLiteral("已停止，没有写入")
+                                        : QStringLiteral("已停止"));
+        }
+        return true;
     }
 
     bool open() {
@@ -175,8 +193,9 @@ private:
         return false;
     }
 
-    // The window's radio-ready handshake: "C" polls until the radio answers "C".
-    bool waitUntilReady(std::chrono::milliseconds limit) {
+    // The window's radio-ready handshake: "C" polls until the radio answers
+    // "C". Without an answer the port fails with `silence`, or stops.
+    bool waitUntilReady(std::chrono::milliseconds limit, const QString& silence) {
         report(Phase::Waiting, 0);
         ChannelSet scratch;
         JobDisplay display(scratch, progress_, Phase::Waiting);
@@ -188,7 +207,7 @@ private:
         QEventLoop loop;
         QObject::connect(&timer3, &QTimer::timeout, &loop, [&] {
             handshake.tick();
-            if (!timer3.isActive() || !port_.isOpen()) {
+            if (!timer3.isActive() || !port_.isOpen() || stopSignal() != 0) {
                 loop.quit();
             }
         });
@@ -196,7 +215,13 @@ private:
         timer3.start();
         loop.exec();
         timer3.stop();
-        return display.status() == radio_link::kRadioReadyText;
+        if (display.status() == radio_link::kRadioReadyText) {
+            return true;
+        }
+        if (!stopHere()) {
+            fail(kFailed, silence);
+        }
+        return false;
     }
 
     bool read(Phase phase) {
@@ -228,14 +253,10 @@ private:
 
     void write() {
         if (task_.readBeforeWrite) {
-            if (!read(Phase::Reading)) {
+            if (!read(Phase::Reading) || stopHere() || (task_.backup && !saveBackup())) {
                 return;
             }
-            if (task_.backup && !saveBackup()) {
-                return;
-            }
-        } else if (!waitUntilReady(1000ms)) {
-            fail(kFailed, QStringLiteral("对讲机没有应答"));
+        } else if (!waitUntilReady(1000ms, QStringLiteral("对讲机没有应答"))) {
             return;
         }
         ChannelSet set = task_.setToWrite(result_.radioSet);
@@ -245,11 +266,8 @@ private:
         result_.written = true;
         if (task_.verify) {
             // The radio answers the poll again once it has stored the set.
-            if (!waitUntilReady(3000ms)) {
-                fail(kFailed, QStringLiteral("写入后对讲机没有应答，无法核对"));
-                return;
-            }
-            if (read(Phase::Verifying)) {
+            if (waitUntilReady(3000ms, QStringLiteral("写入后对讲机没有应答，无法核对")) &&
+                !stopHere() && read(Phase::Verifying)) {
                 compare(set);
             }
         }

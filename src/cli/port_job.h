@@ -15,8 +15,9 @@ class LineTrace;
 
 namespace kr4720::cli {
 
-// Exit statuses of the program.
-enum ExitCode { kOk = 0, kFailed = 1, kBadUsage = 2, kPortUnavailable = 3 };
+// Exit statuses of the program; stopped by a signal: kStopped + its number
+// (130 for Ctrl+C).
+enum ExitCode { kOk = 0, kFailed = 1, kBadUsage = 2, kPortUnavailable = 3, kStopped = 128 };
 
 // What one port is asked to do. Each port runs on its own thread with its own
 // serial port, timers and event loop, so a fleet is programmed in parallel.
@@ -61,7 +62,7 @@ struct PortResult {
     std::vector<Difference> differences;
 };
 
-enum class Phase { Opening, Waiting, Reading, Writing, Verifying, Done, Failed };
+enum class Phase { Opening, Waiting, Reading, Writing, Verifying, Done, Failed, Stopped };
 
 // Called from the port's own thread.
 using ProgressFunction = std::function<void(Phase, int percent)>;

@@ -35,7 +35,9 @@ void reportPorts(const std::vector<PortTask>& tasks, const std::vector<PortResul
             }
             console.result(line);
         } else {
-            console.result(QStringLiteral("%1  失败：%2").arg(label, result.message));
+            // A port that stopped did not fail: its message says what it did.
+            const QString failed = result.code >= kStopped ? QString() : QStringLiteral("失败：");
+            console.result(QStringLiteral("%1  %2%3").arg(label, failed, result.message));
             if (!result.detail.isEmpty() && !console.json()) {
                 console.raw(
                     QStringLiteral("  %1: %2\n").arg(label, indentedLines(result.detail, 4)));

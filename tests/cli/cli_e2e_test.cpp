@@ -8,10 +8,12 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSerialPort>
+#include <QThread>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <functional>
 #include <memory>
 
@@ -286,4 +288,27 @@ TEST_F(CliEndToEnd, FourRadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers
     EXPECT_EQ(live.completeWrites(), 2);
     qputenv("KR4720_COM1", port(*radios[1]).toLocal8Bit()); // two radios answer
     EXPECT_THAT(cli({"read", "-p", "auto"}).err, HasSubstr("找到不止一台对讲机"));
+}
+
+// Stopped (Ctrl+C; here SIGTERM) during a write: the radio that has been sent
+// "A" gets its whole set, the one still being read is not written.
+TEST_F(CliEndToEnd, AStopLetsAStartedWriteFinishAndWritesNoOtherRadio) {
+    const VirtualRadio& writing = radio();
+    const VirtualRadio& reading =
+        radio([](auto& o) { o.replyDelay = std::chrono::milliseconds(600); });
+    QProcess process;
+    process.start(KR4720_CLI,
+                  {"write", "-p", port(writing), "-p", port(reading), file("plan.csv", kCsv)});
+    for (QDeadlineTimer limit(10000);
+         writing.counters().writesStarted == 0 && !limit.hasExpired();) {
+        QThread::msleep(5);
+    }
+    process.terminate();
+    process.waitForFinished(60000);
+    EXPECT_EQ(process.exitCode(), 128 + SIGTERM);
+    EXPECT_THAT(
+        process.readAllStandardOutput().toStdString(),
+        testing::AllOf(HasSubstr("  完成（备份 "), testing::EndsWith("  已停止，没有写入\n")));
+    EXPECT_EQ(writing.completeWrites(), 1);
+    EXPECT_EQ(reading.counters().writesStarted, 0);
 }
