@@ -176,6 +176,10 @@ int main(int argc, char* argv[]) {
     }
 
     int code = runCommand(options, console, tracePointer);
+    if (const QString lost = trace.failure(); !lost.isEmpty()) {
+        console.failure(QStringLiteral("无法继续写入记录文件 %1，记录不完整").arg(options.trace),
+                        lost);
+    }
     if (const int signal = stopSignal(); signal != 0) {
         code = kStopped + signal;
     }

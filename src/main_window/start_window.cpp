@@ -434,6 +434,7 @@ void StartWindow::afterWrite() {
         keepBackup(QStringLiteral("write"), *sent, writeStartedAt_);
     }
     reportBackupFailure();
+    reportTraceFailure();
 }
 
 void StartWindow::readChannels() {
@@ -443,6 +444,7 @@ void StartWindow::readChannels() {
     }
     transferMessageShown_ = false;
     read_->run();
+    reportTraceFailure();
     if (transferMessageShown_) {
         return;
     }
@@ -474,6 +476,18 @@ void StartWindow::reportBackupFailure() {
         {QStringLiteral("备份文件 %1 无法保存（数据传送不受影响）").arg(backupFailure_),
          platform::dataErrorTitle(), platform::MessageIcon::Information, backupFailureReason_});
     backupFailure_.clear();
+}
+
+// A trace that stopped (a full disk) is told once, after the transfer.
+void StartWindow::reportTraceFailure() {
+    if (!trace_ || traceStopTold_ || trace_->failure().isEmpty()) {
+        return;
+    }
+    traceStopTold_ = true;
+    platform::showMessage(this, {QStringLiteral("无法继续写入线路记录文件 %1，记录不完整")
+                                     .arg(qEnvironmentVariable("KR4720_TRACE")),
+                                 platform::dataErrorTitle(), platform::MessageIcon::Information,
+                                 trace_->failure()});
 }
 
 namespace {

@@ -99,6 +99,7 @@ private:
     void keepBackup(const QString& what, const radio_link::RadioImage& image,
                     const QDateTime& when);
     void reportBackupFailure();
+    void reportTraceFailure();
 
     // What the transfers show in the window.
     void setStatus(const std::string& text) override;
@@ -115,6 +116,7 @@ private:
     // KR4720_TRACE: every byte on the line; outlives the port that writes to it.
     std::unique_ptr<platform::LineTrace> trace_;
     QString traceFailure_;
+    bool traceStopTold_ = false;
     std::unique_ptr<platform::SerialPort> port_;
     DcsCodes dcsCodes_;
     platform::CommonDialog commonDialog1_;

@@ -7,6 +7,7 @@ namespace kr4720::platform {
 QString LineTrace::open(const QString& path) {
     const std::lock_guard lock(mutex_);
     file_.close();
+    failure_.clear();
     file_.setFileName(path);
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
         return file_.errorString();
@@ -53,10 +54,23 @@ void LineTrace::flushFolded(const QString& port, PortState& state) {
     }
     const Direction direction =
         state.lastKey.startsWith('>') ? Direction::Sent : Direction::Received;
-    file_.write(lineText(state.foldClock, port, direction, state.lastKey.mid(1), state.folded - 1) +
-                '\n');
-    file_.flush();
+    put(lineText(state.foldClock, port, direction, state.lastKey.mid(1), state.folded - 1));
     state.folded = 0;
+}
+
+void LineTrace::put(const QByteArray& line) {
+    if (!file_.isOpen()) {
+        return;
+    }
+    if (file_.write(line + '\n') != line.size() + 1 || !file_.flush()) {
+        failure_ = file_.errorString();
+        file_.close();
+    }
+}
+
+QString LineTrace::failure() const {
+    const std::lock_guard lock(mutex_);
+    return failure_;
 }
 
 void LineTrace::flushPending(const QString& port, PortState& state, qsizetype upTo) {
@@ -82,8 +96,7 @@ void LineTrace::write(const QString& port, PortState& state, const QString& cloc
     if (key != state.lastKey) {
         flushFolded(port, state);
     }
-    file_.write(lineText(clock, port, direction, bytes, state.folded) + '\n');
-    file_.flush();
+    put(lineText(clock, port, direction, bytes, state.folded));
     state.lastKey = key;
     state.lastWritten = now;
     state.folded = 0;

@@ -35,6 +35,9 @@ public:
     // failure, an empty text on success.
     QString open(const QString& path);
     bool isOpen() const { return file_.isOpen(); }
+    // Why a line could not be written (a full disk), empty while every line
+    // went in. The trace ends at that line, so what it holds has no gaps.
+    QString failure() const;
 
     void record(const QString& port, Direction direction, const QByteArray& bytes);
     // Writes what the port received last if nothing followed it within a
@@ -60,13 +63,15 @@ private:
         std::chrono::steady_clock::time_point lastArrival;
     };
 
+    void put(const QByteArray& line);
     void write(const QString& port, PortState& state, const QString& clock, Direction direction,
                const QByteArray& bytes, std::chrono::steady_clock::time_point now);
     void flushFolded(const QString& port, PortState& state);
     void flushPending(const QString& port, PortState& state, qsizetype upTo);
 
-    std::mutex mutex_;
+    mutable std::mutex mutex_;
     QFile file_;
+    QString failure_;
     QHash<QString, PortState> ports_;
 };
 

@@ -39,6 +39,11 @@ TEST(SerialPort, TalksOverAPseudoTerminalOneCharacterPerTakeAndReportsAMissingDe
     const QByteArray text = folder.read("trace.txt");
     EXPECT_TRUE(text.contains(" -> 41  |A|  [1 more before this one]\n")) << text.toStdString();
     EXPECT_TRUE(text.contains(" <- 43 7e  |C~|\n"));
+    // A line that cannot be written (a full disk) is told, not lost in silence.
+    kr4720::platform::LineTrace full;
+    ASSERT_TRUE(full.open("/dev/full").isEmpty());
+    full.record("ttyS0", kr4720::platform::LineTrace::Direction::Sent, "A");
+    EXPECT_FALSE(full.failure().isEmpty());
 
     pty.send("late");
     QThread::msleep(20);
