@@ -5,6 +5,7 @@
 #include "platform/message_box.h"
 #include "platform/qt_translations.h"
 #include "platform/sqlite_stores.h"
+#include "platform/stop_signals.h"
 
 #include <QApplication>
 
@@ -20,6 +21,9 @@ int main(int argc, char* argv[]) {
     try {
         kr4720::main_window::StartWindow window;
         kr4720::platform::quitAfterFirstFrameIfAsked(&window);
+        // Closed as by its close box: a write under way ends first, the row
+        // being edited is stored.
+        kr4720::platform::onStopSignal(&window, [&window] { window.close(); });
         window.startUp();
         return QApplication::exec();
     } catch (const kr4720::platform::StoreOpenError& error) {

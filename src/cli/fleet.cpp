@@ -1,11 +1,10 @@
 #include "cli/fleet.h"
 
-#include "cli/stop_signals.h"
+#include "platform/stop_signals.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
-#include <QTimer>
 
 #include <memory>
 
@@ -118,18 +117,10 @@ private:
 } // namespace
 
 std::vector<PortResult> runFleet(const std::vector<PortTask>& tasks, const Console& console) {
-    catchStopSignals();
     std::vector<PortResult> results(tasks.size());
     ProgressBoard board(tasks, console);
     QEventLoop loop;
-    QTimer stopWatch;
-    QObject::connect(&stopWatch, &QTimer::timeout, &loop, [&] {
-        if (stopSignal() != 0) {
-            stopWatch.stop();
-            board.stopping();
-        }
-    });
-    stopWatch.start(100);
+    platform::onStopSignal(&loop, [&board] { board.stopping(); });
     std::size_t running = tasks.size();
     std::vector<std::unique_ptr<QThread>> threads;
     for (std::size_t i = 0; i < tasks.size(); ++i) {

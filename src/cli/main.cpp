@@ -5,8 +5,8 @@
 #include "cli/console.h"
 #include "cli/options.h"
 #include "cli/ports.h"
-#include "cli/stop_signals.h"
 #include "platform/line_trace.h"
+#include "platform/stop_signals.h"
 
 #include <QCoreApplication>
 #include <QMap>
@@ -180,7 +180,7 @@ int main(int argc, char* argv[]) {
         console.failure(QStringLiteral("无法继续写入记录文件 %1，记录不完整").arg(options.trace),
                         lost);
     }
-    if (const int signal = stopSignal(); signal != 0) {
+    if (const int signal = kr4720::platform::stopSignal(); signal != 0) {
         code = kStopped + signal;
     }
     console.finish(code);

@@ -2,10 +2,10 @@
 
 #include "channel_data/channel_layout.h"
 #include "channel_data/tone_tables.h"
-#include "cli/stop_signals.h"
 #include "platform/backups.h"
 #include "platform/port_names.h"
 #include "platform/serial_port.h"
+#include "platform/stop_signals.h"
 #include "platform/window_timer.h"
 #include "radio_link/handshake.h"
 #include "radio_link/read_sequence.h"
@@ -150,7 +150,7 @@ private:
     // Once the program has been asked to stop, the port ends at the next
     // point where the radio holds a whole set: before "A" or after the last record.
     bool stopHere() {
-        const int signal = stopSignal();
+        const int signal = platform::stopSignal();
         if (signal == 0) {
             return false;
         }
@@ -207,7 +207,7 @@ private:
         QEventLoop loop;
         QObject::connect(&timer3, &QTimer::timeout, &loop, [&] {
             handshake.tick();
-            if (!timer3.isActive() || !port_.isOpen() || stopSignal() != 0) {
+            if (!timer3.isActive() || !port_.isOpen() || platform::stopSignal() != 0) {
                 loop.quit();
             }
         });

@@ -1,8 +1,8 @@
 #include "cli/ports.h"
 
 #include "cli/fleet.h"
-#include "cli/stop_signals.h"
 #include "platform/serial_port.h"
+#include "platform/stop_signals.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -118,7 +118,7 @@ std::vector<PortName> resolvePorts(const QStringList& given, const Console& cons
         if (text.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0) {
             console.note(QStringLiteral("正在查找对讲机..."));
             const auto found = detectRadios(candidatePorts(), console, trace, false);
-            if (found.empty() && stopSignal() == 0) {
+            if (found.empty() && platform::stopSignal() == 0) {
                 console.failure(QStringLiteral("没有找到应答的对讲机"),
                                 QStringLiteral("检查写频线和对讲机电源，或用 -p 指定端口"));
             }
@@ -194,7 +194,7 @@ int runDetect(const Options& options, const Console& console, platform::LineTrac
         list.append(port.device);
         console.result(port.device);
     }
-    if (found.empty() && stopSignal() == 0) {
+    if (found.empty() && platform::stopSignal() == 0) {
         console.failure(QStringLiteral("没有找到应答的对讲机"));
     }
     console.document(QJsonObject{{QStringLiteral("radios"), list}});

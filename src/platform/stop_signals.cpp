@@ -1,0 +1,68 @@
+#include "platform/stop_signals.h"
+
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace kr4720::platform {
+namespace {
+
+std::atomic<int> received{0};
+static_assert(std::atomic<int>::is_always_lock_free);
+// The handler wakes the event loop through this pipe.
+int wake[2] = {-1, -1};
+
+void onSignal(int number) {
+    int none = 0;
+    received.compare_exchange_strong(none, number);
+    const int saved = errno;
+    const char byte = 0;
+    [[maybe_unused]] const auto written = ::write(wake[1], &byte, 1);
+    errno = saved;
+}
+
+void catchSignals() {
+    if (wake[0] >= 0 || ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;
+    }
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction before {};
+        if (sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+            sigaction(number, &action, nullptr);
+        }
+    }
+}
+
+} // namespace
+
+void onStopSignal(QObject* context, std::function<void()> then) {
+    catchSignals();
+    if (stopSignal() != 0) {
+        QTimer::singleShot(0, context, std::move(then));
+        return;
+    }
+    auto* notifier = new QSocketNotifier(wake[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context,
+                     [notifier, then = std::move(then)] {
+                         char bytes[16];
+                         while (::read(wake[0], bytes, sizeof bytes) > 0) {
+                         }
+                         notifier->setEnabled(false);
+                         then();
+                     });
+}
+
+int stopSignal() {
+    return received.load();
+}
+
+} // namespace kr4720::platform
