@@ -8,6 +8,26 @@
 #include "platform/stop_signals.h"
 
 #include <QApplication>
+#include <QThread>
+#include <QTimer>
+
+namespace {
+
+// Closes the window as its close box does, once the main loop runs with no
+// dialog over it: an open message box or file dialog is closed first (OK,
+// or cancel), so that nothing waits for a click that will not come.
+void closeWhenFree(QWidget* window) {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+        dialog->close();
+    }
+    if (QApplication::activeModalWidget() != nullptr || QThread::currentThread()->loopLevel() > 1) {
+        QTimer::singleShot(50, window, [window] { closeWhenFree(window); });
+        return;
+    }
+    window->close();
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -21,10 +41,11 @@ int main(int argc, char* argv[]) {
     try {
         kr4720::main_window::StartWindow window;
         kr4720::platform::quitAfterFirstFrameIfAsked(&window);
-        // Closed as by its close box: a write under way ends first, the row
-        // being edited is stored.
-        kr4720::platform::onStopSignal(&window, [&window] { window.close(); });
         window.startUp();
+        // Closed as by its close box: a write under way ends first, the row
+        // being edited is stored. (Until here, no event loop but a start-up
+        // message box's has run.)
+        kr4720::platform::onStopSignal(&window, [&window] { closeWhenFree(&window); });
         return QApplication::exec();
     } catch (const kr4720::platform::StoreOpenError& error) {
         kr4720::platform::showMessage(nullptr, kr4720::platform::storeOpenMessage(error));
