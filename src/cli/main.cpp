@@ -168,6 +168,11 @@ int main(int argc, char* argv[]) {
     kr4720::platform::LineTrace trace;
     kr4720::platform::LineTrace* tracePointer = nullptr;
     if (!options.trace.isEmpty()) {
+        // `--trace plan.csv` with the trace's own name left out would empty the plan.
+        if (fileFormat(options.trace, {})) {
+            return usageError(QStringLiteral("记录文件不能是信道文件（.img、.doc、.csv）：%1")
+                                  .arg(options.trace));
+        }
         if (const QString error = trace.open(options.trace); !error.isEmpty()) {
             console.failure(QStringLiteral("无法写入记录文件 %1").arg(options.trace), error);
             return kBadUsage;

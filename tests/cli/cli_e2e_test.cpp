@@ -216,6 +216,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"write", "-p", "x", file("wide.doc", "3," + std::string(135, ',') + "4385,,,,,,,,,")},
          2,
          "数据超出范围 ！！（信道 16 接收频率）"},
+        {{"write", "-p", "x", "--trace", file("plan.csv", kCsv)}, 2, "记录文件不能是信道文件"},
         {{"read", "--port=" + folder.file("no-such-port")}, 3, "/no-such-port：端口不存在"},
         {{"read", "-p", held.portName()}, 3, "已被其它程序使用或无法打开"},
         {{"read", "-o" + folder.file("radio.img"),
@@ -233,6 +234,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         EXPECT_THAT(code == 0 ? run.out : run.err, HasSubstr(said));
     }
     EXPECT_FALSE(QFile::exists(folder.file("radio.img")));
+    EXPECT_EQ(folder.read("plan.csv").toStdString(), kCsv);
     const VirtualRadio& broken = radio([](auto& o) { o.stopAfterRecords = 5; });
     const CliRun write = cli({"write", "-p", port(broken), file("plan.csv", kCsv)});
     EXPECT_EQ(write.code, 1);
