@@ -26,19 +26,19 @@ TEST(SerialPort, TalksOverAPseudoTerminalOneCharacterPerTakeAndReportsAMissingDe
     // Polls repeated within a second fold into one more line that counts them.
     EXPECT_TRUE(port.output("A") && port.output("A") && port.output("A"));
 
-    pty.send("C~");
+    pty.send("C\x7f");
     EXPECT_TRUE(port.waitForInput(std::chrono::milliseconds(500)));
     QThread::msleep(20);
     EXPECT_EQ(port.inBufferCount(), 2);
     EXPECT_EQ(port.input(), "C");
-    EXPECT_EQ(port.input(), "~");
+    EXPECT_EQ(port.input(), "\x7f");
     EXPECT_EQ(port.input(), "");
     EXPECT_FALSE(port.waitForInput(std::chrono::milliseconds(30)));
     // The last burst is in the trace once the line is quiet, not only when more comes.
     QTest::qWait(60);
     const QByteArray text = folder.read("trace.txt");
     EXPECT_TRUE(text.contains(" -> 41  |A|  [1 more before this one]\n")) << text.toStdString();
-    EXPECT_TRUE(text.contains(" <- 43 7e  |C~|\n"));
+    EXPECT_TRUE(text.contains(" <- 43 7f  |C.|\n"));
     // A line that cannot be written (a full disk) is told, not lost in silence.
     kr4720::platform::LineTrace full;
     ASSERT_TRUE(full.open("/dev/full").isEmpty());
