@@ -13,18 +13,19 @@
 
 namespace {
 
-// Closes the window as its close box does, once the main loop runs with no
-// dialog over it: an open message box or file dialog is closed first (OK,
-// or cancel), so that nothing waits for a click that will not come.
+// Closes the window as its close box does, and keeps at it until the window
+// is gone: a write under way ends first, and a message box or file dialog
+// open now or later (a write that loses its line says so) is closed (OK, or
+// cancel), so that nothing waits for a click that will not come.
 void closeWhenFree(QWidget* window) {
     if (QWidget* dialog = QApplication::activeModalWidget()) {
         dialog->close();
+    } else if (QThread::currentThread()->loopLevel() == 1) {
+        window->close();
     }
-    if (QApplication::activeModalWidget() != nullptr || QThread::currentThread()->loopLevel() > 1) {
+    if (window->isVisible()) {
         QTimer::singleShot(50, window, [window] { closeWhenFree(window); });
-        return;
     }
-    window->close();
 }
 
 } // namespace

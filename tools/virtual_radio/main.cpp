@@ -97,8 +97,13 @@ int main(int argc, char** argv) {
     // Blocked before the radio's thread exists, so only sigwait below sees them.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
+    // A Ctrl+C the shell has it ignore (started in the background, as by
+    // kr4720.sh demo) is for the program, which may be finishing a write.
+    if (struct sigaction current{};
+        sigaction(SIGINT, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+        sigaddset(&stopSignals, SIGINT);
+    }
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
     kr4720::VirtualRadio radio(options);
