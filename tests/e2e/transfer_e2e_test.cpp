@@ -2,6 +2,7 @@
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
+#include "platform/window_stop.h"
 #include "radio_link/radio_image.h"
 #include "support/sqlite_peek.h"
 #include "support/window_fixture.h"
@@ -15,6 +16,8 @@
 #include <QRadioButton>
 
 #include <gmock/gmock.h>
+
+#include <csignal>
 
 using namespace kr4720;
 using namespace std::chrono_literals;
@@ -264,6 +267,16 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     EXPECT_EQ(radio->counters().completeWrites, 2);
     EXPECT_EQ(radio->memory()[16][3], '5');
     EXPECT_TRUE(messages.messages.isEmpty()) << messages.texts().join('|').toStdString();
+
+    // So does a stop signal, and the real message box of a line lost
+    // meanwhile does not wait for a click.
+    startRadio();
+    platform::closeOnStopSignal(window.get());
+    platform::setMessageHandler({});
+    writeUntil(4);
+    std::raise(SIGTERM);
+    radio->stop();
+    EXPECT_TRUE(pumpUntil([&] { return !window->isVisible(); }, 3000));
 }
 
 // A failed read keeps no backup. A reply that cannot be the radio's changes
