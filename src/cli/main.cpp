@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QMap>
 
+#include <csignal>
 #include <cstdio>
 
 using namespace kr4720::cli;
@@ -116,6 +117,9 @@ int runCommand(const Options& options, const Console& console, kr4720::platform:
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // A reader that goes away (`| head`, `| less` left early) must not end the
+    // program in the middle of a write: its output is then lost, not the radios.
+    std::signal(SIGPIPE, SIG_IGN);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kr4720-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KR4720_VERSION));

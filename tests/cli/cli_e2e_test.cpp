@@ -293,7 +293,8 @@ TEST_F(CliEndToEnd, FourRadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers
 }
 
 // Stopped (Ctrl+C; here SIGTERM) during a write: the radio that has been sent
-// "A" gets its whole set, the one still being read is not written.
+// "A" gets its whole set, the one still being read is not written. A reader
+// of the messages that goes away (`2>&1 | head`) ends nothing.
 TEST_F(CliEndToEnd, AStopLetsAStartedWriteFinishAndWritesNoOtherRadio) {
     const VirtualRadio& writing = radio();
     const VirtualRadio& reading =
@@ -313,4 +314,7 @@ TEST_F(CliEndToEnd, AStopLetsAStartedWriteFinishAndWritesNoOtherRadio) {
         testing::AllOf(HasSubstr("  完成（备份 "), testing::EndsWith("  已停止，没有写入\n")));
     EXPECT_EQ(writing.completeWrites(), 1);
     EXPECT_EQ(reading.counters().writesStarted, 0);
+    QProcess::execute("sh", {"-c", "\"$0\" \"$@\" 2>&1 | head -c 1", KR4720_CLI, "write", "-p",
+                             port(writing), folder.file("plan.csv")});
+    EXPECT_EQ(writing.completeWrites(), 2);
 }
