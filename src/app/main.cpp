@@ -9,7 +9,12 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 int main(int argc, char* argv[]) {
+    // A trace piped into a reader that goes away (KR4720_TRACE=/dev/stdout
+    // ... | head) stops the trace, not the program in the middle of a write.
+    std::signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KR4720"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kr4720"));
