@@ -143,7 +143,7 @@ TEST(ChannelFile, TextsThatAreNoChannelFilesAreRefused) {
         c = static_cast<char>(generator());
     }
     std::string withNul = good;
-    withNul[10] = '\0';
+    withNul[0] = '\0';
     values[19] = "abc"; // channel 3, receive frequency
     const std::string badReceive = joined(values, ",");
     values[19] = "402.125";
@@ -159,7 +159,7 @@ TEST(ChannelFile, TextsThatAreNoChannelFilesAreRefused) {
     const std::vector<Case> refused = {
         {"random bytes", random, ChannelFileProblem::NotText, "不是文本"},
         {"UTF-16 with a byte-order mark", utf16, ChannelFileProblem::NotText, "第 4 个字节"},
-        {"a NUL byte", withNul, ChannelFileProblem::NotText, "第 11 个字节"},
+        {"a NUL byte", withNul, ChannelFileProblem::NotText, "第 1 个字节"},
         {"bare line breaks", std::string(10000, '\n'), ChannelFileProblem::Blank, "空行"},
         {"blanks and line breaks", joined(std::vector<std::string>(200, "  "), "\r\n"),
          ChannelFileProblem::Blank, "空行"},

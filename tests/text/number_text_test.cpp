@@ -11,7 +11,7 @@ TEST(LeadingNumberValue, ReadsTheLeadingNumberOrZero) {
     const std::vector<std::pair<const char*, double>> cases = {
         {"145.5", 145.5}, {" 1 2 3", 123}, {"\t4\n5", 45},   {"-2.5e2xyz", -250}, {"+7", 7},
         {"3E", 3},        {"1.5.6", 1.5},  {"88.5Hz", 88.5}, {"023", 23},         {"&H1A", 26},
-        {"&hff", 255},    {"&O107", 71},   {"&o19", 1}};
+        {"&hff", 255},    {"&O107", 71},   {"&o18", 1}};
     for (const auto& [text, value] : cases) {
         EXPECT_DOUBLE_EQ(leadingNumberValue(text), value) << '"' << text << '"';
     }
