@@ -94,7 +94,7 @@ TEST(ChirpCsv, SkipsAndReportsRowsTheRadioCannotHold) {
         "没有频率",
         "Frequency“a频率频率频率频…”不是频率", // "a" and what follows it; cut on a character
         "Offset“x”不是数字",
-        "Duplex“x”无法识别",
+        "Duplex“…”无法识别", // 30 bytes that start no character: none is shown
         "接收频率 520 MHz 超出 130–500 MHz",
         "接收频率 129.99 MHz 超出 130–500 MHz",
         "发送频率 503 MHz 超出 130–500 MHz",
