@@ -14,6 +14,10 @@
 namespace kr4720::platform {
 
 QString saveWholeFile(const QString& path, const QByteArray& bytes) {
+    // A device or FIFO would be replaced by a plain file (/dev/null, for root).
+    if (const QFileInfo target(path); target.exists() && !target.isFile()) {
+        return QStringLiteral("这不是一个普通文件");
+    }
     QSaveFile file(path);
     // Unbuffered: a write that fails (a full disk) fails here, where QSaveFile
     // notices it. A buffered write would fail only in commit(), which then

@@ -7,8 +7,8 @@ namespace kr4720::platform {
 
 // Replaces the file only once the whole text is written (a temporary file
 // beside it, then a rename); the old file stays as it was on any failure,
-// also one at flush, sync or close. Returns the system's reason on failure,
-// an empty text on success.
+// also one at flush, sync or close. A folder, device or FIFO of that name is
+// refused. Returns the reason on failure, an empty text on success.
 QString saveWholeFile(const QString& path, const QByteArray& bytes);
 
 struct FileStart {
