@@ -87,7 +87,7 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
 
     setRow(0, {"435.00000", "", "", "435.00000", "67.0", "", "add", "off", "off"});
     setRow(2, {"146.12500", "", "023", "146.72500", "", "754", "del", "1", "on"});
-    setRow(4, {"145.50000", "", "", "", "", "", " ", " ", " "});
+    setRow(4, {"146.00000", "", "", "", "", "", " ", " ", " "});
     setRow(15, {"438.00625", "250.3", "", "438.00625", "100.0", "", "add", "2", "off"});
     combo8()->setEditText("5");
     // An empty beat field sends 1.
@@ -115,6 +115,8 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     const auto written = backups("-write.img");
     ASSERT_EQ(written.size(), 1);
     EXPECT_EQ(radio->receivedBytes().find('0'), std::string::npos);
+    // Row 5 edited before its tick goes out as edited; the backup is kept again.
+    setRow(4, {"145.50000", "", "", "", "", "", " ", " ", " "});
     finishWrite();
     // Neither refused write reached the radio; row 1's number is stored as 1.
     EXPECT_EQ(radio->counters().writesStarted, 1);
