@@ -52,10 +52,11 @@ public:
         Line& line = lines_[port];
         const bool newPhase = line.phase != phase;
         line.phase = phase;
-        const bool ended =
-            phase == Phase::Done || phase == Phase::Failed || phase == Phase::Stopped;
-        if (!ended || phase == Phase::Done) {
-            line.percent = percent; // a port that failed or stopped keeps its bar where it was
+        // A port that failed or stopped keeps its bar where it was.
+        const bool keepsBar = phase == Phase::Failed || phase == Phase::Stopped;
+        const bool ended = keepsBar || phase == Phase::Done;
+        if (!keepsBar) {
+            line.percent = percent;
         }
         if (console_.quiet()) {
             return;

@@ -109,7 +109,7 @@ public:
     PortResult run() {
         report(Phase::Opening, 0);
         if (stopHere() || !open()) {
-            report(result_.code >= kStopped ? Phase::Stopped : Phase::Failed, 0);
+            report(endPhase(), 0);
             return result_;
         }
         switch (task_.kind) {
@@ -127,10 +127,7 @@ public:
             break;
         }
         port_.close();
-        report(result_.code == kOk        ? Phase::Done
-               : result_.code >= kStopped ? Phase::Stopped
-                                          : Phase::Failed,
-               100);
+        report(endPhase(), 100);
         return result_;
     }
 
@@ -139,6 +136,13 @@ private:
         if (progress_) {
             progress_(phase, percent);
         }
+    }
+
+    Phase endPhase() const {
+        if (result_.code == kOk) {
+            return Phase::Done;
+        }
+        return result_.code >= kStopped ? Phase::Stopped : Phase::Failed;
     }
 
     void fail(int code, const QString& message, const QString& detail = {}) {
