@@ -124,6 +124,19 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("kr4720-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KR4720_VERSION));
 
+    // Qt takes arguments as UTF-8. A file name in another encoding (GBK bytes
+    // from a zip made on Windows, say) would name another file, or save under
+    // another name, so it is refused with the way out.
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray raw(argv[i]);
+        if (QString::fromLocal8Bit(raw).toLocal8Bit() != raw) {
+            Console(false, false)
+                .failure(QStringLiteral("参数不是 UTF-8 文本：%1").arg(QString::fromLocal8Bit(raw)),
+                         QStringLiteral("请先把文件名改为 UTF-8 编码（例如 convmv -f gbk -t utf8 "
+                                        "--notest 文件名）"));
+            return kBadUsage;
+        }
+    }
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     const Options options = parseOptions(arguments);

@@ -234,6 +234,14 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         EXPECT_THAT(code == 0 ? run.out : run.err, HasSubstr(said));
     }
     EXPECT_FALSE(QFile::exists(folder.file("radio.img")));
+    // A name in GBK bytes is refused, not saved under a name nobody typed.
+    QProcess gbk;
+    gbk.start("sh", {"-c", "\"$0\" convert \"$1\" \"$1$(printf '\\271\\372').doc\"", KR4720_CLI,
+                     folder.file("plan.csv")});
+    gbk.waitForFinished();
+    EXPECT_EQ(gbk.exitCode(), 2);
+    EXPECT_THAT(gbk.readAllStandardError().toStdString(), HasSubstr("参数不是 UTF-8 文本"));
+    EXPECT_EQ(QDir(folder.file(".")).entryList({"plan.csv?*"}), QStringList());
     EXPECT_EQ(folder.read("plan.csv").toStdString(), kCsv);
     const VirtualRadio& broken = radio([](auto& o) { o.stopAfterRecords = 5; });
     const CliRun write = cli({"write", "-p", port(broken), file("plan.csv", kCsv)});
