@@ -279,6 +279,15 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     std::raise(SIGTERM);
     radio->stop();
     EXPECT_TRUE(pumpUntil([&] { return !window->isVisible(); }, 3000));
+    // Nor does the box of a row that cannot be stored as the window closes.
+    pumpUntil([] { return false; }, 100); // the last try of that close runs out
+    window->show();
+    ASSERT_TRUE(runSql(
+        folder.file("tw8810.mdb"),
+        {"CREATE TRIGGER busy BEFORE UPDATE ON 信道表 BEGIN SELECT RAISE(ABORT, 'x'); END"}));
+    window->channelCursor().setField(1, "150");
+    platform::closeOnStopSignal(window.get());
+    EXPECT_TRUE(pumpUntil([&] { return !window->isVisible(); }, 3000));
 }
 
 // A failed read keeps no backup. A reply that cannot be the radio's changes
