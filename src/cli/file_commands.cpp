@@ -4,6 +4,8 @@
 
 #include <QJsonArray>
 
+#include <cmath>
+
 namespace kr4720::cli {
 namespace {
 
@@ -58,7 +60,7 @@ QString applySetOptions(const Options& options, ChannelSet& set) {
              {emergency_field::kReceiveFrequency, emergency_field::kTransmitFrequency}) {
             bool number = false;
             const double frequency = parts[field].trimmed().toDouble(&number);
-            if (!number) {
+            if (!number || !std::isfinite(frequency)) {
                 return QStringLiteral("--emergency：%1 不是频率").arg(parts[field]);
             }
             set.emergency[static_cast<std::size_t>(field)] =
