@@ -129,7 +129,7 @@ int runShow(const Options& options, const Console& console) {
     if (!loaded) {
         return kBadUsage;
     }
-    console.result(tableText(loaded->set).chopped(1));
+    console.result(tableText(loaded->set));
     console.document(setJson(loaded->set));
     return kOk;
 }
@@ -155,7 +155,7 @@ int runConvert(const Options& options, const Console& console) {
     const bool hasSquelch = loaded->hasSquelch || options.squelch.has_value();
     const bool hasEmergency = loaded->hasEmergency || options.emergency.has_value();
     if (*target == FileFormat::Table) {
-        console.result(tableText(loaded->set).chopped(1));
+        console.result(tableText(loaded->set));
         console.document(setJson(loaded->set));
         return kOk;
     }

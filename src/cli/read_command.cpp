@@ -37,7 +37,7 @@ int runRead(const Options& options, const Console& console, platform::LineTrace*
         return result.code;
     }
     if (*target == FileFormat::Table) {
-        console.result(tableText(result.radioSet).chopped(1));
+        console.result(tableText(result.radioSet));
         console.document(setJson(result.radioSet));
         return kOk;
     }

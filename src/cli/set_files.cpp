@@ -143,7 +143,7 @@ QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
         text = channel_files::ChirpCsvText(set);
         break;
     case FileFormat::Table:
-        text = tableText(set).toStdString();
+        text = (tableText(set) + QLatin1Char('\n')).toStdString();
         break;
     }
     const QString failure =
@@ -205,7 +205,7 @@ QString tableText(const ChannelSet& set) {
                fromStd(std::string(textOf(set.emergency[static_cast<std::size_t>(field)])));
     };
     text += QStringLiteral("紧急信道  %1  %2  %3\n").arg(emergency(0), emergency(1), emergency(2));
-    text += QStringLiteral("静噪级别  %1\n").arg(fromStd(set.squelch).trimmed());
+    text += QStringLiteral("静噪级别  %1").arg(fromStd(set.squelch).trimmed());
     return text;
 }
 

@@ -43,7 +43,7 @@ QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
                  const DcsCodes& codes, const radio_link::RadioImage* received = nullptr);
 
 // The set as a table for a terminal: one line per channel, then the emergency
-// channel and the squelch level.
+// channel and the squelch level, with no line end after the last line.
 QString tableText(const ChannelSet& set);
 
 } // namespace kr4720::cli

@@ -214,6 +214,9 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"read"}, 2, "read 需要正好一个 -p PORT"},
         {{"frobnicate"}, 2, "未知命令 frobnicate"},
         {{"read", "-p"}, 2, "选项 -p 缺少值"},
+        {{"convert", file("t.img", RadioImageText(VirtualRadio::demoMemory())), "-"},
+         0,
+         "静噪级别  3\n"},
         {{"convert", file("plan.csv", kCsv), folder.file("y.img"), "--emergency", "nan,440"},
          2,
          "--emergency：nan 不是频率"},
@@ -286,6 +289,7 @@ TEST_F(CliEndToEnd, FourRadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers
     qputenv("KR4720_COM2", port(live).toLocal8Bit());
     const CliRun detect = cli({"detect", "--json"});
     ASSERT_EQ(detect.code, 0) << detect.err;
+    EXPECT_EQ(detect.err, "");
     const QJsonArray found = detect.json().value("radios").toArray();
     EXPECT_TRUE(found.contains(port(live)));
     EXPECT_FALSE(found.contains(port(dead)));
