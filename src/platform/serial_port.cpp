@@ -91,6 +91,9 @@ void SerialPort::takeAvailable() {
             traceFlush_.start();
         }
         received_ += bytes;
+        if (received_.size() > kKeptInput) {
+            received_.remove(0, received_.size() - kKeptInput);
+        }
     }
 }
 

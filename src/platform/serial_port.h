@@ -66,6 +66,11 @@ private:
     QString openedDevice_;
     LineTrace* trace_ = nullptr;
     QTimer traceFlush_;
+    // What has arrived and not been taken yet: at most the newest kKeptInput
+    // characters. A device that never stops sending (a GPS receiver on the
+    // port, a noisy line) would otherwise fill memory while the handshake
+    // takes one character a tick; a reply is far shorter.
+    static constexpr qsizetype kKeptInput = 64 * 1024;
     QByteArray received_;
     QString openFailureDetail_;
 };
