@@ -13,6 +13,7 @@
 #include "radio_link/reply_recorder.h"
 #include "radio_link/write_sequence.h"
 
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -220,12 +221,30 @@ private:
         loop.exec();
         timer3.stop();
         if (display.status() == radio_link::kRadioReadyText) {
-            return true;
+            if (fallsSilent()) {
+                return true;
+            }
+            fail(kFailed, QStringLiteral("端口上的设备一直在发送数据，不像是对讲机"));
+            return false;
         }
         if (!stopHere()) {
             fail(kFailed, silence);
         }
         return false;
+    }
+
+    // A radio answers a poll with "C" and then falls silent; one "C" per poll
+    // still on its way may follow. A device that keeps sending (a GPS
+    // receiver) can have a "C" in its stream too, and must not be written.
+    bool fallsSilent() {
+        const QDeadlineTimer quiet(50);
+        while (!quiet.hasExpired() &&
+               port_.waitForInput(std::chrono::milliseconds(quiet.remainingTime()))) {
+            if (port_.input() != "C") {
+                return false;
+            }
+        }
+        return true;
     }
 
     bool read(Phase phase) {

@@ -1,5 +1,6 @@
 #include "channel_files/channel_file.h"
 #include "radio_link/radio_image.h"
+#include "support/pseudo_terminal.h"
 #include "support/temp_folder.h"
 #include "virtual_radio/virtual_radio.h"
 
@@ -16,6 +17,7 @@
 #include <csignal>
 #include <functional>
 #include <memory>
+#include <thread>
 
 using namespace kr4720;
 using radio_link::RadioImageText;
@@ -293,6 +295,17 @@ TEST_F(CliEndToEnd, FourRadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers
     const QJsonArray found = detect.json().value("radios").toArray();
     EXPECT_TRUE(found.contains(port(live)));
     EXPECT_FALSE(found.contains(port(dead)));
+
+    // A device that keeps sending is no radio, though its stream holds a "C".
+    PseudoTerminal gps;
+    std::jthread stream([&](std::stop_token stop) {
+        while (!stop.stop_requested()) {
+            gps.send("$GPRMC,123519,A,4807.038,N\r\n");
+            QThread::msleep(5);
+        }
+    });
+    EXPECT_THAT(cli({"detect", "-p", QString::fromStdString(gps.path())}).err,
+                HasSubstr("端口上的设备一直在发送数据，不像是对讲机"));
 
     const QJsonObject failed = cli({"read", "--json", "-p", port(dead)}).json();
     EXPECT_EQ(failed.value("exitCode").toInt(), 1);
