@@ -4,6 +4,7 @@
 #include <QJsonDocument>
 
 #include <cstdio>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace kr4720::cli {
@@ -53,6 +54,19 @@ void Console::finish(int exitCode) const {
 void Console::raw(const QString& text) const {
     std::fputs(text.toUtf8().constData(), stderr);
     std::fflush(stderr);
+}
+
+int Console::terminalColumns() const {
+    winsize size{};
+    return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
+}
+
+int cells(const QString& text) {
+    int width = 0;
+    for (const QChar c : text) {
+        width += c.unicode() >= 0x1100 ? 2 : 1;
+    }
+    return width;
 }
 
 QString indentedLines(const QString& text, int depth) {

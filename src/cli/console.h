@@ -16,6 +16,8 @@ public:
     bool json() const { return json_; }
     bool quiet() const { return quiet_; }
     bool errorIsTerminal() const { return errorIsTerminal_; }
+    // The width of that terminal now, 80 when it does not say.
+    int terminalColumns() const;
 
     // A result line on standard output; nothing with --json.
     void result(const QString& text) const;
@@ -43,5 +45,8 @@ private:
 // A detail under its headline: every line after the first starts with
 // `depth` blanks, as deep as the first one's text.
 QString indentedLines(const QString& text, int depth);
+
+// Columns on a terminal: Chinese characters take two cells.
+int cells(const QString& text);
 
 } // namespace kr4720::cli

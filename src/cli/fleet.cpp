@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QThread>
 
+#include <algorithm>
 #include <memory>
 
 namespace kr4720::cli {
@@ -33,6 +34,22 @@ QString phaseText(Phase phase) {
     return {};
 }
 
+// The rows a line takes on a terminal `columns` wide: a Chinese character
+// that does not fit at the end of a row goes to the next one whole.
+int rowsOf(const QString& line, int columns) {
+    int rows = 1;
+    int used = 0;
+    for (const QChar c : line) {
+        const int width = cells(QString(c));
+        if (used + width > columns) {
+            ++rows;
+            used = 0;
+        }
+        used += width;
+    }
+    return rows;
+}
+
 // One line per port: a bar redrawn in place on a terminal, otherwise a plain
 // line each time a port enters a new phase.
 class ProgressBoard : public QObject {
@@ -41,7 +58,7 @@ public:
         : console_(console), lines_(tasks.size()) {
         for (std::size_t i = 0; i < tasks.size(); ++i) {
             lines_[i].label = tasks[i].label;
-            width_ = std::max(width_, static_cast<int>(tasks[i].label.size()));
+            width_ = std::max(width_, cells(tasks[i].label));
         }
         if (console_.errorIsTerminal() && !console_.quiet()) {
             draw();
@@ -88,23 +105,31 @@ private:
         int percent = 0;
     };
 
+    // The bars narrow to fit the terminal; a line still too wide (a long
+    // /dev/serial/by-id name) wraps, and the redraw goes up the rows it took.
     void draw() {
-        QString text;
-        if (drawn_ > 0) {
-            text += QStringLiteral("\x1b[%1A").arg(drawn_);
-        }
+        // " [", "] ", "100% " and the longest phase, 等待对讲机应答.
+        constexpr int kBesideBar = 23;
+        const int columns = console_.terminalColumns();
+        const int bar = std::clamp(columns - 1 - width_ - kBesideBar, 10, 30);
+        // Up to where the board began, and everything from there cleared.
+        QString text = drawn_ > 0 ? QStringLiteral("\x1b[%1A\r\x1b[J").arg(drawn_)
+                                  : QStringLiteral("\r\x1b[J");
+        drawn_ = 0;
+        const auto put = [&](const QString& line) {
+            text += line + QLatin1Char('\n');
+            drawn_ += rowsOf(line, columns);
+        };
         for (const Line& line : lines_) {
-            const int filled = line.percent * 30 / 100;
-            text += QStringLiteral("\r\x1b[K") + line.label.leftJustified(width_) +
-                    QStringLiteral(" [") + QString(filled, QLatin1Char('#')) +
-                    QString(30 - filled, QLatin1Char('.')) +
-                    QStringLiteral("] %1% ").arg(line.percent, 3) + phaseText(line.phase) +
-                    QLatin1Char('\n');
+            const int filled = line.percent * bar / 100;
+            put(line.label + QString(width_ - cells(line.label), QLatin1Char(' ')) +
+                QStringLiteral(" [") + QString(filled, QLatin1Char('#')) +
+                QString(bar - filled, QLatin1Char('.')) +
+                QStringLiteral("] %1% ").arg(line.percent, 3) + phaseText(line.phase));
         }
         if (!footer_.isEmpty()) {
-            text += QStringLiteral("\r\x1b[K") + footer_ + QLatin1Char('\n');
+            put(footer_);
         }
-        drawn_ = static_cast<int>(lines_.size()) + (footer_.isEmpty() ? 0 : 1);
         console_.raw(text);
     }
 

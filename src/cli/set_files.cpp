@@ -3,6 +3,7 @@
 #include "channel_data/channel_layout.h"
 #include "channel_files/channel_file.h"
 #include "channel_files/chirp_csv.h"
+#include "cli/console.h"
 #include "platform/text_files.h"
 
 #include <QFileInfo>
@@ -152,15 +153,6 @@ QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
 }
 
 namespace {
-
-// Columns on a terminal: Chinese characters take two cells.
-int cells(const QString& text) {
-    int width = 0;
-    for (const QChar c : text) {
-        width += c.unicode() >= 0x1100 ? 2 : 1;
-    }
-    return width;
-}
 
 QString padded(const QString& text, int width) {
     return text + QString(std::max(0, width - cells(text)), QLatin1Char(' '));
