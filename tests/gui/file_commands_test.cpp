@@ -5,8 +5,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
+#include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <thread>
@@ -74,8 +77,13 @@ TEST_F(FileCommands, SaveThenLoadGivesBackTheChannelSetAndBothEndOnRowOne) {
         setRow(index, {"400", "88.5", "", "400", "", "", "del", "2", "on"});
     }
     child<QComboBox>("Combo8")->setEditText("9");
+    QSignalSpy shown(child<QTableView>("DataGrid1")->model(), &QAbstractItemModel::dataChanged);
     window->LoadChannelFile();
     ASSERT_TRUE(messages.messages.isEmpty());
+    // Row 1 is drawn anew too, though the cursor was on it before and after.
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](const auto& signal) {
+        return signal[0].toModelIndex().row() == 0;
+    }));
     EXPECT_EQ(requests.back().fileName, folder.file("set.doc")); // the last name is offered again
     EXPECT_FALSE(requests.back().save);
     EXPECT_EQ(combo8(), "3");
