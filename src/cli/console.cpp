@@ -3,7 +3,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -16,8 +18,7 @@ void Console::result(const QString& text) const {
     if (json_) {
         return;
     }
-    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stdout);
-    std::fflush(stdout);
+    output((text + QLatin1Char('\n')).toUtf8());
 }
 
 void Console::note(const QString& text) const {
@@ -39,8 +40,16 @@ void Console::document(const QJsonObject& object) const {
         return;
     }
     documentPrinted_ = true;
-    std::fputs(QJsonDocument(object).toJson(QJsonDocument::Indented).constData(), stdout);
-    std::fflush(stdout);
+    output(QJsonDocument(object).toJson(QJsonDocument::Indented));
+}
+
+// A reader that has gone (`| head`) chose to stop reading: only other
+// failures (a full disk under `> result.json`) are kept to be told.
+void Console::output(const QByteArray& bytes) const {
+    if ((std::fputs(bytes.constData(), stdout) < 0 || std::fflush(stdout) != 0) && errno != EPIPE &&
+        outputFailure_.isEmpty()) {
+        outputFailure_ = QString::fromLocal8Bit(std::strerror(errno));
+    }
 }
 
 void Console::finish(int exitCode) const {

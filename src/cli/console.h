@@ -33,13 +33,19 @@ public:
     // With --json, a command that ends without its document still prints one:
     // its exit status and the failures it reported.
     void finish(int exitCode) const;
+    // The system's reason when results could not be written to standard
+    // output, or empty.
+    const QString& outputFailure() const { return outputFailure_; }
 
 private:
+    void output(const QByteArray& bytes) const;
+
     bool json_;
     bool quiet_;
     bool errorIsTerminal_;
     mutable bool documentPrinted_ = false;
     mutable QStringList failures_;
+    mutable QString outputFailure_;
 };
 
 // A detail under its headline: every line after the first starts with

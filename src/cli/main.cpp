@@ -206,5 +206,10 @@ int main(int argc, char* argv[]) {
         code = kStopped + signal;
     }
     console.finish(code);
+    // `> result.json` on a full disk: the run is not a success.
+    if (!console.outputFailure().isEmpty()) {
+        console.failure(QStringLiteral("无法写入标准输出，结果不完整"), console.outputFailure());
+        code = code == kOk ? kBadUsage : code;
+    }
     return code;
 }

@@ -53,9 +53,9 @@ protected:
             qunsetenv(name);
         }
     }
-    static CliRun cli(const QStringList& arguments) {
+    static CliRun cli(const QStringList& arguments, const QString& program = KR4720_CLI) {
         QProcess process;
-        process.start(KR4720_CLI, arguments);
+        process.start(program, arguments);
         process.waitForFinished(60000);
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 process.readAllStandardOutput().toStdString(),
@@ -244,12 +244,15 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
     }
     EXPECT_FALSE(QFile::exists(folder.file("radio.img")));
     // A name in GBK bytes is refused, not saved under a name nobody typed.
-    QProcess gbk;
-    gbk.start("sh", {"-c", "\"$0\" convert \"$1\" \"$1$(printf '\\271\\372').doc\"", KR4720_CLI,
-                     folder.file("plan.csv")});
-    gbk.waitForFinished();
-    EXPECT_EQ(gbk.exitCode(), 2);
-    EXPECT_THAT(gbk.readAllStandardError().toStdString(), HasSubstr("参数不是 UTF-8 文本"));
+    // And a table that cannot reach its file fails the run.
+    for (const auto& [script, said] :
+         {std::pair{"\"$0\" convert \"$1\" \"$1$(printf '\\271\\372').doc\"",
+                    "参数不是 UTF-8 文本"},
+          std::pair{"\"$0\" show \"$1\" > /dev/full", "无法写入标准输出，结果不完整"}}) {
+        const CliRun run = cli({"-c", script, KR4720_CLI, folder.file("plan.csv")}, "sh");
+        EXPECT_EQ(run.code, 2) << script;
+        EXPECT_THAT(run.err, HasSubstr(said));
+    }
     EXPECT_EQ(QDir(folder.file(".")).entryList({"plan.csv?*"}), QStringList());
     EXPECT_EQ(folder.read("plan.csv").toStdString(), kCsv);
     const VirtualRadio& broken = radio([](auto& o) { o.stopAfterRecords = 5; });
