@@ -42,7 +42,7 @@ const char* const kProgramHelp =
     "  --version      显示版本\n"
     "\n"
     "退出状态：0 成功；1 对讲机没有应答、传送失败或核对有差异；\n"
-    "          2 用法错误或文件无法读取；3 串行端口无法打开；\n"
+    "          2 用法错误，或文件无法读取或写入；3 串行端口无法打开；\n"
     "          130 按 Ctrl+C 停止（正在写入的对讲机先写完，其它的不写入）。\n";
 
 const QMap<QString, const char*>& commandHelp() {
