@@ -70,7 +70,7 @@ int Console::terminalColumns() const {
     return ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0 ? size.ws_col : 80;
 }
 
-int cells(const QString& text) {
+int cells(QStringView text) {
     int width = 0;
     for (const QChar c : text) {
         width += c.unicode() >= 0x1100 ? 2 : 1;

@@ -53,6 +53,6 @@ private:
 QString indentedLines(const QString& text, int depth);
 
 // Columns on a terminal: Chinese characters take two cells.
-int cells(const QString& text);
+int cells(QStringView text);
 
 } // namespace kr4720::cli

@@ -40,7 +40,7 @@ int rowsOf(const QString& line, int columns) {
     int rows = 1;
     int used = 0;
     for (const QChar c : line) {
-        const int width = cells(QString(c));
+        const int width = cells(QStringView(&c, 1));
         if (used + width > columns) {
             ++rows;
             used = 0;

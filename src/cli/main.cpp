@@ -86,8 +86,9 @@ const QMap<QString, const char*>& commandHelp() {
     return help;
 }
 
-int usageError(const QString& text) {
-    Console(false, false).failure(text, QStringLiteral("kr4720-cli --help 显示用法"));
+int usageError(const QString& text,
+               const QString& hint = QStringLiteral("kr4720-cli --help 显示用法")) {
+    Console(false, false).failure(text, hint);
     return kBadUsage;
 }
 
@@ -130,11 +131,10 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         const QByteArray raw(argv[i]);
         if (QString::fromLocal8Bit(raw).toLocal8Bit() != raw) {
-            Console(false, false)
-                .failure(QStringLiteral("参数不是 UTF-8 文本：%1").arg(QString::fromLocal8Bit(raw)),
-                         QStringLiteral("请先把文件名改为 UTF-8 编码（例如 convmv -f gbk -t utf8 "
-                                        "--notest 文件名）"));
-            return kBadUsage;
+            return usageError(
+                QStringLiteral("参数不是 UTF-8 文本：%1").arg(QString::fromLocal8Bit(raw)),
+                QStringLiteral("请先把文件名改为 UTF-8 编码（例如 convmv -f gbk -t utf8 --notest "
+                               "文件名）"));
         }
     }
     QStringList arguments = QCoreApplication::arguments();

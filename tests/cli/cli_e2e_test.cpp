@@ -347,7 +347,8 @@ TEST_F(CliEndToEnd, AStopLetsAStartedWriteFinishAndWritesNoOtherRadio) {
         testing::AllOf(HasSubstr("  完成（备份 "), testing::EndsWith("  已停止，没有写入\n")));
     EXPECT_EQ(writing.completeWrites(), 1);
     EXPECT_EQ(reading.counters().writesStarted, 0);
-    QProcess::execute("sh", {"-c", "\"$0\" \"$@\" 2>&1 | head -c 1", KR4720_CLI, "write", "-p",
-                             port(writing), folder.file("plan.csv")});
+    cli({"-c", "\"$0\" \"$@\" 2>&1 | head -c 1", KR4720_CLI, "write", "-p", port(writing),
+         folder.file("plan.csv")},
+        "sh");
     EXPECT_EQ(writing.completeWrites(), 2);
 }
