@@ -442,13 +442,12 @@ void StartWindow::readChannels() {
     if (write_->isRunning()) {
         return;
     }
-    transferMessageShown_ = false;
+    replyRefused_ = false;
     read_->run();
     reportTraceFailure();
-    if (transferMessageShown_) {
-        return;
-    }
-    if (const auto records = replyRecorder_->image()) {
+    // A whole reply the database could not take is kept all the same: the
+    // backup is then the program's only copy of it.
+    if (const auto records = replyRecorder_->image(); records && !replyRefused_) {
         keepBackup(QStringLiteral("read"), *records, QDateTime::currentDateTime());
         reportBackupFailure();
     }
@@ -666,7 +665,7 @@ void StartWindow::setSquelchText(const std::string& text) {
 void StartWindow::showMessage(radio_link::TransferMessage message,
                               const radio_link::MessageDetail& detail) {
     using radio_link::TransferMessage;
-    transferMessageShown_ = true;
+    replyRefused_ = message == TransferMessage::BadReply;
     platform::Message box{{}, platform::dataErrorTitle(), platform::MessageIcon::Information, {}};
     switch (message) {
     case TransferMessage::ReadTimeout:

@@ -154,8 +154,8 @@ private:
     // A backup that could not be saved, told once the transfer is over.
     QString backupFailure_;
     QString backupFailureReason_;
-    // Whether the running read has shown a message: it did not complete.
-    bool transferMessageShown_ = false;
+    // Whether the running read refused its reply as not the radio's.
+    bool replyRefused_ = false;
 };
 
 } // namespace kr4720::main_window

@@ -171,6 +171,14 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     EXPECT_THAT(read[0].toStdString(),
                 testing::MatchesRegex("[0-9]{4}(-[0-9]{2}){2}_[0-9]{2}(-[0-9]{2}){2}-read\\.img"));
     EXPECT_EQ(backup(read[0]), records);
+    // A whole reply the database refuses is kept all the same.
+    QFile::remove(folder.file("kr4720/backups/" + read[0]));
+    ASSERT_TRUE(runSql(folder.file("tw8810.mdb"), {"CREATE TRIGGER busy BEFORE UPDATE ON 信道表 "
+                                                   "BEGIN SELECT RAISE(ABORT, 'x'); END"}));
+    window->readChannels();
+    ASSERT_TRUE(runSql(folder.file("tw8810.mdb"), {"DROP TRIGGER busy"}));
+    messages.expectOne("数据库操作失败", "错误警告 ", MessageIcon::Information, "x");
+    EXPECT_EQ(backups("-read.img").size(), 1);
 
     // A backup that cannot be saved (a file where the folder should be) is
     // told after the transfer, which still succeeds.
