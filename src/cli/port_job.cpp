@@ -182,6 +182,7 @@ private:
                  QStringLiteral("无法打开串行端口 %1：端口不存在").arg(task_.device), reason);
             break;
         case QSerialPort::PermissionError:
+            result_.refused = true;
             if (!platform::heldByAnotherProgram(port_.deviceName(), port_.error())) {
                 fail(kPortUnavailable,
                      QStringLiteral("无法打开串行端口 %1：没有使用权限").arg(task_.device), reason);

@@ -55,6 +55,7 @@ struct PortResult {
     QString message; // Chinese; what failed, empty on success
     QString detail;  // the library's words or the hint, for a second line
     bool answered = false;
+    bool refused = false; // the port is there but may not be opened now: a radio may be on it
     std::optional<radio_link::RadioImage> image; // what a read received
     ChannelSet radioSet;                         // ... and what it decodes to
     QString backupPath;

@@ -100,7 +100,7 @@ std::vector<PortName> detectRadios(const std::vector<PortName>& ports, const Con
     for (std::size_t i = 0; i < results.size(); ++i) {
         if (results[i].answered) {
             found.push_back(ports[i]);
-        } else if (reportFailures) {
+        } else if (reportFailures || results[i].refused) {
             console.failure(ports[i].label + QStringLiteral("：") + results[i].message,
                             results[i].detail);
         }

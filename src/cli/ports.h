@@ -33,6 +33,8 @@ std::vector<PortName> resolvePorts(const QStringList& given, const Console& cons
 std::vector<PortName> candidatePorts();
 
 // Polls every port at once; the ports where a radio answered within a second.
+// Ports that fail are told with `reportFailures`; one that another program
+// holds, or that this user may not open, is told always, as a radio may be on it.
 std::vector<PortName> detectRadios(const std::vector<PortName>& ports, const Console& console,
                                    platform::LineTrace* trace, bool reportFailures,
                                    int* code = nullptr);

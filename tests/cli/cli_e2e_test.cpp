@@ -298,6 +298,10 @@ TEST_F(CliEndToEnd, FourRadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers
     const QJsonArray found = detect.json().value("radios").toArray();
     EXPECT_TRUE(found.contains(port(live)));
     EXPECT_FALSE(found.contains(port(dead)));
+    QSerialPort held(port(dead)); // a radio may be on a port another program holds
+    ASSERT_TRUE(held.open(QIODevice::ReadWrite));
+    EXPECT_THAT(cli({"detect"}).err, HasSubstr("已被其它程序使用"));
+    held.close();
 
     // A device that keeps sending is no radio, though its stream holds a "C".
     PseudoTerminal gps;
