@@ -230,6 +230,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"read", "--port=" + folder.file("no-such-port")}, 3, "/no-such-port：端口不存在"},
         {{"read", "-p", held.portName()}, 3, "已被其它程序使用或无法打开"},
         {{"detect"}, 3, "已被其它程序使用或无法打开"},
+        {{"read", "-p", "com1"}, 3, "已被其它程序使用或无法打开"},
         {{"read", "-o" + folder.file("radio.img"),
           "-p" + port(radio([](auto& o) { o.closeAfterRecords = 5; }))},
          1,
