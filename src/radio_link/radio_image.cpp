@@ -28,6 +28,10 @@ RadioImageLoad refused(int line, std::string problem) {
 } // namespace
 
 RadioImageLoad ParseRadioImage(std::string_view text) {
+    // An editor may put a UTF-8 byte-order mark before the first line.
+    if (text.starts_with("\xEF\xBB\xBF")) {
+        text.remove_prefix(3);
+    }
     RadioImage image;
     int count = 0;
     while (!text.empty()) {

@@ -242,9 +242,10 @@ TEST(RadioImage, TextIsSeventeenLinesReadBackWithAnyLineEndOrRefusedNamingTheLin
     const RadioImageLoad load = ParseRadioImage(imageText());
     ASSERT_TRUE(load.ok()) << load.problem;
     EXPECT_EQ(RadioImageText(*load.image), imageText());
-    // CRLF, an empty line at the end, no line end after the last record.
-    for (std::string text :
-         {imageText("\r\n"), imageText() + "\n", imageText("\n").erase(33 * 17 - 1)}) {
+    // CRLF, an empty line at the end, no line end after the last record, a
+    // byte-order mark.
+    for (std::string text : {imageText("\r\n"), imageText() + "\n",
+                             imageText("\n").erase(33 * 17 - 1), "\xEF\xBB\xBF" + imageText()}) {
         EXPECT_EQ(ParseRadioImage(text).image, load.image);
     }
     const std::vector<std::tuple<std::string, int, std::string>> refused = {
