@@ -192,12 +192,15 @@ TEST_F(CliEndToEnd, AWriteTakesWhatTheFileAndOptionsHoldAndKeepsTheRestOfTheRadi
     EXPECT_EQ(r.memory(), image);
     EXPECT_EQ(r.readsAnswered(), 0);
     EXPECT_EQ(backups().size(), 3);
+    // A channel file's write reads the radio's emergency channel all the same.
+    ASSERT_EQ(cli({"write", "--no-backup", "-p", port(r), folder.file("plan.doc")}).code, 0);
+    EXPECT_EQ(r.memory()[16], "0007" + image[16].substr(4));
 
     // Where no backup can be kept, nothing is written.
     qputenv("XDG_DATA_HOME", QFile::encodeName(folder.file("plan.csv"))); // a file
     const CliRun refused = cli({"write", "-p", port(r), folder.file("plan.csv")});
     EXPECT_THAT(refused.out, testing::EndsWith("，没有写入\n"));
-    EXPECT_EQ(r.counters().writesStarted, 1);
+    EXPECT_EQ(r.counters().writesStarted, 2);
 }
 
 // Status 0 with help or the version on standard output; 1 for a transfer that
