@@ -27,4 +27,7 @@ TEST(OldBackups, OnlyBackupsOlderThanAYearGoAndNothingElseIsTouched) {
         EXPECT_EQ(QFile::exists(folder.file(name)), kept) << name;
     }
     EXPECT_TRUE(QFileInfo(folder.file("2020-01-01_00-00-00-old.img")).isDir());
+    // A clock set years ahead takes no backup less than a year older than the newest.
+    EXPECT_EQ(kr4720::platform::removeOldBackups(folder.path(), QDateTime(QDate(2062, 1, 1), {})),
+              0);
 }
