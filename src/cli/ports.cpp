@@ -1,6 +1,7 @@
 #include "cli/ports.h"
 
 #include "cli/fleet.h"
+#include "platform/port_names.h"
 #include "platform/serial_port.h"
 #include "platform/stop_signals.h"
 
@@ -12,25 +13,6 @@
 
 namespace kr4720::cli {
 namespace {
-
-// The USB-serial chips found in programming cables, by vendor:product id.
-QString cableChip(quint16 vendor, quint16 product) {
-    struct Chip {
-        quint16 vendor;
-        quint16 product;
-        const char* name;
-    };
-    static constexpr Chip kChips[] = {{0x1a86, 0x7523, "CH340"},
-                                      {0x067b, 0x2303, "PL2303"},
-                                      {0x10c4, 0xea60, "CP210x"},
-                                      {0x0403, 0x6001, "FTDI"}};
-    for (const Chip& chip : kChips) {
-        if (chip.vendor == vendor && chip.product == product) {
-            return QString::fromLatin1(chip.name);
-        }
-    }
-    return {};
-}
 
 // "ttyUSB0" for /dev/ttyUSB0, "pts-3" for /dev/pts/3, the file name elsewhere.
 QString labelOf(const QString& device) {
@@ -140,7 +122,7 @@ int runPorts(const Options&, const Console& console) {
                                      .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
                                      .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'))
                                : QString();
-        const QString chip = cableChip(info.vendorIdentifier(), info.productIdentifier());
+        const QString chip = platform::cableChip(info.vendorIdentifier(), info.productIdentifier());
         list.append(QJsonObject{{QStringLiteral("device"), info.systemLocation()},
                                 {QStringLiteral("usbId"), id},
                                 {QStringLiteral("manufacturer"), info.manufacturer()},

@@ -59,6 +59,24 @@ QString devicePath(const QString& device) {
 
 } // namespace
 
+QString cableChip(quint16 vendor, quint16 product) {
+    struct Chip {
+        quint16 vendor;
+        quint16 product;
+        const char* name;
+    };
+    static constexpr Chip kChips[] = {{0x1a86, 0x7523, "CH340"},
+                                      {0x067b, 0x2303, "PL2303"},
+                                      {0x10c4, 0xea60, "CP210x"},
+                                      {0x0403, 0x6001, "FTDI"}};
+    for (const Chip& chip : kChips) {
+        if (chip.vendor == vendor && chip.product == product) {
+            return QString::fromLatin1(chip.name);
+        }
+    }
+    return {};
+}
+
 QHash<QString, QString> byPathNames(const QString& folder) {
     QHash<QString, QString> names;
     const QFileInfoList links = QDir(folder).entryInfoList(QDir::System | QDir::Files);
@@ -76,7 +94,8 @@ QList<PortEntry> availablePortEntries() {
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         const QString device = info.systemLocation();
         entries.append({device, info.hasVendorIdentifier(),
-                        byPathOf.value(QFileInfo(device).canonicalFilePath())});
+                        byPathOf.value(QFileInfo(device).canonicalFilePath()),
+                        !cableChip(info.vendorIdentifier(), info.productIdentifier()).isEmpty()});
     }
     return entries;
 }
@@ -95,6 +114,9 @@ QString portDeviceName(int portNumber, const QList<PortEntry>& ports) {
     std::copy_if(ports.begin(), ports.end(), std::back_inserter(cables),
                  [](const PortEntry& entry) { return entry.usb; });
     std::sort(cables.begin(), cables.end(), [](const PortEntry& a, const PortEntry& b) {
+        if (a.cableChip != b.cableChip) {
+            return a.cableChip;
+        }
         if (a.byPath.isEmpty() != b.byPath.isEmpty()) {
             return !a.byPath.isEmpty();
         }

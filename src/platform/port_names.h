@@ -10,11 +10,16 @@ namespace kr4720::platform {
 // One serial device the system offers.
 struct PortEntry {
     QString device;   // "/dev/ttyUSB0"
-    bool usb = false; // it has a USB vendor id: a programming cable
+    bool usb = false; // it has a USB vendor id: a programming cable, or a modem, a GPS...
     // Its link name under /dev/serial/by-path ("pci-0000:00:14.0-usb-0:2:1.0-port0"),
     // which follows the socket the cable is plugged into; empty when it has none.
     QString byPath;
+    bool cableChip = false; // its chip is one that programming cables use
 };
+
+// The name of the USB-serial chip with this vendor:product id when
+// programming cables use it ("CH340"); empty for any other device.
+QString cableChip(quint16 vendor, quint16 product);
 
 // The links of a by-path folder: the device each leads to (its canonical
 // path) and the link's name.
@@ -24,7 +29,8 @@ QList<PortEntry> availablePortEntries();
 
 // The device behind port n. The environment variable KR4720_COM<n> wins when
 // set. Otherwise, on Windows, COM<n>; elsewhere the n-th entry of: the USB
-// serial devices of `ports` (in the order of their by-path names, those
+// serial devices of `ports` (those with a cable's chip first, a laptop's
+// built-in modem after them; each in the order of their by-path names, those
 // without one after them by device name), then /dev/ttyS0, /dev/ttyS1, ...
 // so that one plugged-in cable is port 1.
 QString portDeviceName(int portNumber, const QList<PortEntry>& ports);

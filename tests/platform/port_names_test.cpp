@@ -25,7 +25,10 @@ TEST(PortNames, PortNumbersMapToUsbCablesFirstThenTheBuiltInPorts) {
         {{{"/dev/ttyUSB1", true, "pci-0000:00:14.0-usb-0:2:1.0-port0"},
           {"/dev/ttyACM0", true, ""},
           {"/dev/ttyUSB0", true, "pci-0000:00:14.0-usb-0:10:1.0-port0"}},
-         "/dev/ttyUSB1 /dev/ttyUSB0 /dev/ttyACM0"}};
+         "/dev/ttyUSB1 /dev/ttyUSB0 /dev/ttyACM0"},
+        // A cable's chip before a laptop's modem.
+        {{{"/dev/ttyUSB0", true, "usb-0:4"}, {"/dev/ttyUSB3", true, "", true}},
+         "/dev/ttyUSB3 /dev/ttyUSB0 /dev/ttyS0"}};
     const auto devices = [](const QList<PortEntry>& ports) {
         return QStringList{portDeviceName(1, ports), portDeviceName(2, ports),
                            portDeviceName(3, ports)}
