@@ -37,6 +37,8 @@ TEST(PortNames, PortNumbersMapToUsbCablesFirstThenTheBuiltInPorts) {
     for (const auto& [ports, expected] : cases) {
         EXPECT_EQ(devices(ports), expected);
     }
+    EXPECT_EQ(kr4720::platform::cableChip(0x1a86, 0x7523), "CH340");
+    EXPECT_EQ(kr4720::platform::cableChip(0x1a86, 0x7524), "");
     qputenv("KR4720_COM1", "/tmp/radio"); // the variable wins
     EXPECT_EQ(devices({usb0}), "/tmp/radio /dev/ttyS0 /dev/ttyS1");
     qunsetenv("KR4720_COM1");
