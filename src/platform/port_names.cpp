@@ -114,8 +114,8 @@ QString portDeviceName(int portNumber, const QList<PortEntry>& ports) {
     std::copy_if(ports.begin(), ports.end(), std::back_inserter(cables),
                  [](const PortEntry& entry) { return entry.usb; });
     std::sort(cables.begin(), cables.end(), [](const PortEntry& a, const PortEntry& b) {
-        if (a.cableChip != b.cableChip) {
-            return a.cableChip;
+        if (a.knownCable != b.knownCable) {
+            return a.knownCable;
         }
         if (a.byPath.isEmpty() != b.byPath.isEmpty()) {
             return !a.byPath.isEmpty();

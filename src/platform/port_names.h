@@ -14,7 +14,7 @@ struct PortEntry {
     // Its link name under /dev/serial/by-path ("pci-0000:00:14.0-usb-0:2:1.0-port0"),
     // which follows the socket the cable is plugged into; empty when it has none.
     QString byPath;
-    bool cableChip = false; // its chip is one that programming cables use
+    bool knownCable = false; // its chip is one that programming cables use
 };
 
 // The name of the USB-serial chip with this vendor:product id when
