@@ -29,7 +29,8 @@ protected:
 // cursor, the windows its commands open and what closing ends and stores.
 TEST_F(StartWindowTest, OneSessionFromStartUpToClose) {
     const auto oldBackup = platform::saveBackup("read", "old", QDate(2020, 1, 1).startOfDay()).path;
-    ASSERT_TRUE(QFile::exists(oldBackup));
+    ASSERT_TRUE(QFile::exists(oldBackup) &&
+                platform::saveBackup("read", "new", QDateTime::currentDateTime()).ok());
     start(pty1.path(), QDate(2027, 1, 6));
     {
         SCOPED_TRACE("start-up");
