@@ -7,7 +7,8 @@
 
 using namespace kr4720::text;
 
-TEST(LeadingNumberValue, ReadsTheLeadingNumberOrZero) {
+// The leading number of any text, 0 without one; whole plain numbers only.
+TEST(NumberTextReading, LeadingNumberValueAndDecimalNumberText) {
     const std::vector<std::pair<const char*, double>> cases = {
         {"145.5", 145.5}, {" 1 2 3", 123}, {"\t4\n5", 45},   {"-2.5e2xyz", -250}, {"+7", 7},
         {"3E", 3},        {"1.5.6", 1.5},  {"88.5Hz", 88.5}, {"023", 23},         {"&H1A", 26},
@@ -21,9 +22,18 @@ TEST(LeadingNumberValue, ReadsTheLeadingNumberOrZero) {
     }
     const double huge = leadingNumberValue("1E999"); // stays finite
     EXPECT_TRUE(std::isfinite(huge) && huge > 1e300) << huge;
+
+    for (const char* text : {"1", "-1", "+2.5", "023", "1.", ".5", "1E5", "2.5e-3"}) {
+        EXPECT_TRUE(isDecimalNumberText(text)) << text;
+    }
+    for (const char* text : {"", " 1", "1 ", "abc", "1E", "1.2.3", "&H1F", "-", "."}) {
+        EXPECT_FALSE(isDecimalNumberText(text)) << text;
+    }
 }
 
-TEST(NumberText, ShortestAndFiveDecimalForms) {
+// Every frequency of the channel raster comes round through the record codec:
+// scaling to a whole number loses no unit to binary rounding.
+TEST(NumberTextWriting, ShortestFiveDecimalAndScaledForms) {
     const std::vector<std::pair<double, std::string>> shortest = {
         {406.125 + 45.05, "451.175"},   {400, "400"},     {670 / 10.0, "67"},
         {885 / 10.0, "88.5"},           {0, "0"},         {-0.0, "0"},
@@ -40,24 +50,11 @@ TEST(NumberText, ShortestAndFiveDecimalForms) {
     for (const auto& [value, text] : fiveDecimals) {
         EXPECT_EQ(fiveDecimalText(value), text);
     }
-}
-
-// Every frequency of the channel raster comes round through the record codec.
-TEST(ScaledWholeNumber, LosesNoUnitToBinaryRounding) {
     const std::vector<std::tuple<double, int, std::optional<std::int64_t>>> cases = {
         {435.0125, 5, 43501250}, {145.05, 5, 14505000}, {67.0, 1, 670},
         {250.3, 1, 2503},        {-1.5, 1, -15},        {145.000001, 5, std::nullopt},
         {1e30, 5, std::nullopt}};
     for (const auto& [value, power, whole] : cases) {
         EXPECT_EQ(scaledWholeNumber(value, power), whole) << value;
-    }
-}
-
-TEST(IsDecimalNumberText, AcceptsOnlyWholePlainNumbers) {
-    for (const char* text : {"1", "-1", "+2.5", "023", "1.", ".5", "1E5", "2.5e-3"}) {
-        EXPECT_TRUE(isDecimalNumberText(text)) << text;
-    }
-    for (const char* text : {"", " 1", "1 ", "abc", "1E", "1.2.3", "&H1F", "-", "."}) {
-        EXPECT_FALSE(isDecimalNumberText(text)) << text;
     }
 }
