@@ -54,7 +54,10 @@ PortName resolvePort(const QString& text) {
 std::vector<PortName> candidatePorts() {
     std::vector<PortName> ports;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        addPort(ports, {info.systemLocation(), labelOf(info.systemLocation())});
+        const bool other =
+            info.hasVendorIdentifier() &&
+            platform::cableChip(info.vendorIdentifier(), info.productIdentifier()).isEmpty();
+        addPort(ports, {info.systemLocation(), labelOf(info.systemLocation()), other});
     }
     for (int number = 1; number <= 2; ++number) {
         const QString device = platform::portDeviceName(number);
@@ -82,7 +85,7 @@ std::vector<PortName> detectRadios(const std::vector<PortName>& ports, const Con
     for (std::size_t i = 0; i < results.size(); ++i) {
         if (results[i].answered) {
             found.push_back(ports[i]);
-        } else if (reportFailures || results[i].refused) {
+        } else if (reportFailures || (results[i].refused && !ports[i].otherDevice)) {
             console.failure(ports[i].label + QStringLiteral("：") + results[i].message,
                             results[i].detail);
         }

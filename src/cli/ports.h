@@ -17,6 +17,8 @@ namespace kr4720::cli {
 struct PortName {
     QString device; // what is opened: "/dev/ttyUSB0"
     QString label;  // how it is named in messages and backups: "ttyUSB0"
+    // A USB device whose chip no programming cable uses: a laptop's modem, a GPS.
+    bool otherDevice = false;
 };
 
 // A device path as it is, "ttyUSB0" as /dev/ttyUSB0, COM1 and COM2 as the
@@ -34,7 +36,8 @@ std::vector<PortName> candidatePorts();
 
 // Polls every port at once; the ports where a radio answered within a second.
 // Ports that fail are told with `reportFailures`; one that another program
-// holds, or that this user may not open, is told always, as a radio may be on it.
+// holds, or that this user may not open, is told always, as a radio may be on
+// it, unless it is another device (ModemManager holds a modem's ports).
 std::vector<PortName> detectRadios(const std::vector<PortName>& ports, const Console& console,
                                    platform::LineTrace* trace, bool reportFailures,
                                    int* code = nullptr);

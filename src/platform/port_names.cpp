@@ -65,10 +65,10 @@ QString cableChip(quint16 vendor, quint16 product) {
         quint16 product;
         const char* name;
     };
-    static constexpr Chip kChips[] = {{0x1a86, 0x7523, "CH340"},
-                                      {0x067b, 0x2303, "PL2303"},
-                                      {0x10c4, 0xea60, "CP210x"},
-                                      {0x0403, 0x6001, "FTDI"}};
+    static constexpr Chip kChips[] = {{0x1a86, 0x7523, "CH340"},  {0x1a86, 0x5523, "CH341"},
+                                      {0x1a86, 0x55d4, "CH9102"}, {0x067b, 0x2303, "PL2303"},
+                                      {0x067b, 0x23a3, "PL2303"}, {0x10c4, 0xea60, "CP210x"},
+                                      {0x0403, 0x6001, "FTDI"},   {0x0403, 0x6015, "FTDI"}};
     for (const Chip& chip : kChips) {
         if (chip.vendor == vendor && chip.product == product) {
             return QString::fromLatin1(chip.name);
