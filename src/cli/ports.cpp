@@ -52,15 +52,14 @@ PortName resolvePort(const QString& text) {
 }
 
 std::vector<PortName> candidatePorts() {
+    // One look at the system's ports serves the list and the COM mapping.
+    const QList<platform::PortEntry> entries = platform::availablePortEntries();
     std::vector<PortName> ports;
-    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        const bool other =
-            info.hasVendorIdentifier() &&
-            platform::cableChip(info.vendorIdentifier(), info.productIdentifier()).isEmpty();
-        addPort(ports, {info.systemLocation(), labelOf(info.systemLocation()), other});
+    for (const platform::PortEntry& entry : entries) {
+        addPort(ports, {entry.device, labelOf(entry.device), entry.usb && !entry.knownCable});
     }
     for (int number = 1; number <= 2; ++number) {
-        const QString device = platform::portDeviceName(number);
+        const QString device = platform::portDeviceName(number, entries);
         if (QFileInfo::exists(device)) {
             addPort(ports, {device, labelOf(device)});
         }
