@@ -18,6 +18,11 @@ int runRead(const Options& options, const Console& console, platform::LineTrace*
     if (!target) {
         return kBadUsage;
     }
+    if (const QString failure = *target == FileFormat::Table ? QString() : checkSaveFile(out);
+        !failure.isEmpty()) {
+        console.failure(failure);
+        return kBadUsage;
+    }
     const std::vector<PortName> ports = resolvePorts(options.ports, console, trace);
     if (ports.size() != 1) {
         if (ports.size() > 1) {

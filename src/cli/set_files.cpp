@@ -23,6 +23,10 @@ QString fromStd(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+QString saveFailure(const QString& path, const QString& reason) {
+    return reason.isEmpty() ? reason : QStringLiteral("无法保存文件 %1：%2").arg(path, reason);
+}
+
 } // namespace
 
 std::optional<FileFormat> fileFormat(const QString& path, const QString& formatOption) {
@@ -113,6 +117,10 @@ QString unencodableText(const radio_link::RadioImageEncoding& encoding) {
              fromStd(encoding.field));
 }
 
+QString checkSaveFile(const QString& path) {
+    return saveFailure(path, platform::checkWholeFileSave(path));
+}
+
 QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
                  const DcsCodes& codes, const radio_link::RadioImage* received) {
     std::string text;
@@ -136,7 +144,7 @@ QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
             text = channel_files::SaveText(
                 cursor, QString::fromStdString(set.squelch).toLocal8Bit().toStdString());
         } catch (const channel_files::ChannelFileValueError& error) {
-            return QStringLiteral("无法保存文件 %1：%2").arg(path, fromStd(error.what()));
+            return saveFailure(path, fromStd(error.what()));
         }
         break;
     }
@@ -147,9 +155,9 @@ QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
         text = (tableText(set) + QLatin1Char('\n')).toStdString();
         break;
     }
-    const QString failure =
-        platform::saveWholeFile(path, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
-    return failure.isEmpty() ? QString() : QStringLiteral("无法保存文件 %1：%2").arg(path, failure);
+    return saveFailure(path,
+                       platform::saveWholeFile(
+                           path, QByteArray(text.data(), static_cast<qsizetype>(text.size()))));
 }
 
 namespace {

@@ -41,6 +41,9 @@ QString unencodableText(const radio_link::RadioImageEncoding& encoding);
 // `received` is given) atomically. Returns a Chinese reason on failure.
 QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
                  const DcsCodes& codes, const radio_link::RadioImage* received = nullptr);
+// The reason saveFile(path, ...) would fail at once, so that a radio is not
+// read into a file that cannot be written. Empty when it can start.
+QString checkSaveFile(const QString& path);
 
 // The set as a table for a terminal: one line per channel, then the emergency
 // channel and the squelch level, with no line end after the last line.

@@ -13,17 +13,30 @@
 
 namespace kr4720::platform {
 
-QString saveWholeFile(const QString& path, const QByteArray& bytes) {
+namespace {
+
+QString openWholeFile(QSaveFile& file) {
     // A device or FIFO would be replaced by a plain file (/dev/null, for root).
-    if (const QFileInfo target(path); target.exists() && !target.isFile()) {
+    if (const QFileInfo target(file.fileName()); target.exists() && !target.isFile()) {
         return QStringLiteral("这不是一个普通文件");
     }
-    QSaveFile file(path);
     // Unbuffered: a write that fails (a full disk) fails here, where QSaveFile
     // notices it. A buffered write would fail only in commit(), which then
     // renames the empty temporary file over the old one all the same.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        return file.errorString();
+    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ? QString() : file.errorString();
+}
+
+} // namespace
+
+QString checkWholeFileSave(const QString& path) {
+    QSaveFile file(path); // its temporary file goes with it
+    return openWholeFile(file);
+}
+
+QString saveWholeFile(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (QString failure = openWholeFile(file); !failure.isEmpty()) {
+        return failure;
     }
     const auto cancel = [&file] {
         const QString error = file.errorString();

@@ -231,6 +231,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
          "数据超出范围 ！！（信道 16 接收频率）"},
         {{"write", "-p", "x", "--trace", file("plan.csv", kCsv)}, 2, "记录文件不能是信道文件"},
         {{"read", "--port=" + folder.file("no-such-port")}, 3, "/no-such-port：端口不存在"},
+        {{"read", "-p", "x", "-o", folder.file("none/x.doc")}, 2, "none/x.doc：No such file"},
         {{"read", "-p", held.portName()}, 3, "已被其它程序使用或无法打开"},
         {{"detect"}, 3, "已被其它程序使用或无法打开"},
         {{"read", "-p", "com1"}, 3, "已被其它程序使用或无法打开"},
