@@ -8,8 +8,8 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QElapsedTimer>
-#include <QThread>
+#include <QEventLoop>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -57,12 +57,19 @@ protected:
         }
         return fields;
     }
+    // Runs an event loop, as the program does, until `done` or the time is up.
     static bool pumpUntil(const std::function<bool()>& done, int milliseconds = 5000) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!done() && timer.elapsed() < milliseconds) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-            QThread::msleep(2);
+        QEventLoop loop;
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (done()) {
+                loop.quit();
+            }
+        });
+        check.start(2);
+        QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+        if (!done()) {
+            loop.exec();
         }
         return done();
     }
