@@ -103,6 +103,8 @@ TEST_F(CliEndToEnd, EveryFormatReadFromTheRadioVerifiesAgainstItAndConverts) {
     const CliRun back =
         cli({"convert", folder.file("out.csv"), folder.file("back.img"), "--emergency", "440,441"});
     EXPECT_THAT(back.err, HasSubstr("源文件没有静噪级别，"));
+    const CliRun fromDoc = cli({"convert", folder.file("radio.doc"), folder.file("doc.img")});
+    EXPECT_THAT(fromDoc.err, HasSubstr("源文件没有紧急信道，"));
     // The channels survive both ways.
     EXPECT_EQ(folder.read("back.img").left(5 * 33), folder.read("radio.img").left(5 * 33));
 
@@ -110,6 +112,7 @@ TEST_F(CliEndToEnd, EveryFormatReadFromTheRadioVerifiesAgainstItAndConverts) {
     // time, direction, hex and text.
     const CliRun table = cli({"read", "-p", port(r), "-o-"});
     ASSERT_EQ(table.code, 0);
+    EXPECT_THAT(table.err, testing::MatchesRegex("pts-[0-9]+: 正在读取\n")); // a line per step
     EXPECT_THAT(table.out, HasSubstr("\n1       438.5      88.5                438.5      88.5  "));
     EXPECT_THAT(table.out, HasSubstr("紧急信道  收频率 450  发频率 460  拍频 off\n静噪级别  3"));
     const CliRun json = cli({"read", "-p", port(r), "--json", "-q", "--trace", folder.file("t")});
