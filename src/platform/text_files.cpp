@@ -30,7 +30,13 @@ QString openWholeFile(QSaveFile& file) {
 
 QString checkWholeFileSave(const QString& path) {
     QSaveFile file(path); // its temporary file goes with it
-    return openWholeFile(file);
+    if (QString failure = openWholeFile(file); !failure.isEmpty()) {
+        return failure;
+    }
+    // A full disk still lets the empty file be made; a block more than any
+    // channel set needs must go in too.
+    const QByteArray block(4096, '\0');
+    return file.write(block) == block.size() ? QString() : file.errorString();
 }
 
 QString saveWholeFile(const QString& path, const QByteArray& bytes) {

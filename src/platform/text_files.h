@@ -10,9 +10,9 @@ namespace kr4720::platform {
 // also one at flush, sync or close. A folder, device or FIFO of that name is
 // refused. Returns the reason on failure, an empty text on success.
 QString saveWholeFile(const QString& path, const QByteArray& bytes);
-// The refusal saveWholeFile(path) would meet at its start (the folder missing
-// or not writable, a name that is not a plain file), before any work that
-// would then be lost. Leaves nothing behind.
+// The refusal saveWholeFile(path) of a small file would meet (the folder
+// missing or not writable, a name that is not a plain file, a full disk),
+// before any work that would then be lost. Leaves nothing behind.
 QString checkWholeFileSave(const QString& path);
 
 struct FileStart {
