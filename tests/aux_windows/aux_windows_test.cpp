@@ -59,11 +59,10 @@ protected:
 
 TEST_F(AuxWindowsTest, PortDialogOkOpensTheChosenPortOrSaysWhyNotAndTheDialogIsOneAtATime) {
     platform::SerialPort& port = window->serialPort();
-    pty1.send("xyz");
-    for (int i = 0; i < 50 && port.inBufferCount() < 3; ++i) {
-        port.waitForInput(std::chrono::milliseconds(20));
+    for (const auto& [sent, waiting] : {std::pair("x", 1), std::pair("yz", 3)}) {
+        pty1.send(sent); // a lone character, as the radio's "C", is taken too
+        ASSERT_TRUE(QTest::qWaitFor([&] { return port.inBufferCount() == waiting; }, 1000));
     }
-    ASSERT_EQ(port.inBufferCount(), 3);
     // OK on the open current port: not closed and reopened, what had arrived
     // is still waiting.
     QPointer<PortDialog> dialog = PortDialog::open(port);
