@@ -231,6 +231,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"convert", file("plan.csv", kCsv), folder.file("y.img"), "--emergency", "nan,440"},
          2,
          "--emergency：nan 不是频率"},
+        {{"convert", file("plan.csv", kCsv), "-", "--emergency", "1,2,on,x"}, 2, "的格式是"},
         {{"write", "-p", "x", file("wide.doc", "3," + std::string(135, ',') + "4385,,,,,,,,,")},
          2,
          "数据超出范围 ！！（信道 16 接收频率）"},
