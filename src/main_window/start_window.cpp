@@ -549,7 +549,7 @@ void StartWindow::LoadChannelFile() {
     const platform::FileStart file =
         platform::readFileStart(commonDialog1_.fileName(), kChannelFileReadLimit);
     if (file.notRegular) {
-        refuse(QStringLiteral("这不是一个普通文件"));
+        refuse(file.error);
         return;
     }
     if (!file.opened) {
@@ -592,7 +592,7 @@ void StartWindow::ImportChirpCsv() {
     const platform::FileStart file =
         platform::readFileStart(csvDialog_.fileName(), kChannelFileReadLimit + 1);
     if (file.notRegular) {
-        refuse(QStringLiteral("：这不是一个普通文件"));
+        refuse(QStringLiteral("：") + file.error);
         return;
     }
     if (!file.opened) {

@@ -15,10 +15,14 @@ namespace kr4720::platform {
 
 namespace {
 
+QString notPlainFile() {
+    return QStringLiteral("这不是一个普通文件");
+}
+
 QString openWholeFile(QSaveFile& file) {
     // A device or FIFO would be replaced by a plain file (/dev/null, for root).
     if (const QFileInfo target(file.fileName()); target.exists() && !target.isFile()) {
-        return QStringLiteral("这不是一个普通文件");
+        return notPlainFile();
     }
     // Unbuffered: a write that fails (a full disk) fails here, where QSaveFile
     // notices it. A buffered write would fail only in commit(), which then
@@ -73,6 +77,7 @@ FileStart readFileStart(const QString& path, qint64 limit) {
     const QFileInfo info(path);
     if (info.exists() && !info.isFile()) {
         start.notRegular = true;
+        start.error = notPlainFile();
         return start;
     }
     QFile file(path);

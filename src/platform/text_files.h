@@ -18,7 +18,7 @@ QString checkWholeFileSave(const QString& path);
 struct FileStart {
     bool opened = false;
     bool notRegular = false; // a folder, FIFO, device or socket: never opened
-    QString error;           // the system's words when opening failed
+    QString error;           // why it was not opened: the system's words, or ours
     QByteArray bytes;        // at most the limit
 };
 // The first `limit` bytes of a file, so that no file can exhaust memory.

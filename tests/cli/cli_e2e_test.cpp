@@ -222,6 +222,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"show", file("short.doc", "3,1,")}, 2, "short.doc"},
         {{"show", file("nofreq.csv", "Location,Name\r\n1,x\r\n")}, 2, "nofreq.csv"},
         {{"show", file("plan.txt", "")}, 2, "plan.txt"},
+        {{"show", "/dev/null", "--format", "img"}, 2, "/dev/null：这不是一个普通文件"},
         {{"read"}, 2, "read 需要正好一个 -p PORT"},
         {{"frobnicate"}, 2, "未知命令 frobnicate"},
         {{"read", "-p"}, 2, "选项 -p 缺少值"},
