@@ -109,7 +109,7 @@ TEST(ChirpCsv, SkipsAndReportsRowsTheRadioCannotHold) {
         "Mode“AM”不是 FM 或 NFM",
         "本机不支持 Tone 模式“TSQL-R”",
         "本机不支持 Tone 模式“DTCS-R”",
-        "Tone“tone”无法识别",
+        "Tone“tonetonetonetonetonetone”无法识别", // 24 bytes: shown whole
         "CrossMode“Tone->X”无法识别",
         "CrossMode“->”无法识别",
         "rToneFreq“69.4”不是本机的 39 个哑音之一",
@@ -192,7 +192,7 @@ TEST(ChirpCsv, ReadsAFileWrittenByChirpAndTheSpellingsOfOtherWriters) {
     EXPECT_EQ((*spelt.rows)[0],
               row({"146.94000", "", "", "146.34000", "100.0", "", "add", "off", "off"}));
     ASSERT_EQ(spelt.skipped.size(), 1u);
-    EXPECT_EQ(spelt.skipped[0].line, 7); // the quoted line break counts
+    EXPECT_EQ(spelt.skipped[0].line, 8); // the quoted line break counts, and blank lines
 
     const ChirpCsvImport imported = parse(dataFile("chirp_export.csv"));
     ASSERT_TRUE(imported.ok()) << imported.errorText();
