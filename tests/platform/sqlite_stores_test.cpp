@@ -90,7 +90,8 @@ TEST(ChannelStore, UnusableBusyOrDamagedFilesAreRefusedWithTheirMessageAndLeftUn
         QStringList sql; // none: a file that is no SQLite file
         QString file = "tw8810.mdb";
         Kind kind = Kind::Unusable;
-        QString message = {}; // none: the problem follows the file's name
+        QString message = {};  // none: the problem follows the file's name
+        int wipedPageType = 0; // damaged: the byte of a page's type to wipe
     };
     const std::vector<Case> cases = {
         {"not a database", {}},
@@ -104,6 +105,8 @@ TEST(ChannelStore, UnusableBusyOrDamagedFilesAreRefusedWithTheirMessageAndLeftUn
          "数据库文件 tw8810.mdb 正被其它程序使用，请关闭那个程序后再启动本软件"},
         {"damaged", channelTableSql(16), "tw8810.mdb", Kind::Damaged,
          "数据库文件 tw8810.mdb 已损坏，无法使用"},
+        {"schema damaged", channelTableSql(16), "tw8810.mdb", Kind::Damaged,
+         "数据库文件 tw8810.mdb 已损坏，无法使用", 100},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -115,12 +118,16 @@ TEST(ChannelStore, UnusableBusyOrDamagedFilesAreRefusedWithTheirMessageAndLeftUn
             runSql(path, c.sql);
         }
         if (c.kind == Kind::Damaged) {
-            // Cutting the table's page down to one cell leaves a file whose
-            // table shows one row where it held sixteen.
             QByteArray damaged = folder.read(c.file);
             ASSERT_GE(damaged.size(), 8192);
-            damaged[4096 + 3] = 0;
-            damaged[4096 + 4] = 1;
+            if (c.wipedPageType > 0) {
+                damaged[c.wipedPageType] = 0; // SQLite fails as it reads the schema
+            } else {
+                // Cutting the table's page down to one cell leaves a file whose
+                // table shows one row where it held sixteen.
+                damaged[4096 + 3] = 0;
+                damaged[4096 + 4] = 1;
+            }
             folder.write(c.file, damaged);
         }
         const QByteArray before = folder.read(c.file);
