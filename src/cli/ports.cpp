@@ -119,11 +119,10 @@ std::vector<PortName> resolvePorts(const QStringList& given, const Console& cons
 int runPorts(const Options&, const Console& console) {
     QJsonArray list;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-        const QString id = info.hasVendorIdentifier() && info.hasProductIdentifier()
-                               ? QStringLiteral("%1:%2")
-                                     .arg(info.vendorIdentifier(), 4, 16, QLatin1Char('0'))
-                                     .arg(info.productIdentifier(), 4, 16, QLatin1Char('0'))
-                               : QString();
+        const QString id =
+            info.hasVendorIdentifier() && info.hasProductIdentifier()
+                ? platform::usbIdText(info.vendorIdentifier(), info.productIdentifier())
+                : QString();
         const QString chip = platform::cableChip(info.vendorIdentifier(), info.productIdentifier());
         list.append(QJsonObject{{QStringLiteral("device"), info.systemLocation()},
                                 {QStringLiteral("usbId"), id},

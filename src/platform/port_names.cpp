@@ -77,6 +77,12 @@ QString cableChip(quint16 vendor, quint16 product) {
     return {};
 }
 
+QString usbIdText(quint16 vendor, quint16 product) {
+    return QStringLiteral("%1:%2")
+        .arg(vendor, 4, 16, QLatin1Char('0'))
+        .arg(product, 4, 16, QLatin1Char('0'));
+}
+
 QHash<QString, QString> byPathNames(const QString& folder) {
     QHash<QString, QString> names;
     const QFileInfoList links = QDir(folder).entryInfoList(QDir::System | QDir::Files);

@@ -20,6 +20,8 @@ struct PortEntry {
 // The name of the USB-serial chip with this vendor:product id when
 // programming cables use it ("CH340"); empty for any other device.
 QString cableChip(quint16 vendor, quint16 product);
+// The id as lsusb prints it: "1a86:7523".
+QString usbIdText(quint16 vendor, quint16 product);
 
 // The links of a by-path folder: the device each leads to (its canonical
 // path) and the link's name.

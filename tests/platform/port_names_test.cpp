@@ -39,6 +39,7 @@ TEST(PortNames, PortNumbersMapToUsbCablesFirstThenTheBuiltInPorts) {
     }
     EXPECT_EQ(kr4720::platform::cableChip(0x1a86, 0x7523), "CH340");
     EXPECT_EQ(kr4720::platform::cableChip(0x1a86, 0x7524), "");
+    EXPECT_EQ(kr4720::platform::usbIdText(0x067b, 0x00a3), "067b:00a3");
     qputenv("KR4720_COM1", "/tmp/radio"); // the variable wins
     EXPECT_EQ(devices({usb0}), "/tmp/radio /dev/ttyS0 /dev/ttyS1");
     qunsetenv("KR4720_COM1");
