@@ -19,6 +19,8 @@
 #include <memory>
 #include <thread>
 
+#include <sys/stat.h>
+
 using namespace kr4720;
 using radio_link::RadioImageText;
 using testing::HasSubstr;
@@ -217,12 +219,14 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
     QSerialPort held(port(radio())); // as the window holds its port
     ASSERT_TRUE(held.open(QIODevice::ReadWrite));
     qputenv("KR4720_COM1", "/dev/" + held.portName().toLocal8Bit()); // a radio may be on it
+    // Opened, a FIFO with no writer would hold the program in open() for good.
+    ASSERT_EQ(::mkfifo(folder.file("fifo.img").toLocal8Bit().constData(), 0600), 0);
     std::vector<std::tuple<QStringList, int, std::string>> cases = {
         {{"show", file("short.img", std::string(32, '0') + "\n")}, 2, "short.img"},
         {{"show", file("short.doc", "3,1,")}, 2, "short.doc"},
         {{"show", file("nofreq.csv", "Location,Name\r\n1,x\r\n")}, 2, "nofreq.csv"},
         {{"show", file("plan.txt", "")}, 2, "plan.txt"},
-        {{"show", "/dev/null", "--format", "img"}, 2, "/dev/null：这不是一个普通文件"},
+        {{"show", folder.file("fifo.img")}, 2, "fifo.img：这不是一个普通文件"},
         {{"read"}, 2, "read 需要正好一个 -p PORT"},
         {{"frobnicate"}, 2, "未知命令 frobnicate"},
         {{"read", "-p"}, 2, "选项 -p 缺少值"},

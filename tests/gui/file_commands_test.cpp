@@ -10,14 +10,10 @@
 #include <QTest>
 
 #include <algorithm>
-#include <atomic>
 #include <csignal>
-#include <thread>
 
-#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 using namespace kr4720;
 
@@ -155,21 +151,6 @@ TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
     folder.write("bad.csv", "Location,Name\r\n1,x\r\n");
     folder.write("short.doc", " 5,146.12500,67.0,,146.12500,67.0,,add,1,off,\n145.5,,023,");
     folder.write("binary.doc", "3,\x01\x02,146.125");
-    ASSERT_EQ(::mkfifo(folder.file("fifo.doc").toLocal8Bit().constData(), 0600), 0);
-    // Were the FIFO opened, a writer coming and going would end the wait in
-    // open(); the load would then read it as an empty file, not refuse it.
-    std::atomic<bool> done = false;
-    std::thread writer([&] {
-        const QByteArray fifo = folder.file("fifo.doc").toLocal8Bit();
-        while (!done) {
-            const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
-            if (fd >= 0) {
-                ::close(fd);
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
     // What the message says after the file's name; nothing: the system's words
     // on the second line.
     const auto loadFile = &main_window::StartWindow::LoadChannelFile;
@@ -177,7 +158,6 @@ TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
     const std::tuple<decltype(loadFile), QString, const char*> cases[] = {
         {loadFile, folder.file("short.doc"), "：文件不完整"},
         {loadFile, folder.file("binary.doc"), "：不是信道文件"},
-        {loadFile, folder.file("fifo.doc"), "：这不是一个普通文件"},
         {loadFile, folder.path(), "：这不是一个普通文件"},
         {loadFile, folder.file("missing.doc"), ""},
         {importFile, folder.file("bad.csv"), "：第 1 行：标题行缺少 Frequency 列"},
@@ -199,8 +179,6 @@ TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
         EXPECT_EQ(allRows(), before);
         EXPECT_EQ(combo8(), " 3");
     }
-    done = true;
-    writer.join();
 
     // Row 2 cannot be changed while the rest can: the load fails after row 1.
     ASSERT_TRUE(runSql(folder.file("tw8810.mdb"),
