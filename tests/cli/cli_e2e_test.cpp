@@ -228,6 +228,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"show", file("plan.txt", "")}, 2, "plan.txt"},
         {{"show", folder.file("fifo.img")}, 2, "fifo.img：这不是一个普通文件"},
         {{"read"}, 2, "read 需要正好一个 -p PORT"},
+        {{"verify", file("plan.csv", kCsv)}, 2, "用法：kr4720-cli verify -p PORT FILE"},
         {{"frobnicate"}, 2, "未知命令 frobnicate"},
         {{"read", "-p"}, 2, "选项 -p 缺少值"},
         {{"convert", file("t.img", RadioImageText(VirtualRadio::demoMemory())), "-"},

@@ -12,6 +12,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QThread>
@@ -222,6 +223,8 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     setRow(11, {"148.00000"});
 
     writeUntil(4);
+    const auto* bar = child<QProgressBar>("ProgressBar1");
+    EXPECT_GT(bar->value(), 0);
     combo8()->setEditText("12");
     child<QAction>("端口")->trigger();
     QWidget* dialog = aux_windows::PortDialog::instance();
@@ -230,6 +233,7 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     dialog->findChild<QPushButton*>("OKButton")->click();
     child<QAction>("打开")->trigger();
     finishWrite();
+    EXPECT_EQ(bar->value(), 0);
     platform::CommonDialog::setHandler({});
     dialog->close();
     EXPECT_EQ(radio->memory()[11].substr(4, 8), "00502910"); // 148 - 45.05 = 102.95
