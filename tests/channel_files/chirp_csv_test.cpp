@@ -1,4 +1,5 @@
 #include "channel_files/chirp_csv.h"
+#include "support/dcs_codes.h"
 #include "text/number_text.h"
 
 #include <gtest/gtest.h>
@@ -12,12 +13,6 @@ using namespace kr4720::channel_files;
 namespace {
 
 const std::string kHeader = std::string(kChirpCsvHeader) + "\r\n";
-
-DcsCodes filledCodes() {
-    DcsCodes codes;
-    codes.fill();
-    return codes;
-}
 
 // Fields 1 to 9 of a row; field 0 stays Null as an import leaves it.
 ChannelRow row(std::vector<std::string> fields) {
@@ -33,7 +28,7 @@ using ChannelRows = std::array<ChannelRow, kChannelCount>;
 const ChannelRow kEmpty = row({"", "", "", "", "", "", "", "", ""});
 
 ChirpCsvImport parse(const std::string& text) {
-    return ParseChirpCsv(text, filledCodes());
+    return ParseChirpCsv(text, filledDcsCodes());
 }
 
 // A file from data/ beside this test.

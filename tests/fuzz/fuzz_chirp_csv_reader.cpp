@@ -18,10 +18,6 @@ using namespace kr4720::channel_files;
 
 namespace {
 
-const DcsCodes& codes() {
-    return filledDcsCodes();
-}
-
 bool inList(const FieldValue& value, bool tone) {
     if (value == "") {
         return true;
@@ -44,7 +40,7 @@ bool storedFrequency(const FieldValue& value) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const ChirpCsvImport imported = ParseChirpCsv(text, codes());
+    const ChirpCsvImport imported = ParseChirpCsv(text, filledDcsCodes());
     if (!imported.ok()) {
         CHECK(imported.errorLine >= 1 && !imported.error.empty());
         CHECK(imported.taken == 0 && imported.skipped.empty());
@@ -87,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     // What was taken is written and read back unchanged.
-    const ChirpCsvImport again = ParseChirpCsv(ChirpCsvText(set), codes());
+    const ChirpCsvImport again = ParseChirpCsv(ChirpCsvText(set), filledDcsCodes());
     CHECK(again.ok() && again.skipped.empty() && again.leftOver == 0);
     CHECK(again.taken == imported.taken);
     CHECK(*again.rows == *imported.rows);
