@@ -85,13 +85,19 @@ TEST(ChannelStore, RowsComeInStoredOrderWhateverTheirChannelNumbers) {
 
 TEST(ChannelStore, UnusableBusyOrDamagedFilesAreRefusedWithTheirMessageAndLeftUnchanged) {
     using Kind = StoreOpenError::Kind;
+    // Bytes of the file to overwrite afterwards: offset and new value.
+    using Damage = std::vector<std::pair<int, char>>;
+    // The table's page cut down to one cell: one row where it held sixteen.
+    const Damage cutTable = {{4096 + 3, 0}, {4096 + 4, 1}};
+    // The schema page's type wiped: SQLite fails as it reads the schema.
+    const Damage wipedSchema = {{100, 0}};
     struct Case {
         const char* what;
         QStringList sql; // none: a file that is no SQLite file
         QString file = "tw8810.mdb";
         Kind kind = Kind::Unusable;
-        QString message = {};  // none: the problem follows the file's name
-        int wipedPageType = 0; // damaged: the byte of a page's type to wipe
+        QString message = {}; // none: the problem follows the file's name
+        Damage damage = {};
     };
     const std::vector<Case> cases = {
         {"not a database", {}},
@@ -104,9 +110,9 @@ TEST(ChannelStore, UnusableBusyOrDamagedFilesAreRefusedWithTheirMessageAndLeftUn
         {"busy", channelTableSql(16), "tw8810.mdb", Kind::Busy,
          "数据库文件 tw8810.mdb 正被其它程序使用，请关闭那个程序后再启动本软件"},
         {"damaged", channelTableSql(16), "tw8810.mdb", Kind::Damaged,
-         "数据库文件 tw8810.mdb 已损坏，无法使用"},
+         "数据库文件 tw8810.mdb 已损坏，无法使用", cutTable},
         {"schema damaged", channelTableSql(16), "tw8810.mdb", Kind::Damaged,
-         "数据库文件 tw8810.mdb 已损坏，无法使用", 100},
+         "数据库文件 tw8810.mdb 已损坏，无法使用", wipedSchema},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -117,16 +123,11 @@ TEST(ChannelStore, UnusableBusyOrDamagedFilesAreRefusedWithTheirMessageAndLeftUn
         } else {
             runSql(path, c.sql);
         }
-        if (c.kind == Kind::Damaged) {
+        if (!c.damage.empty()) {
             QByteArray damaged = folder.read(c.file);
             ASSERT_GE(damaged.size(), 8192);
-            if (c.wipedPageType > 0) {
-                damaged[c.wipedPageType] = 0; // SQLite fails as it reads the schema
-            } else {
-                // Cutting the table's page down to one cell leaves a file whose
-                // table shows one row where it held sixteen.
-                damaged[4096 + 3] = 0;
-                damaged[4096 + 4] = 1;
+            for (const auto& [offset, value] : c.damage) {
+                damaged[offset] = value;
             }
             folder.write(c.file, damaged);
         }
