@@ -48,7 +48,7 @@ TEST(RecordCodec, EncodesRecordsAndTheirFields) {
 
     // A tone wins over a code; codes are matched as written and 036 is not listed.
     const std::vector<std::tuple<FieldValue, FieldValue, std::string>> tones = {
-        {"67.0", {}, "7006"},    {"10.0", "", "0001"}, {"250.3", " ", "0325"}, {"", "023", "0155"},
+        {"67.0", {}, "7006"},    {"10.0", "", "0001"}, {"999.9", " ", "9999"}, {"", "023", "0155"},
         {{}, "134", "1555"},     {" ", "244", "2255"}, {"  ", "506", "3E55"},  {{}, "754", "5355"},
         {"67.0", "023", "7006"}, {{}, "036", "0055"},  {{}, "23", "0055"},     {{}, {}, "0000"},
         {"", " ", "0000"}};

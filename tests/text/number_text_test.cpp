@@ -11,7 +11,7 @@ using namespace kr4720::text;
 TEST(NumberTextReading, LeadingNumberValueAndDecimalNumberText) {
     const std::vector<std::pair<const char*, double>> cases = {
         {"145.5", 145.5}, {" 1 2 3", 123}, {"\t4\n5", 45},   {"-2.5e2xyz", -250}, {"+7", 7},
-        {"3E", 3},        {"1.5.6", 1.5},  {"88.5Hz", 88.5}, {"023", 23},         {"&H1A", 26},
+        {"3E", 3},        {"1.5.6", 1.5},  {"88.5Hz", 88.5}, {"023", 23},         {"&HFA", 250},
         {"&hff", 255},    {"&O107", 71},   {"&o18", 1}};
     for (const auto& [text, value] : cases) {
         EXPECT_DOUBLE_EQ(leadingNumberValue(text), value) << '"' << text << '"';
