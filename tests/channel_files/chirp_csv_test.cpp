@@ -178,7 +178,7 @@ TEST(ChirpCsv, ReportsTakenSkippedAndLeftOver) {
         "超出 130–500 MHz");
 }
 
-// Also with a byte-order mark, quoted header names, LF and CRLF, quoted values
+// Also with a byte-order mark, quoted header names, LF, CR and CRLF, quoted values
 // with commas, doubled quotes and a line break, blanks and tabs around a
 // value, blank lines and "#" lines.
 TEST(ChirpCsv, ReadsAFileWrittenByChirpAndTheSpellingsOfOtherWriters) {
