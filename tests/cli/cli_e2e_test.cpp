@@ -138,12 +138,13 @@ TEST_F(CliEndToEnd, EveryFormatReadFromTheRadioVerifiesAgainstItAndConverts) {
     auto memory = r.memory();
     memory[0].replace(12, 4, "7006");                // channel 1 receives with 67.0 Hz
     memory[15].replace(4, 12, "005035397006");       // channel 16 receives 438.6 MHz with 67.0 Hz
-    memory[16] = "00050050494000001000000000460000"; // squelch 5, beat shift on
+    memory[16] = "00050050594000001000000000460000"; // squelch 5, receive 451, beat shift on
     r.setMemory(memory);
     const CliRun run = cli({"verify", "-p", port(r), folder.file("radio.img")});
     EXPECT_EQ(run.code, 1);
     EXPECT_THAT(run.out, testing::AllOf(HasSubstr("信道 16  接收频率  对讲机 438.6  文件 (空)"),
                                         HasSubstr("信道 1  收哑音  对讲机 67  文件 88.5"),
+                                        HasSubstr("紧急  紧急信道收频率  对讲机 451  文件 450"),
                                         HasSubstr("紧急  紧急信道拍频  对讲机 on  文件 off"),
                                         HasSubstr("紧急  静噪级别  对讲机 5  文件 3")));
     const auto verified = cli({"verify", "--json", "-p", port(r), folder.file("radio.csv")}).json();
