@@ -321,12 +321,13 @@ TEST_F(CliEndToEnd, FourRadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers
     EXPECT_TRUE(found.contains(port(live)));
     EXPECT_FALSE(found.contains(port(dead)));
 
-    // A device that keeps sending is no radio, though its stream holds a "C".
+    // A device that answers a poll with "C" and then keeps sending is no radio.
     PseudoTerminal gps;
     std::jthread stream([&](std::stop_token stop) {
-        while (!stop.stop_requested()) {
-            gps.send("$GPRMC,123519,A,4807.038,N\r\n");
-            QThread::msleep(5);
+        // Nothing before the first poll, then "C" once, then sentences without a "C".
+        for (int sent = 0; !stop.stop_requested(); QThread::msleep(5)) {
+            sent += sent > 0 || !gps.readAvailable().empty();
+            gps.send(sent == 0 ? "" : sent == 1 ? "C" : "$GPGGA,4807.038,N\r\n");
         }
     });
     EXPECT_THAT(cli({"detect", "-p", QString::fromStdString(gps.path())}).err,
