@@ -2,6 +2,7 @@
 #include "channel_files/channel_file.h"
 #include "support/memory_cursors.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -80,12 +81,9 @@ TEST(ChannelFile, SaveThenLoadGivesTheFieldsBack) {
     // Quotes keep a comma or line break from shifting the values after it, but
     // cannot hold a value with a quote in it; the message counts the values.
     loaded.at(2, channel_field::kScan) = "a\"d,d";
-    try {
-        SaveText(loaded, "3");
-        ADD_FAILURE() << "saved";
-    } catch (const ChannelFileValueError& error) {
-        EXPECT_STREQ(error.what(), "第 26 个值（信道 3 的扫描）里的双引号无法写入信道文件");
-    }
+    EXPECT_THAT([&] { SaveText(loaded, "3"); },
+                testing::ThrowsMessage<ChannelFileValueError>(
+                    testing::StrEq("第 26 个值（信道 3 的扫描）里的双引号无法写入信道文件")));
 }
 
 TEST(ChannelFile, FieldRulesForQuotedAndTextValues) {
