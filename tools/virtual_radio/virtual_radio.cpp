@@ -315,6 +315,12 @@ bool VirtualRadio::waitFor(const std::function<bool(const Counters&)>& condition
     return changed_.wait_for(lock, timeout, [&] { return condition(counters_); });
 }
 
+bool VirtualRadio::waitForWritesSettled(std::chrono::milliseconds timeout) const {
+    return waitFor(
+        [](const Counters& c) { return c.writesStarted == c.completeWrites + c.incompleteWrites; },
+        timeout);
+}
+
 void VirtualRadio::sendRaw(const std::string& bytes) {
     {
         std::lock_guard lock(mutex_);

@@ -121,6 +121,10 @@ public:
     // Returns whether it holds.
     bool waitFor(const std::function<bool(const Counters&)>& condition,
                  std::chrono::milliseconds timeout) const;
+    // Waits until every write begun has been kept whole or dropped: the last
+    // records of a write may still be on their way when the program that sent
+    // them has ended. Returns whether that happened within the timeout.
+    bool waitForWritesSettled(std::chrono::milliseconds timeout) const;
 
     // Puts bytes on the line (after whatever is already queued), paced like a reply.
     void sendRaw(const std::string& bytes);
