@@ -22,9 +22,9 @@ TEST(PortNames, PortNumbersMapToUsbCablesFirstThenTheBuiltInPorts) {
         // Two cables by device name; then by-path order first, the rest by name.
         {{{"/dev/ttyUSB10", true, ""}, s0, {"/dev/ttyUSB2", true, ""}},
          "/dev/ttyUSB2 /dev/ttyUSB10 /dev/ttyS0"},
-        {{{"/dev/ttyUSB1", true, "pci-0000:00:14.0-usb-0:2:1.0-port0"},
+        {{{"/dev/ttyUSB0", true, "pci-0000:00:14.0-usb-0:10:1.0-port0"},
           {"/dev/ttyACM0", true, ""},
-          {"/dev/ttyUSB0", true, "pci-0000:00:14.0-usb-0:10:1.0-port0"}},
+          {"/dev/ttyUSB1", true, "pci-0000:00:14.0-usb-0:2:1.0-port0"}},
          "/dev/ttyUSB1 /dev/ttyUSB0 /dev/ttyACM0"},
         // A cable's chip before a laptop's modem.
         {{{"/dev/ttyUSB0", true, "usb-0:4"}, {"/dev/ttyUSB3", true, "", true}},
