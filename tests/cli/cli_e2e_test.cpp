@@ -243,6 +243,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
          2,
          "--emergency：nan 不是频率"},
         {{"convert", file("plan.csv", kCsv), "-", "--emergency", "1,2,on,x"}, 2, "的格式是"},
+        {{"convert", folder.file("plan.csv"), "-", "--squelch", "10"}, 2, "一个数字，不是 10"},
         {{"write", "-p", "x", file("wide.doc", "3," + std::string(135, ',') + "4385,,,,,,,,,")},
          2,
          "数据超出范围 ！！（信道 16 接收频率）"},
