@@ -279,7 +279,7 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     child<QAction>("退出")->trigger();
     EXPECT_TRUE(window->isVisible());
     ASSERT_TRUE(pumpUntil([&] { return !window->isVisible(); }, 3000));
-    EXPECT_TRUE(radio->waitFor([](const auto& c) { return c.completeWrites == 2; }, 2s));
+    finishWrite(2);
     EXPECT_EQ(radio->memory()[16][3], '5');
     EXPECT_TRUE(messages.messages.isEmpty()) << messages.texts().join('|').toStdString();
 
