@@ -15,6 +15,13 @@ bool isRecord(std::string_view text) {
            text.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
 }
 
+// A channel record carries "00" after its channel number and before its
+// transmit frequency. A character lost or added on the line shifts every
+// record after it, and hex digits still come: these two places show it.
+bool laidOutAsChannel(std::string_view record) {
+    return record.substr(2, 2) == "00" && record.substr(18, 2) == "00";
+}
+
 } // namespace
 
 std::optional<std::string> ReadSequence::CollectRecord(Failure& failure) {
@@ -87,8 +94,13 @@ void ReadSequence::run() {
             store(records);
         }
     } else {
-        // The channels before the record that did not come are kept.
-        records.resize(sound);
+        // The channels before the record that did not come are kept, up to
+        // the first that is not laid out as a channel record.
+        std::size_t kept = std::min<std::size_t>(sound, 1);
+        while (kept < sound && laidOutAsChannel(records[kept])) {
+            ++kept;
+        }
+        records.resize(kept);
         if (store(records)) {
             p_.display.showMessage(failure == Failure::TimedOut ? TransferMessage::ReadTimeout
                                                                 : TransferMessage::LineLost,

@@ -362,6 +362,7 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
     std::vector<std::tuple<std::string, std::string, TransferMessage, int>> cases = {
         {"non-hex channel 3", nonHex, ReadTimeout, 2},
         {"line lost", reply.substr(0, 32 * 6), LineLost, 5},
+        {"stray C, then line lost", "C" + reply.substr(0, 32 * 6), LineLost, 0},
         {"stray C before", "C" + reply, BadReply, 0},
         {"lower-case digit first", "a" + reply.substr(1), BadReply, 0},
         {"character after", reply + "0", BadReply, 0},
@@ -414,7 +415,7 @@ TEST(ReadSequence, ATableThatRefusesTheChannelsSaysSoOnceAndStoresNothingMore) {
         Rig rig;
         MemoryChannelCursor table;
         table.storeFails = true;
-        rig.link.reply = zeroRecords(1) + std::string(32 * (records - 1), '1');
+        rig.link.reply = zeroRecords(records);
         ReadSequence({rig.link, table, rig.emergency, rig.codes, rig.display, rig.timer3, rig.link})
             .run();
         EXPECT_EQ(rig.display.messages, Messages{DataFailure});
