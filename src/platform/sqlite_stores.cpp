@@ -232,13 +232,17 @@ void SqliteTable::store(int row, const std::vector<FieldValue>& fields) {
         assignments << quoted(column) + QStringLiteral(" = ?");
     }
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                      .arg(quoted(table_), assignments.join(", ")));
-    for (const FieldValue& field : fields) {
-        query.addBindValue(toVariant(field));
+    // A locked or vanished table fails already here, with the reason to show.
+    bool stored = query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                                    .arg(quoted(table_), assignments.join(", ")));
+    if (stored) {
+        for (const FieldValue& field : fields) {
+            query.addBindValue(toVariant(field));
+        }
+        query.addBindValue(rowIds_.at(static_cast<std::size_t>(row)));
+        stored = query.exec() && query.numRowsAffected() == 1;
     }
-    query.addBindValue(rowIds_.at(static_cast<std::size_t>(row)));
-    if (!query.exec() || query.numRowsAffected() != 1) {
+    if (!stored) {
         throw DataError(QStringLiteral("%1: %2")
                             .arg(QFileInfo(path_).fileName(), query.lastError().text())
                             .toStdString());

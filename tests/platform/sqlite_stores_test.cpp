@@ -4,12 +4,15 @@
 #include "support/sqlite_peek.h"
 #include "support/temp_folder.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 using namespace kr4720;
 using platform::SqliteChannelTable;
 using platform::SqliteEmergencyTable;
 using platform::StoreOpenError;
+using testing::HasSubstr;
+using testing::ThrowsMessage;
 
 namespace {
 
@@ -67,7 +70,7 @@ TEST(ChannelStore, AMissingFileIsCreatedWithNullRowsAndAChangeIsStoredWhenTheRow
     // A failed store keeps the change pending and reports it.
     channels.setField(1, std::string("145.50000"));
     runSql(path, {"DROP TABLE 信道表"});
-    EXPECT_THROW(channels.MoveNext(), DataError);
+    EXPECT_THAT([&] { channels.MoveNext(); }, ThrowsMessage<DataError>(HasSubstr("no such table")));
     EXPECT_EQ(channels.currentRow(), 9);
     EXPECT_EQ(channels.field(1), "145.50000");
 }
