@@ -416,11 +416,8 @@ void StartWindow::writeChannels() {
     }
     // "A" is on the line: keep what the write is sending before its records go.
     writeBackedUp_ = true;
-    writeStartedAt_ = QDateTime::currentDateTime();
     writeBackup_ = records;
-    if (records) {
-        keepBackup(QStringLiteral("write"), *records, writeStartedAt_);
-    }
+    writeBackupPath_ = records ? keepBackup(QStringLiteral("write"), *records) : QString();
 }
 
 void StartWindow::afterWrite() {
@@ -431,7 +428,7 @@ void StartWindow::afterWrite() {
     // A row edited while the write ran goes out as it was at its tick: the
     // backup then holds what really went on the line.
     if (const auto sent = sentRecorder_->image(); sent && sent != writeBackup_) {
-        keepBackup(QStringLiteral("write"), *sent, writeStartedAt_);
+        keepBackup(QStringLiteral("write"), *sent, writeBackupPath_);
     }
     reportBackupFailure();
     reportTraceFailure();
@@ -448,22 +445,22 @@ void StartWindow::readChannels() {
     // A whole reply the database could not take is kept all the same: the
     // backup is then the program's only copy of it.
     if (const auto records = replyRecorder_->image(); records && !replyRefused_) {
-        keepBackup(QStringLiteral("read"), *records, QDateTime::currentDateTime());
+        keepBackup(QStringLiteral("read"), *records);
         reportBackupFailure();
     }
 }
 
 // A backup never holds up or stops a transfer: one that cannot be saved is
-// told once the transfer is over.
-void StartWindow::keepBackup(const QString& what, const radio_link::RadioImage& image,
-                             const QDateTime& when) {
+// told once the transfer is over. Returns the file saved, empty on failure.
+QString StartWindow::keepBackup(const QString& what, const radio_link::RadioImage& image,
+                                const QString& replacing) {
     const std::string text = radio_link::RadioImageText(image);
-    const platform::BackupSave saved = platform::saveBackup(
-        what, QByteArray(text.data(), static_cast<qsizetype>(text.size())), when);
-    backupFailure_ = saved.ok()             ? QString()
-                     : saved.path.isEmpty() ? platform::backupsFolder()
-                                            : saved.path;
+    const platform::BackupSave saved =
+        platform::saveBackup(what, QByteArray(text.data(), static_cast<qsizetype>(text.size())),
+                             QDateTime::currentDateTime(), replacing);
+    backupFailure_ = saved.ok() ? QString() : saved.path;
     backupFailureReason_ = saved.error;
+    return saved.ok() ? saved.path : QString();
 }
 
 void StartWindow::reportBackupFailure() {

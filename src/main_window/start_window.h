@@ -11,7 +11,6 @@
 #include "radio_link/write_sequence.h"
 
 #include <QDate>
-#include <QDateTime>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -96,8 +95,8 @@ private:
     void onLineLost();
     void portOpenChanged(bool open);
     void afterWrite();
-    void keepBackup(const QString& what, const radio_link::RadioImage& image,
-                    const QDateTime& when);
+    QString keepBackup(const QString& what, const radio_link::RadioImage& image,
+                       const QString& replacing = {});
     void reportBackupFailure();
     void reportTraceFailure();
 
@@ -149,7 +148,7 @@ private:
 
     // The backup of the running write: when it started and what was saved.
     bool writeBackedUp_ = false;
-    QDateTime writeStartedAt_;
+    QString writeBackupPath_; // the write's backup, replaced by what really went out
     std::optional<radio_link::RadioImage> writeBackup_;
     // A backup that could not be saved, told once the transfer is over.
     QString backupFailure_;

@@ -3,6 +3,7 @@
 #include "platform/text_files.h"
 
 #include <QDir>
+#include <QFile>
 
 namespace kr4720::platform {
 
@@ -14,15 +15,37 @@ QString backupsFolder() {
     return data + QStringLiteral("/kr4720/backups");
 }
 
-BackupSave saveBackup(const QString& what, const QByteArray& bytes, const QDateTime& when) {
-    const QString folder = backupsFolder();
-    if (!QDir().mkpath(folder)) {
-        return {{}, QStringLiteral("cannot create %1").arg(folder)};
+BackupSave saveBackup(const QString& what, const QByteArray& bytes, const QDateTime& when,
+                      const QString& replacing) {
+    if (!replacing.isEmpty()) {
+        return {replacing, saveWholeFile(replacing, bytes)};
     }
-    const QString path = folder + QLatin1Char('/') + when.toString(kBackupTimeFormat) +
-                         QLatin1Char('-') + what + QStringLiteral(".img");
-    const QString error = saveWholeFile(path, bytes);
-    return error.isEmpty() ? BackupSave{path, {}} : BackupSave{path, error};
+    const QString folder = backupsFolder();
+    const QString stem =
+        folder + QLatin1Char('/') + when.toString(kBackupTimeFormat) + QLatin1Char('-') + what;
+    if (!QDir().mkpath(folder)) {
+        return {stem + QStringLiteral(".img"), QStringLiteral("无法创建文件夹 %1").arg(folder)};
+    }
+    // Two backups of one second and one name (two cables whose devices share
+    // a name, two reads within a second) each keep a file: a name is taken by
+    // creating the file, which only one of them can do, and the next is tried.
+    for (int copy = 1;; ++copy) {
+        const QString path = stem + (copy == 1 ? QString() : QStringLiteral("-%1").arg(copy)) +
+                             QStringLiteral(".img");
+        QFile name(path);
+        if (!name.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (name.exists()) {
+                continue;
+            }
+            return {path, name.errorString()};
+        }
+        name.close();
+        const QString error = saveWholeFile(path, bytes);
+        if (!error.isEmpty()) {
+            QFile::remove(path);
+        }
+        return {path, error};
+    }
 }
 
 } // namespace kr4720::platform

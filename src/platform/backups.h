@@ -16,14 +16,18 @@ QString backupsFolder();
 inline constexpr QLatin1StringView kBackupTimeFormat{"yyyy-MM-dd_HH-mm-ss"};
 
 struct BackupSave {
-    QString path;  // the file written
+    QString path;  // the file written, or the one that could not be
     QString error; // why nothing was written; empty on success
     bool ok() const { return error.isEmpty(); }
 };
 
 // Saves a radio image as "YYYY-MM-DD_HH-MM-SS-<what>.img" in the backups
-// folder, making the folder when needed. The file appears whole or not at all.
+// folder, making the folder when needed; "…-<what>-2.img" and so on when
+// that name is taken. The file holds the whole image or is removed; a crash
+// in the middle can leave it empty, never part-written. With `replacing`, the
+// path of a backup saved before, that file is replaced instead.
 BackupSave saveBackup(const QString& what, const QByteArray& bytes,
-                      const QDateTime& when = QDateTime::currentDateTime());
+                      const QDateTime& when = QDateTime::currentDateTime(),
+                      const QString& replacing = {});
 
 } // namespace kr4720::platform

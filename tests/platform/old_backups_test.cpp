@@ -1,3 +1,4 @@
+#include "platform/backups.h"
 #include "platform/old_backups.h"
 #include "support/temp_folder.h"
 
@@ -30,4 +31,17 @@ TEST(OldBackups, OnlyBackupsOlderThanAYearGoAndNothingElseIsTouched) {
     // A clock set years ahead takes no backup less than a year older than the newest.
     EXPECT_EQ(kr4720::platform::removeOldBackups(folder.path(), QDateTime(QDate(2062, 1, 1), {})),
               0);
+}
+
+// Two backups of one name within a second (two cables whose devices share a
+// name) keep a file each.
+TEST(Backups, OneNameTwiceInASecondKeepsBoth) {
+    TempFolder folder;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(folder.path()));
+    for (const char* bytes : {"one", "two"}) {
+        kr4720::platform::saveBackup("read", bytes, QDateTime(QDate(2026, 12, 8), QTime(9, 30)));
+    }
+    qunsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(folder.read("kr4720/backups/2026-12-08_09-30-00-read.img"), "one");
+    EXPECT_EQ(folder.read("kr4720/backups/2026-12-08_09-30-00-read-2.img"), "two");
 }
