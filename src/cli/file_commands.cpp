@@ -41,7 +41,9 @@ QJsonObject setJson(const ChannelSet& set) {
 QString applySetOptions(const Options& options, ChannelSet& set) {
     if (options.squelch) {
         const QString level = options.squelch->trimmed();
-        if (level.size() != 1 || !level[0].isDigit()) {
+        // Only 0 to 9: a full-width "７" from a Chinese input method is a
+        // digit to Qt, but the radio's record would take it for 0.
+        if (level.size() != 1 || level[0] < QLatin1Char('0') || level[0] > QLatin1Char('9')) {
             return QStringLiteral("--squelch 需要 0 到 9 的一个数字，不是 %1")
                 .arg(*options.squelch);
         }

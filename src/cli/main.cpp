@@ -184,12 +184,20 @@ int main(int argc, char* argv[]) {
     const Console console(options.json, options.quiet);
     kr4720::platform::LineTrace trace;
     kr4720::platform::LineTrace* tracePointer = nullptr;
-    if (!options.trace.isEmpty()) {
-        // `--trace plan.csv` with the trace's own name left out would empty the plan.
-        if (fileFormat(options.trace, {})) {
-            return usageError(QStringLiteral("记录文件不能是信道文件（.img、.doc、.csv）：%1")
-                                  .arg(options.trace));
-        }
+    // `--trace plan.csv` with the trace's own name left out would empty the plan.
+    if (!options.trace.isEmpty() && fileFormat(options.trace, {})) {
+        return usageError(
+            QStringLiteral("记录文件不能是信道文件（.img、.doc、.csv）：%1").arg(options.trace));
+    }
+    // The trace is made only for a command that talks to radios and has its
+    // file arguments: a file meant for the command, taken as the trace's name,
+    // is left alone for the usage error.
+    static const QMap<QString, qsizetype> lineCommandFiles{{QStringLiteral("detect"), 0},
+                                                           {QStringLiteral("read"), 0},
+                                                           {QStringLiteral("write"), 1},
+                                                           {QStringLiteral("verify"), 1}};
+    if (!options.trace.isEmpty() &&
+        lineCommandFiles.value(options.command, -1) == options.files.size()) {
         if (const QString error = trace.open(options.trace); !error.isEmpty()) {
             console.failure(QStringLiteral("无法写入记录文件 %1").arg(options.trace), error);
             return kBadUsage;

@@ -64,9 +64,12 @@ LoadedFile loadFile(const QString& path, FileFormat format, const DcsCodes& code
         loaded.error = QStringLiteral("无法读取文件 %1：%2").arg(path, reason);
         return loaded;
     };
-    const platform::FileStart file = platform::readFileStart(path, kFileReadLimit);
+    const platform::FileStart file = platform::readFileStart(path, kFileReadLimit + 1);
     if (!file.opened) {
         return refuse(file.error);
+    }
+    if (file.bytes.size() > kFileReadLimit) {
+        return refuse(QStringLiteral("文件太大"));
     }
     switch (format) {
     case FileFormat::Image: {
@@ -99,6 +102,7 @@ LoadedFile loadFile(const QString& path, FileFormat format, const DcsCodes& code
         }
         ChannelSetCursor cursor(loaded.set);
         channel_files::ApplyChirpCsvRows(*load.rows, cursor);
+        loaded.noRowTaken = load.taken == 0;
         if (!load.skipped.empty() || load.leftOver > 0) {
             loaded.report = path + QStringLiteral("：") + fromStd(load.reportText());
         }

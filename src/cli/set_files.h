@@ -25,8 +25,9 @@ struct LoadedFile {
     ChannelSet set;
     bool hasSquelch = false;
     bool hasEmergency = false;
-    QString error;  // Chinese, naming the file, the line and the problem
-    QString report; // what a CSV import took and skipped, when anything was skipped
+    QString error;           // Chinese, naming the file, the line and the problem
+    QString report;          // what a CSV import took and skipped, when anything was skipped
+    bool noRowTaken = false; // a CSV none of whose rows this radio can hold
 
     bool ok() const { return error.isEmpty(); }
 };

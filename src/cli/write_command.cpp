@@ -16,6 +16,12 @@ int runWrite(const Options& options, const Console& console, platform::LineTrace
     if (!loaded) {
         return kBadUsage;
     }
+    // Such a CSV would empty every channel of every radio: surely the wrong file.
+    if (loaded->noRowTaken) {
+        console.failure(QStringLiteral("无法写入文件 %1：没有可以导入的行，对讲机没有写入")
+                            .arg(options.files[0]));
+        return kBadUsage;
+    }
     ChannelSet overrides = loaded->set;
     if (const QString error = applySetOptions(options, overrides); !error.isEmpty()) {
         console.failure(error);

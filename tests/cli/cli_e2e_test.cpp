@@ -231,6 +231,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"show", file("short.doc", "3,1,")}, 2, "short.doc"},
         {{"show", file("nofreq.csv", "Location,Name\r\n1,x\r\n")}, 2, "nofreq.csv"},
         {{"show", file("plan.txt", "")}, 2, "plan.txt"},
+        {{"show", file("big.csv", std::string(16 << 20, '#') + "\n")}, 2, "big.csv：文件太大"},
         {{"show", folder.file("fifo.img")}, 2, "fifo.img：这不是一个普通文件"},
         {{"read"}, 2, "read 需要正好一个 -p PORT"},
         {{"verify", file("plan.csv", kCsv)}, 2, "用法：kr4720-cli verify -p PORT FILE"},
@@ -244,10 +245,15 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
          "--emergency：nan 不是频率"},
         {{"convert", file("plan.csv", kCsv), "-", "--emergency", "1,2,on,x"}, 2, "的格式是"},
         {{"convert", folder.file("plan.csv"), "-", "--squelch", "10"}, 2, "一个数字，不是 10"},
+        {{"convert", folder.file("plan.csv"), "-", "--squelch", "７"}, 2, "一个数字，不是 ７"},
         {{"write", "-p", "x", file("wide.doc", "3," + std::string(135, ',') + "4385,,,,,,,,,")},
          2,
          "数据超出范围 ！！（信道 16 接收频率）"},
         {{"write", "-p", "x", "--trace", file("plan.csv", kCsv)}, 2, "记录文件不能是信道文件"},
+        {{"write", "-p", "x", "--trace", file("notes.txt", kCsv)}, 2, "用法：kr4720-cli write"},
+        {{"write", "-p", "x", file("none.csv", kCsv.substr(0, kCsv.find('\n') + 1))},
+         2,
+         "没有可以导入的行，对讲机没有写入"},
         {{"read", "--port=" + folder.file("no-such-port")}, 3, "/no-such-port：端口不存在"},
         {{"read", "-p", "x", "-o", folder.file("none/x.doc")}, 2, "none/x.doc：No such file"},
         {{"read", "-p", held.portName()}, 3, "已被其它程序使用或无法打开"},
@@ -280,7 +286,9 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         EXPECT_THAT(run.err, HasSubstr(said));
     }
     EXPECT_EQ(QDir(folder.file(".")).entryList({"plan.csv?*"}), QStringList());
-    EXPECT_EQ(folder.read("plan.csv").toStdString(), kCsv);
+    for (const char* name : {"plan.csv", "notes.txt"}) {
+        EXPECT_EQ(folder.read(name).toStdString(), kCsv);
+    }
     const VirtualRadio& broken = radio([](auto& o) { o.stopAfterRecords = 5; });
     const CliRun write = cli({"write", "-p", port(broken), file("plan.csv", kCsv)});
     EXPECT_EQ(write.code, 1);
