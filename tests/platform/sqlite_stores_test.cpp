@@ -11,8 +11,6 @@ using namespace kr4720;
 using platform::SqliteChannelTable;
 using platform::SqliteEmergencyTable;
 using platform::StoreOpenError;
-using testing::HasSubstr;
-using testing::ThrowsMessage;
 
 namespace {
 
@@ -70,7 +68,8 @@ TEST(ChannelStore, AMissingFileIsCreatedWithNullRowsAndAChangeIsStoredWhenTheRow
     // A failed store keeps the change pending and reports it.
     channels.setField(1, std::string("145.50000"));
     runSql(path, {"DROP TABLE 信道表"});
-    EXPECT_THAT([&] { channels.MoveNext(); }, ThrowsMessage<DataError>(HasSubstr("no such table")));
+    EXPECT_THAT([&] { channels.MoveNext(); },
+                testing::ThrowsMessage<DataError>(testing::HasSubstr("no such table")));
     EXPECT_EQ(channels.currentRow(), 9);
     EXPECT_EQ(channels.field(1), "145.50000");
 }
