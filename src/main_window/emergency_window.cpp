@@ -36,6 +36,12 @@ EmergencyWindow* EmergencyWindow::open(EmergencyCursor& emergency) {
     });
 }
 
+void EmergencyWindow::reloadIfOpen() {
+    if (instance()) {
+        instance()->load();
+    }
+}
+
 EmergencyWindow::EmergencyWindow(EmergencyCursor& emergency)
     : QWidget(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint),

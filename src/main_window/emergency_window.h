@@ -19,6 +19,9 @@ public:
     // Shows the window, loading it from the emergency row, or brings the open
     // one to the front as it is.
     static EmergencyWindow* open(EmergencyCursor& emergency);
+    // After a read: the open window, if any, shows the emergency channel the
+    // read stored, so that 确认 does not put back what the radio replaced.
+    static void reloadIfOpen();
 
 private:
     explicit EmergencyWindow(EmergencyCursor& emergency);

@@ -445,6 +445,7 @@ void StartWindow::readChannels() {
     // A whole reply the database could not take is kept all the same: the
     // backup is then the program's only copy of it.
     if (const auto records = replyRecorder_->image(); records && !replyRefused_) {
+        EmergencyWindow::reloadIfOpen();
         keepBackup(QStringLiteral("read"), *records);
         reportBackupFailure();
     }

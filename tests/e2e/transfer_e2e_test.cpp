@@ -1,4 +1,5 @@
 #include "aux_windows/port_dialog.h"
+#include "main_window/emergency_window.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
 #include "platform/serial_port.h"
@@ -155,7 +156,13 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     combo8()->setEditText(" 3");
     radio->sendRaw("C7X");
     QThread::msleep(50);
+    // An open emergency window shows the emergency channel read, not what it held.
+    QWidget* text1 =
+        main_window::EmergencyWindow::open(window->emergencyCursor())->findChild<QWidget*>("Text1");
+    text1->setProperty("text", "400");
     window->readChannels();
+    EXPECT_EQ(text1->property("text"), "450");
+    delete text1->window();
     EXPECT_TRUE(messages.messages.isEmpty());
     std::vector<std::vector<FieldValue>> rows(16, std::vector<FieldValue>(9, ""));
     rows[0] = {"435", "", "", "435", "67", "", "add", "off", "off"};
