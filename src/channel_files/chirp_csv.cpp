@@ -357,7 +357,6 @@ public:
            const std::vector<std::string>& values)
         : columns_(columns), values_(values) {}
 
-    bool has(std::string_view name) const { return columns_.find(name) != columns_.end(); }
     std::string_view operator[](std::string_view name) const {
         const auto found = columns_.find(name);
         return found == columns_.end() ? std::string_view() : trimmed(values_[found->second]);
