@@ -146,7 +146,7 @@ private:
     // The window was asked to close while a write ran: it closes when the write ends.
     bool closeAfterWrite_ = false;
 
-    // The backup of the running write: when it started and what was saved.
+    // The backup of the running write: its file and what was saved.
     bool writeBackedUp_ = false;
     QString writeBackupPath_; // the write's backup, replaced by what really went out
     std::optional<radio_link::RadioImage> writeBackup_;
