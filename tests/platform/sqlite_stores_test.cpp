@@ -8,9 +8,7 @@
 #include <gtest/gtest.h>
 
 using namespace kr4720;
-using platform::SqliteChannelTable;
-using platform::SqliteEmergencyTable;
-using platform::StoreOpenError;
+using namespace kr4720::platform;
 
 namespace {
 
@@ -68,8 +66,10 @@ TEST(ChannelStore, AMissingFileIsCreatedWithNullRowsAndAChangeIsStoredWhenTheRow
     // A failed store keeps the change pending and reports it.
     channels.setField(1, std::string("145.50000"));
     runSql(path, {"DROP TABLE 信道表"});
-    EXPECT_THAT([&] { channels.MoveNext(); },
-                testing::ThrowsMessage<DataError>(testing::HasSubstr("no such table")));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        EXPECT_THAT([&] { channels.MoveNext(); },
+                    testing::ThrowsMessage<DataError>(testing::HasSubstr("no such table")));
+    }
     EXPECT_EQ(channels.currentRow(), 9);
     EXPECT_EQ(channels.field(1), "145.50000");
 }
