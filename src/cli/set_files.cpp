@@ -64,11 +64,11 @@ LoadedFile loadFile(const QString& path, FileFormat format, const DcsCodes& code
         loaded.error = QStringLiteral("无法读取文件 %1：%2").arg(path, reason);
         return loaded;
     };
-    const platform::FileStart file = platform::readFileStart(path, kFileReadLimit + 1);
+    const platform::FileStart file = platform::readFileStart(path, kFileReadLimit);
     if (!file.opened) {
         return refuse(file.error);
     }
-    if (file.bytes.size() > kFileReadLimit) {
+    if (file.tooLarge) {
         return refuse(QStringLiteral("文件太大"));
     }
     switch (format) {

@@ -456,9 +456,11 @@ void StartWindow::readChannels() {
 QString StartWindow::keepBackup(const QString& what, const radio_link::RadioImage& image,
                                 const QString& replacing) {
     const std::string text = radio_link::RadioImageText(image);
+    const QByteArray bytes(text.data(), static_cast<qsizetype>(text.size()));
     const platform::BackupSave saved =
-        platform::saveBackup(what, QByteArray(text.data(), static_cast<qsizetype>(text.size())),
-                             QDateTime::currentDateTime(), replacing);
+        replacing.isEmpty()
+            ? platform::saveBackup(what, bytes)
+            : platform::BackupSave{replacing, platform::saveWholeFile(replacing, bytes)};
     backupFailure_ = saved.ok() ? QString() : saved.path;
     backupFailureReason_ = saved.error;
     return saved.ok() ? saved.path : QString();
@@ -588,7 +590,7 @@ void StartWindow::ImportChirpCsv() {
                    platform::dataErrorTitle(), platform::MessageIcon::Information, detail});
     };
     const platform::FileStart file =
-        platform::readFileStart(csvDialog_.fileName(), kChannelFileReadLimit + 1);
+        platform::readFileStart(csvDialog_.fileName(), kChannelFileReadLimit);
     if (file.notRegular) {
         refuse(QStringLiteral("：") + file.error);
         return;
@@ -597,7 +599,7 @@ void StartWindow::ImportChirpCsv() {
         refuse({}, file.error);
         return;
     }
-    if (file.bytes.size() > kChannelFileReadLimit) {
+    if (file.tooLarge) {
         refuse(QStringLiteral("：文件太大"));
         return;
     }

@@ -15,11 +15,7 @@ QString backupsFolder() {
     return data + QStringLiteral("/kr4720/backups");
 }
 
-BackupSave saveBackup(const QString& what, const QByteArray& bytes, const QDateTime& when,
-                      const QString& replacing) {
-    if (!replacing.isEmpty()) {
-        return {replacing, saveWholeFile(replacing, bytes)};
-    }
+BackupSave saveBackup(const QString& what, const QByteArray& bytes, const QDateTime& when) {
     const QString folder = backupsFolder();
     const QString stem =
         folder + QLatin1Char('/') + when.toString(kBackupTimeFormat) + QLatin1Char('-') + what;

@@ -24,10 +24,8 @@ struct BackupSave {
 // Saves a radio image as "YYYY-MM-DD_HH-MM-SS-<what>.img" in the backups
 // folder, making the folder when needed; "…-<what>-2.img" and so on when
 // that name is taken. The file holds the whole image or is removed; a crash
-// in the middle can leave it empty, never part-written. With `replacing`, the
-// path of a backup saved before, that file is replaced instead.
+// in the middle can leave it empty, never part-written.
 BackupSave saveBackup(const QString& what, const QByteArray& bytes,
-                      const QDateTime& when = QDateTime::currentDateTime(),
-                      const QString& replacing = {});
+                      const QDateTime& when = QDateTime::currentDateTime());
 
 } // namespace kr4720::platform

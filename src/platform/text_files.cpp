@@ -86,7 +86,9 @@ FileStart readFileStart(const QString& path, qint64 limit) {
         return start;
     }
     start.opened = true;
-    start.bytes = file.read(limit);
+    start.bytes = file.read(limit + 1);
+    start.tooLarge = start.bytes.size() > limit;
+    start.bytes.truncate(limit);
     return start;
 }
 

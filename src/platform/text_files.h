@@ -20,6 +20,7 @@ struct FileStart {
     bool notRegular = false; // a folder, FIFO, device or socket: never opened
     QString error;           // why it was not opened: the system's words, or ours
     QByteArray bytes;        // at most the limit
+    bool tooLarge = false;   // the file goes on past the limit
 };
 // The first `limit` bytes of a file, so that no file can exhaust memory.
 FileStart readFileStart(const QString& path, qint64 limit);
