@@ -35,8 +35,13 @@ void reportPorts(const std::vector<PortTask>& tasks, const std::vector<PortResul
             }
             console.result(line);
         } else {
-            // A port that stopped did not fail: its message says what it did.
-            const QString failed = result.code >= kStopped ? QString() : QStringLiteral("失败：");
+            // A port that stopped did not fail: its message says what it did. One
+            // that failed after its whole write has the new set, and must say so.
+            QString failed;
+            if (result.code < kStopped) {
+                failed = result.written ? QStringLiteral("已写入，核对失败：")
+                                        : QStringLiteral("失败：");
+            }
             console.result(QStringLiteral("%1  %2%3").arg(label, failed, result.message));
             if (!result.detail.isEmpty() && !console.json()) {
                 console.raw(
