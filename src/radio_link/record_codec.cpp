@@ -20,17 +20,30 @@ std::string twoHexDigits(int value) {
             kHexDigits[static_cast<std::size_t>(value % 16)]};
 }
 
+std::string_view trimmed(std::string_view text) {
+    constexpr std::string_view blanks = " \t\r\n";
+    const auto first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 // The text without surrounding blanks, if that is a single digit.
 std::optional<std::string> singleDigit(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
+    const std::string_view digit = trimmed(text);
+    if (digit.size() != 1 || digit[0] < '0' || digit[0] > '9') {
         return std::nullopt;
     }
-    const auto trimmed = text.substr(first, text.find_last_not_of(' ') - first + 1);
-    if (trimmed.size() != 1 || trimmed[0] < '0' || trimmed[0] > '9') {
-        return std::nullopt;
-    }
-    return std::string(trimmed);
+    return std::string(digit);
+}
+
+// A value of 0 means "not set" only for a blank or a plain number. Any other
+// text ("６７.０" typed with a Chinese input method, "abc") would reach the
+// radio as nothing at all, so the record refuses it.
+bool unreadable(const FieldValue& field) {
+    const std::string_view text = trimmed(textOf(field));
+    return !text.empty() && valueOf(field) == 0 && !text::isDecimalNumberText(text);
 }
 
 // Characters [position, position + width) of a record from the radio. Records
@@ -129,8 +142,24 @@ EncodedRecord EncodeChannelRecord(const ChannelRow& row, const DcsCodes& codes) 
     };
 
     if (valueOf(at(f::kReceiveFrequency)) == 0) {
-        return {std::string(EmptyRecord), {}, {}};
+        return unreadable(at(f::kReceiveFrequency))
+                   ? refuse(f::kReceiveFrequency)
+                   : EncodedRecord{std::string(EmptyRecord), {}, {}};
     }
+    // The field of one direction that would not reach the radio as written:
+    // a tone or code that is not a number, or a code the radio does not have
+    // (it would go out as index 0 and come back as no code at all).
+    const auto unsendableSquelch = [&](int tone, int code) -> std::optional<int> {
+        if (valueOf(at(tone)) != 0) {
+            return std::nullopt; // the tone is sent and the code ignored
+        }
+        if (unreadable(at(tone))) {
+            return tone;
+        }
+        const bool listed = valueOf(at(code)) == 0 ? !unreadable(at(code))
+                                                   : FindDcsIndex(codes, textOf(at(code))) != 0;
+        return listed ? std::nullopt : std::optional(code);
+    };
 
     const auto number = text::scaledWholeNumber(valueOf(at(f::kNumber)), 0);
     if (!number || *number < 0 || *number > 0xFF) {
@@ -140,13 +169,19 @@ EncodedRecord EncodeChannelRecord(const ChannelRow& row, const DcsCodes& codes) 
     if (!receive) {
         return refuse(f::kReceiveFrequency);
     }
+    if (const auto field = unsendableSquelch(f::kReceiveTone, f::kReceiveCode)) {
+        return refuse(*field);
+    }
     const auto receiveTone = EncodeToneField(at(f::kReceiveTone), at(f::kReceiveCode), codes);
     if (!receiveTone) {
         return refuse(f::kReceiveTone);
     }
     const auto transmit = EncodeFrequencyField(at(f::kTransmitFrequency), false);
-    if (!transmit) {
+    if (!transmit || unreadable(at(f::kTransmitFrequency))) {
         return refuse(f::kTransmitFrequency);
+    }
+    if (const auto field = unsendableSquelch(f::kTransmitTone, f::kTransmitCode)) {
+        return refuse(*field);
     }
     const auto transmitTone = EncodeToneField(at(f::kTransmitTone), at(f::kTransmitCode), codes);
     if (!transmitTone) {
@@ -187,15 +222,17 @@ EncodedRecord EncodeEmergencyRecord(const EmergencyRow& row, std::string_view sq
     };
 
     const auto receive = EncodeFrequencyField(row[f::kReceiveFrequency], true);
-    if (!receive) {
+    if (!receive || unreadable(row[f::kReceiveFrequency])) {
         return refuse(kEmergencyFieldNames[f::kReceiveFrequency], row[f::kReceiveFrequency]);
     }
     const auto transmit = EncodeFrequencyField(row[f::kTransmitFrequency], false);
-    if (!transmit) {
+    if (!transmit || unreadable(row[f::kTransmitFrequency])) {
         return refuse(kEmergencyFieldNames[f::kTransmitFrequency], row[f::kTransmitFrequency]);
     }
+    // An empty box sends 0; anything else must be one digit ("x" or "５"
+    // would otherwise go out as 0).
     std::string squelch = "0";
-    if (leadingNumberValue(squelchText) != 0) {
+    if (!trimmed(squelchText).empty()) {
         const auto digit = singleDigit(squelchText);
         if (!digit) {
             return refuse(kSquelchFieldName, std::string(squelchText));

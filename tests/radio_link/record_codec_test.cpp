@@ -81,14 +81,19 @@ TEST(RecordCodec, EncodesRecordsAndTheirFields) {
 TEST(RecordCodec, RefusalsNameTheFieldTheRecordCannotCarry) {
     const std::vector<std::tuple<int, std::vector<const char*>, std::string>> cases = {
         {f::kNumber, {"256", "-1", "1.5", "1E9"}, "信道号"},
-        {f::kReceiveFrequency, {"45.05", "50", "435.000001", "1045.05", "-435"}, "接收频率"},
-        {f::kTransmitFrequency, {"99.99999", "1000", "435.000005", "-435", "1E300"}, "发送频率"},
-        {f::kReceiveTone, {"6.7", "1000.0", "67.05", "550.0", "-67"}, "收哑音"},
+        {f::kReceiveFrequency,
+         {"45.05", "50", "435.000001", "1045.05", "-435", "４３５"},
+         "接收频率"},
+        {f::kTransmitFrequency,
+         {"99.99999", "1000", "435.000005", "-435", "1E300", "x"},
+         "发送频率"},
+        {f::kReceiveTone, {"6.7", "1000.0", "67.05", "550.0", "-67", "６７.０"}, "收哑音"},
+        {f::kReceiveCode, {"036", "23", "ABC"}, "收数字哑音"},
         {f::kTransmitTone, {"6.7", "1000.0", "67.05", "559.9", "-67"}, "发哑音"},
         {f::kBusyLockout, {"12", "1.5", "1x", "-1"}, "BCL"},
-        {10, {"45.05", "1200"}, "收频率"},
-        {11, {"1000", "12.5"}, "发频率"},
-        {13, {"10", "3.5", "3 3", "-3"}, "静噪级别"}};
+        {10, {"45.05", "1200", "off"}, "收频率"},
+        {11, {"1000", "12.5", "x"}, "发频率"},
+        {13, {"10", "3.5", "3 3", "-3", "x", "５", "00"}, "静噪级别"}};
     for (const auto& [field, values, name] : cases) {
         for (const char* value : values) {
             ChannelRow row = exampleRow();
