@@ -150,6 +150,12 @@ int runConvert(const Options& options, const Console& console) {
     if (!loaded) {
         return kBadUsage;
     }
+    // Such a CSV would replace the output with an empty set: surely the wrong file.
+    if (loaded->noRowTaken && *target != FileFormat::Table) {
+        console.failure(QStringLiteral("无法转换文件 %1：没有可以导入的行，%2 没有写入")
+                            .arg(options.files[0], out));
+        return kBadUsage;
+    }
     if (const QString error = applySetOptions(options, loaded->set); !error.isEmpty()) {
         console.failure(error);
         return kBadUsage;

@@ -252,6 +252,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"write", "-p", "x", "--trace", file("plan.csv", kCsv)}, 2, "记录文件不能是信道文件"},
         {{"write", "-p", "x", "--trace", file("notes.txt", kCsv)}, 2, "用法：kr4720-cli write"},
         {{"write", "-p", "x", file("none.csv", "Location,Frequency\n")}, 2, "对讲机没有写入"},
+        {{"convert", folder.file("none.csv"), folder.file("y.img")}, 2, "y.img 没有写入"},
         {{"read", "--port=" + folder.file("no-such-port")}, 3, "/no-such-port：端口不存在"},
         {{"read", "-p", "x", "-o", folder.file("none/x.doc")}, 2, "none/x.doc：No such file"},
         {{"read", "-p", held.portName()}, 3, "已被其它程序使用或无法打开"},
@@ -272,7 +273,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         EXPECT_EQ(run.code, code);
         EXPECT_THAT(code == 0 ? run.out : run.err, HasSubstr(said));
     }
-    EXPECT_FALSE(QFile::exists(folder.file("radio.img")));
+    EXPECT_FALSE(QFile::exists(folder.file("radio.img")) || QFile::exists(folder.file("y.img")));
     // A name in GBK bytes is refused, not saved under a name nobody typed.
     // And a table that cannot reach its file fails the run.
     for (const auto& [script, said] :
