@@ -197,6 +197,16 @@ void ChannelGrid::followCursor(int row) {
     following_ = false;
 }
 
+void ChannelGrid::commitOpenEditor() {
+    if (state() != QAbstractItemView::EditingState) {
+        return;
+    }
+    if (QWidget* editor = indexWidget(currentIndex())) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
 void ChannelGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
     QTableView::currentChanged(current, previous);
     if (following_ || !current.isValid() || current.row() == table_.currentRow()) {
@@ -205,8 +215,15 @@ void ChannelGrid::currentChanged(const QModelIndex& current, const QModelIndex& 
     try {
         table_.moveTo(current.row());
     } catch (const DataError& error) {
-        emit rowChangeFailed(QString::fromStdString(error.what()));
-        followCursor(table_.currentRow());
+        // A click selects its row after this returns: go back once it has,
+        // then say why (a message box here would run before the click ends).
+        QMetaObject::invokeMethod(
+            this,
+            [this, reason = QString::fromStdString(error.what())] {
+                followCursor(table_.currentRow());
+                emit rowChangeFailed(reason);
+            },
+            Qt::QueuedConnection);
     }
 }
 

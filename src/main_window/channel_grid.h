@@ -46,6 +46,9 @@ public:
     explicit ChannelGrid(platform::SqliteChannelTable& table, QWidget* parent = nullptr);
 
     ChannelGridModel* channelModel() const { return model_; }
+    // Puts text still open in a cell editor into the current record, as
+    // leaving the cell would.
+    void commitOpenEditor();
 
 signals:
     void cellEdited(int column);

@@ -720,6 +720,7 @@ void StartWindow::closeEvent(QCloseEvent* event) {
     timer1_.stop();
     timer3_.stop();
     timer4_.stop();
+    grid_->commitOpenEditor();
     try {
         channels_->storePending();
     } catch (const DataError& error) {

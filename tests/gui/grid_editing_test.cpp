@@ -81,6 +81,21 @@ TEST_F(GridEditing, TypedFrequenciesAreCheckedAndStoredWhenTheRowIsLeft) {
     selectRow(0);
     EXPECT_EQ((QStringList{inFile(7, 1), inFile(7, 4)}), (QStringList{"500.00000", ""}));
     messages.expectOne("数据超出范围 ！！", "错误警告 ", platform::MessageIcon::Information);
+
+    // A row that cannot be stored keeps the cursor, and a click elsewhere
+    // leaves the highlight on it too.
+    ASSERT_TRUE(runSql(folder.file("tw8810.mdb"),
+                       {"CREATE TRIGGER busy BEFORE UPDATE ON 信道表 "
+                        "BEGIN SELECT RAISE(ABORT, 'database is locked'); END"}));
+    type(8, 1, "145");
+    auto* grid = window->grid();
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(grid->model()->index(9, 1)).center());
+    QApplication::processEvents();
+    EXPECT_EQ(messages.texts().last(), "数据库操作失败");
+    EXPECT_EQ((std::array{window->channelCursor().currentRow(), grid->currentIndex().row(),
+                          grid->selectionModel()->selectedRows().value(0).row()}),
+              (std::array{8, 8, 8}));
 }
 
 TEST_F(GridEditing, PicksWriteTheirFieldOfTheSelectedRowAndTakeTheWheelOnlyWithTheFocus) {

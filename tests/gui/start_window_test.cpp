@@ -128,8 +128,11 @@ TEST_F(StartWindowTest, OneSessionFromStartUpToClose) {
                   (QStringList{"Dialog", "frmAbout", "frmAbout1", "启动窗体", "紧急"}));
     }
     SCOPED_TRACE("close");
-    window->channelCursor().moveTo(2);
-    window->channelCursor().setField(1, std::string("438.50000"));
+    // Text typed into a cell and not yet confirmed is stored too.
+    const QModelIndex cell = window->grid()->model()->index(2, 1);
+    window->grid()->setCurrentIndex(cell);
+    window->grid()->edit(cell);
+    QTest::keyClicks(window->grid()->focusWidget(), "438.5");
     window->close();
     QApplication::processEvents();
     EXPECT_TRUE(visibleWindows().isEmpty());
