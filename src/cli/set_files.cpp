@@ -4,6 +4,7 @@
 #include "channel_files/channel_file.h"
 #include "channel_files/chirp_csv.h"
 #include "cli/console.h"
+#include "radio_link/record_codec.h"
 #include "platform/text_files.h"
 
 #include <QFileInfo>
@@ -115,10 +116,12 @@ LoadedFile loadFile(const QString& path, FileFormat format, const DcsCodes& code
 }
 
 QString unencodableText(const radio_link::RadioImageEncoding& encoding) {
-    return QStringLiteral("数据超出范围 ！！（%1 %2）")
-        .arg(encoding.channel > kChannelCount ? QStringLiteral("紧急信道")
-                                              : QStringLiteral("信道 %1").arg(encoding.channel),
-             fromStd(encoding.field));
+    const QString where = encoding.field == radio_link::kSquelchFieldName ? QString()
+                          : encoding.channel > kChannelCount
+                              ? QStringLiteral("紧急信道 ")
+                              : QStringLiteral("信道 %1 ").arg(encoding.channel);
+    return QStringLiteral("数据超出范围 ！！（%1%2 %3）")
+        .arg(where, fromStd(encoding.field), fromStd(encoding.value));
 }
 
 QString checkSaveFile(const QString& path) {

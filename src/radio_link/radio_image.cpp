@@ -86,6 +86,7 @@ RadioImageEncoding EncodeRadioImage(const ChannelSet& set, const DcsCodes& codes
         if (!record.ok()) {
             encoding.channel = static_cast<int>(row) + 1;
             encoding.field = std::move(record.unencodableField);
+            encoding.value = std::move(record.unencodableValue);
             return encoding;
         }
         image[row] = std::move(record.record);
@@ -94,6 +95,7 @@ RadioImageEncoding EncodeRadioImage(const ChannelSet& set, const DcsCodes& codes
     if (!emergency.ok()) {
         encoding.channel = kImageRecordCount;
         encoding.field = std::move(emergency.unencodableField);
+        encoding.value = std::move(emergency.unencodableValue);
         return encoding;
     }
     image[kChannelCount] = std::move(emergency.record);

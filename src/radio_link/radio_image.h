@@ -36,6 +36,7 @@ struct RadioImageEncoding {
     std::optional<RadioImage> image;
     int channel = 0;
     std::string field;
+    std::string value; // as the field holds it
 
     bool ok() const { return image.has_value(); }
 };
