@@ -220,6 +220,7 @@ void StartWindow::buildControls() {
     connect(grid_, &ChannelGrid::rowChangeFailed, this, &StartWindow::showDataError);
     connect(grid_, &ChannelGrid::cellEdited, this, [this](int column) {
         afterFrequencyEdit(*channels_, column, [this] {
+            outOfRangeShown_ = true;
             platform::showMessage(this,
                                   {QStringLiteral("数据超出范围 ！！"), platform::dataErrorTitle(),
                                    platform::MessageIcon::Information});
@@ -399,8 +400,16 @@ bool StartWindow::refuseWhileWriting() {
     return true;
 }
 
+bool StartWindow::takeOpenEdit() {
+    outOfRangeShown_ = false;
+    grid_->commitOpenEditor();
+    return !outOfRangeShown_;
+}
+
 void StartWindow::writeChannels() {
-    if (write_->isRunning()) {
+    // A typo still open in a cell is cleared by the range check: writing on
+    // would erase that channel on the radio.
+    if (write_->isRunning() || !takeOpenEdit()) {
         return;
     }
     std::optional<radio_link::RadioImage> records;
@@ -720,7 +729,7 @@ void StartWindow::closeEvent(QCloseEvent* event) {
     timer1_.stop();
     timer3_.stop();
     timer4_.stop();
-    grid_->commitOpenEditor();
+    takeOpenEdit();
     try {
         channels_->storePending();
     } catch (const DataError& error) {

@@ -79,6 +79,9 @@ public:
     // For commands that replace rows: true, after telling the user, while a
     // write is sending them.
     bool refuseWhileWriting();
+    // Puts text still open in a cell into the channel, as leaving the cell
+    // would; false when the range check refused it (and said so).
+    bool takeOpenEdit();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -145,6 +148,7 @@ private:
     QComboBox* combo8_ = nullptr;
     // The window was asked to close while a write ran: it closes when the write ends.
     bool closeAfterWrite_ = false;
+    bool outOfRangeShown_ = false;
 
     // The backup of the running write: its file and what was saved.
     bool writeBackedUp_ = false;

@@ -1,4 +1,5 @@
 #include "aux_windows/port_dialog.h"
+#include "main_window/channel_grid.h"
 #include "main_window/emergency_window.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
@@ -16,6 +17,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 #include <QThread>
 
 #include <gmock/gmock.h>
@@ -93,6 +95,14 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     setRow(4, {"146.00000", "", "", "", "", "", " ", " ", " "});
     setRow(15, {"438.00625", "250.3", "", "438.00625", "100.0", "", "add", "2", "off"});
     combo8()->setEditText("5");
+    // A typo still open in a cell is refused by the range check, and the
+    // write, which would send that channel empty, does not start.
+    const QModelIndex cell = window->grid()->model()->index(1, 1);
+    window->grid()->setCurrentIndex(cell);
+    window->grid()->edit(cell);
+    QTest::keyClicks(window->grid()->focusWidget(), "4385");
+    window->writeChannels();
+    messages.expectOne("数据超出范围 ！！", "错误警告 ", MessageIcon::Information);
     // An empty beat field sends 1.
     window->emergencyCursor().Edit();
     for (const auto& [field, text] : {std::pair(0, "450"), {1, "460.5"}, {2, ""}}) {
