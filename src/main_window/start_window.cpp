@@ -20,6 +20,7 @@
 #include "platform/old_backups.h"
 #include "platform/serial_port.h"
 #include "platform/sqlite_stores.h"
+#include "platform/stop_signals.h"
 #include "platform/text_files.h"
 
 #include <QApplication>
@@ -726,15 +727,25 @@ void StartWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    timer1_.stop();
-    timer3_.stop();
-    timer4_.stop();
     takeOpenEdit();
     try {
         channels_->storePending();
     } catch (const DataError& error) {
-        showDataError(QString::fromStdString(error.what()));
+        const QString reason = QString::fromStdString(error.what());
+        // After a stop signal nobody may be there to answer.
+        if (platform::stopSignal() != 0) {
+            showDataError(reason);
+        } else if (!platform::askQuestion(
+                       this,
+                       {QStringLiteral("数据库操作失败，修改没有保存。仍然退出吗？ "),
+                        platform::dataErrorTitle(), platform::MessageIcon::Exclamation, reason})) {
+            event->ignore();
+            return;
+        }
     }
+    timer1_.stop();
+    timer3_.stop();
+    timer4_.stop();
     closeSecondaryWindows();
     port_->close();
     event->accept();

@@ -22,16 +22,26 @@ QMessageBox::Icon toQt(MessageIcon icon) {
     return QMessageBox::NoIcon;
 }
 
+bool ask(QWidget* parent, const Message& message, QMessageBox::StandardButtons buttons,
+         QMessageBox::StandardButton byDefault) {
+    if (handler()) {
+        return handler()(message);
+    }
+    QMessageBox box(toQt(message.icon), message.title, message.text, buttons, parent);
+    box.setInformativeText(message.informativeText);
+    box.setDefaultButton(byDefault);
+    return box.exec() != QMessageBox::No;
+}
+
 } // namespace
 
 void showMessage(QWidget* parent, const Message& message) {
-    if (handler()) {
-        handler()(message);
-        return;
-    }
-    QMessageBox box(toQt(message.icon), message.title, message.text, QMessageBox::Ok, parent);
-    box.setInformativeText(message.informativeText);
-    box.exec();
+    ask(parent, message, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+bool askQuestion(QWidget* parent, const Message& message) {
+    // 否 is the default: Enter pressed by mistake does not throw work away.
+    return ask(parent, message, QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
 }
 
 void setMessageHandler(MessageHandler newHandler) {

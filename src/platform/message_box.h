@@ -24,8 +24,12 @@ struct Message {
 // text, the title, the icon and one OK button. Tests install a handler that
 // sees and answers each message instead of a human.
 void showMessage(QWidget* parent, const Message& message);
+// The same box with 是 and 否 for a question; true for 是.
+bool askQuestion(QWidget* parent, const Message& message);
 
-using MessageHandler = std::function<void(const Message&)>;
+// Sees each message instead of the user and answers it (the answer counts
+// for a question only).
+using MessageHandler = std::function<bool(const Message&)>;
 // Replaces the modal box; an empty handler brings the box back.
 void setMessageHandler(MessageHandler handler);
 

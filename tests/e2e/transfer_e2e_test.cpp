@@ -207,6 +207,7 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     platform::setMessageHandler([&](const platform::Message& message) {
         writeRunning << window->writeSequence().isRunning();
         messages.messages.append(message);
+        return true;
     });
     window->writeChannels();
     finishWrite(2);

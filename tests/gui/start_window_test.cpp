@@ -133,12 +133,21 @@ TEST_F(StartWindowTest, OneSessionFromStartUpToClose) {
     window->grid()->setCurrentIndex(cell);
     window->grid()->edit(cell);
     QTest::keyClicks(window->grid()->focusWidget(), "438.5");
+    // When it cannot be stored the user is asked first, and 否 keeps the window.
+    const QString database = folder.file("tw8810.mdb");
+    ASSERT_TRUE(runSql(database, {"CREATE TRIGGER busy BEFORE UPDATE ON 信道表 "
+                                  "BEGIN SELECT RAISE(ABORT, 'database is locked'); END"}));
+    messages.answer = false;
+    EXPECT_FALSE(window->close());
+    messages.expectOne("数据库操作失败，修改没有保存。仍然退出吗？ ", "错误警告 ",
+                       platform::MessageIcon::Exclamation, "database is locked");
+    ASSERT_TRUE(runSql(database, {"DROP TRIGGER busy"}));
     window->close();
     QApplication::processEvents();
     EXPECT_TRUE(visibleWindows().isEmpty());
     EXPECT_FALSE(window->serialPort().isOpen());
     window.reset();
-    EXPECT_EQ(storedChannelField(folder.file("tw8810.mdb"), 3, 1).toString(), "438.50000");
+    EXPECT_EQ(storedChannelField(database, 3, 1).toString(), "438.50000");
     EXPECT_TRUE(messages.messages.isEmpty());
 }
 

@@ -10,8 +10,10 @@
 class MessageRecorder {
 public:
     MessageRecorder() {
-        kr4720::platform::setMessageHandler(
-            [this](const kr4720::platform::Message& message) { messages.append(message); });
+        kr4720::platform::setMessageHandler([this](const kr4720::platform::Message& message) {
+            messages.append(message);
+            return answer;
+        });
     }
     ~MessageRecorder() { kr4720::platform::setMessageHandler({}); }
 
@@ -35,4 +37,5 @@ public:
     }
 
     QList<kr4720::platform::Message> messages;
+    bool answer = true; // to a question
 };

@@ -145,6 +145,7 @@ int run(const QDir& out, const QDate& date) {
     platform::setMessageHandler([](const platform::Message& message) {
         std::fprintf(stderr, "message [%s]: %s\n", qPrintable(message.title),
                      qPrintable(message.text));
+        return true;
     });
 
     QTemporaryDir folder;
