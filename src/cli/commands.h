@@ -23,8 +23,8 @@ int runShow(const Options& options, const Console& console);
 // Helpers the commands share.
 
 // The set as JSON: channels 1-16 with their fields, the emergency channel and
-// the squelch level.
-QJsonObject setJson(const ChannelSet& set);
+// the squelch level (null when the set's file has none).
+QJsonObject setJson(const ChannelSet& set, bool hasSquelch = true, bool hasEmergency = true);
 
 // Puts --squelch N and --emergency RX,TX[,on|off] into the set; a Chinese
 // usage error when one is malformed.

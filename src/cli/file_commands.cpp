@@ -15,7 +15,7 @@ QJsonValue jsonOf(const FieldValue& value) {
 
 } // namespace
 
-QJsonObject setJson(const ChannelSet& set) {
+QJsonObject setJson(const ChannelSet& set, bool hasSquelch, bool hasEmergency) {
     static const char* const kChannelKeys[kChannelFieldCount] = {
         "channel", "rxFrequency", "rxTone", "rxCode", "txFrequency",
         "txTone",  "txCode",      "scan",   "bcl",    "beat"};
@@ -33,9 +33,11 @@ QJsonObject setJson(const ChannelSet& set) {
         {QStringLiteral("rxFrequency"), jsonOf(set.emergency[emergency_field::kReceiveFrequency])},
         {QStringLiteral("txFrequency"), jsonOf(set.emergency[emergency_field::kTransmitFrequency])},
         {QStringLiteral("beat"), jsonOf(set.emergency[emergency_field::kBeatShift])}};
-    return {{QStringLiteral("channels"), channels},
-            {QStringLiteral("emergency"), emergency},
-            {QStringLiteral("squelch"), QString::fromStdString(set.squelch).trimmed()}};
+    return {
+        {QStringLiteral("channels"), channels},
+        {QStringLiteral("emergency"), hasEmergency ? QJsonValue(emergency) : QJsonValue()},
+        {QStringLiteral("squelch"),
+         hasSquelch ? QJsonValue(QString::fromStdString(set.squelch).trimmed()) : QJsonValue()}};
 }
 
 QString applySetOptions(const Options& options, ChannelSet& set) {
@@ -131,8 +133,8 @@ int runShow(const Options& options, const Console& console) {
     if (!loaded) {
         return kBadUsage;
     }
-    console.result(tableText(loaded->set));
-    console.document(setJson(loaded->set));
+    console.result(tableText(loaded->set, loaded->hasSquelch, loaded->hasEmergency));
+    console.document(setJson(loaded->set, loaded->hasSquelch, loaded->hasEmergency));
     return kOk;
 }
 
@@ -163,8 +165,8 @@ int runConvert(const Options& options, const Console& console) {
     const bool hasSquelch = loaded->hasSquelch || options.squelch.has_value();
     const bool hasEmergency = loaded->hasEmergency || options.emergency.has_value();
     if (*target == FileFormat::Table) {
-        console.result(tableText(loaded->set));
-        console.document(setJson(loaded->set));
+        console.result(tableText(loaded->set, hasSquelch, hasEmergency));
+        console.document(setJson(loaded->set, hasSquelch, hasEmergency));
         return kOk;
     }
     DcsCodes codes;

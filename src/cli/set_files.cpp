@@ -4,8 +4,8 @@
 #include "channel_files/channel_file.h"
 #include "channel_files/chirp_csv.h"
 #include "cli/console.h"
-#include "radio_link/record_codec.h"
 #include "platform/text_files.h"
+#include "radio_link/record_codec.h"
 
 #include <QFileInfo>
 #include <QStringList>
@@ -175,7 +175,7 @@ QString padded(const QString& text, int width) {
 
 } // namespace
 
-QString tableText(const ChannelSet& set) {
+QString tableText(const ChannelSet& set, bool hasSquelch, bool hasEmergency) {
     std::vector<QStringList> lines;
     QStringList header;
     for (const auto name : kChannelFieldNames) {
@@ -211,8 +211,13 @@ QString tableText(const ChannelSet& set) {
                QLatin1Char(' ') +
                fromStd(std::string(textOf(set.emergency[static_cast<std::size_t>(field)])));
     };
-    text += QStringLiteral("紧急信道  %1  %2  %3\n").arg(emergency(0), emergency(1), emergency(2));
-    text += QStringLiteral("静噪级别  %1").arg(fromStd(set.squelch).trimmed());
+    const QString missing = QStringLiteral("（文件中没有）");
+    text += QStringLiteral("紧急信道  %1\n")
+                .arg(hasEmergency ? QStringList{emergency(0), emergency(1), emergency(2)}.join(
+                                        QStringLiteral("  "))
+                                  : missing);
+    text +=
+        QStringLiteral("静噪级别  %1").arg(hasSquelch ? fromStd(set.squelch).trimmed() : missing);
     return text;
 }
 

@@ -47,7 +47,8 @@ QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
 QString checkSaveFile(const QString& path);
 
 // The set as a table for a terminal: one line per channel, then the emergency
-// channel and the squelch level, with no line end after the last line.
-QString tableText(const ChannelSet& set);
+// channel and the squelch level, with no line end after the last line. Those
+// two are said to be missing when the set's file has none.
+QString tableText(const ChannelSet& set, bool hasSquelch = true, bool hasEmergency = true);
 
 } // namespace kr4720::cli
