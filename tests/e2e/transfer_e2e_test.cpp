@@ -1,5 +1,4 @@
 #include "aux_windows/port_dialog.h"
-#include "main_window/channel_grid.h"
 #include "main_window/emergency_window.h"
 #include "platform/file_dialog.h"
 #include "platform/message_box.h"
@@ -17,7 +16,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTest>
 #include <QThread>
 
 #include <gmock/gmock.h>
@@ -97,10 +95,7 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     combo8()->setEditText("5");
     // A typo still open in a cell is refused by the range check, and the
     // write, which would send that channel empty, does not start.
-    const QModelIndex cell = window->grid()->model()->index(1, 1);
-    window->grid()->setCurrentIndex(cell);
-    window->grid()->edit(cell);
-    QTest::keyClicks(window->grid()->focusWidget(), "4385");
+    typeInto(1, 1, "4385");
     window->writeChannels();
     messages.expectOne("数据超出范围 ！！", "错误警告 ", MessageIcon::Information);
     // An empty beat field sends 1.
@@ -114,9 +109,7 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     window->channelCursor().moveTo(0);
     window->channelCursor().setField(0, std::string("9"));
     window->channelCursor().storePending();
-    ASSERT_TRUE(runSql(folder.file("tw8810.mdb"),
-                       {"CREATE TRIGGER busy BEFORE UPDATE ON 信道表 "
-                        "BEGIN SELECT RAISE(ABORT, 'database is locked'); END"}));
+    ASSERT_TRUE(lockChannelTable(folder.file("tw8810.mdb")));
     window->writeChannels();
     ASSERT_TRUE(runSql(folder.file("tw8810.mdb"), {"DROP TRIGGER busy"}));
     messages.expectOne("数据库操作失败", "错误警告 ", MessageIcon::Information,

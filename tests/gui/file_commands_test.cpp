@@ -181,9 +181,7 @@ TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
     }
 
     // Row 2 cannot be changed while the rest can: the load fails after row 1.
-    ASSERT_TRUE(runSql(folder.file("tw8810.mdb"),
-                       {"CREATE TRIGGER busy BEFORE UPDATE ON 信道表 WHEN old.rowid = 2 "
-                        "BEGIN SELECT RAISE(ABORT, 'database is locked'); END"}));
+    ASSERT_TRUE(lockChannelTable(folder.file("tw8810.mdb"), "WHEN old.rowid = 2"));
     messages.messages.clear();
     answer = folder.file("set.doc");
     window->LoadChannelFile();

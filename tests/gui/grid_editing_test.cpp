@@ -22,16 +22,8 @@ protected:
 
     // Types into a cell's editor as a user would and commits with Enter.
     void type(int row, int column, const QString& text) {
-        auto* grid = window->grid();
-        const QModelIndex index = grid->model()->index(row, column);
-        grid->setCurrentIndex(index);
-        grid->edit(index);
-        auto* editor = qobject_cast<QLineEdit*>(grid->focusWidget());
-        ASSERT_NE(editor, nullptr);
-        EXPECT_EQ(editor->text(), index.data().toString()); // starts from what the cell shows
-        editor->selectAll();
-        QTest::keyClicks(editor, text);
-        QTest::keyClick(editor, Qt::Key_Return);
+        typeInto(row, column, text);
+        QTest::keyClick(window->grid()->focusWidget(), Qt::Key_Return);
         QApplication::processEvents(); // the delegate commits on a queued call
     }
     void selectRow(int row) {
@@ -84,9 +76,7 @@ TEST_F(GridEditing, TypedFrequenciesAreCheckedAndStoredWhenTheRowIsLeft) {
 
     // A row that cannot be stored keeps the cursor, and a click elsewhere
     // leaves the highlight on it too.
-    ASSERT_TRUE(runSql(folder.file("tw8810.mdb"),
-                       {"CREATE TRIGGER busy BEFORE UPDATE ON 信道表 "
-                        "BEGIN SELECT RAISE(ABORT, 'database is locked'); END"}));
+    ASSERT_TRUE(lockChannelTable(folder.file("tw8810.mdb")));
     type(8, 1, "145");
     auto* grid = window->grid();
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},

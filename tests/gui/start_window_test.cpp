@@ -129,14 +129,10 @@ TEST_F(StartWindowTest, OneSessionFromStartUpToClose) {
     }
     SCOPED_TRACE("close");
     // Text typed into a cell and not yet confirmed is stored too.
-    const QModelIndex cell = window->grid()->model()->index(2, 1);
-    window->grid()->setCurrentIndex(cell);
-    window->grid()->edit(cell);
-    QTest::keyClicks(window->grid()->focusWidget(), "438.5");
+    typeInto(2, 1, "438.5");
     // When it cannot be stored the user is asked first, and 否 keeps the window.
     const QString database = folder.file("tw8810.mdb");
-    ASSERT_TRUE(runSql(database, {"CREATE TRIGGER busy BEFORE UPDATE ON 信道表 "
-                                  "BEGIN SELECT RAISE(ABORT, 'database is locked'); END"}));
+    ASSERT_TRUE(lockChannelTable(database));
     messages.answer = false;
     EXPECT_FALSE(window->close());
     messages.expectOne("数据库操作失败，修改没有保存。仍然退出吗？ ", "错误警告 ",

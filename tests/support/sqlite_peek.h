@@ -40,6 +40,13 @@ inline bool runSql(const QString& path, const QStringList& statements) {
     return ok;
 }
 
+// Makes every change to 信道表, or the ones `when` picks, fail as a locked
+// database does, until the trigger "busy" is dropped.
+inline bool lockChannelTable(const QString& path, const QString& when = {}) {
+    return runSql(path, {"CREATE TRIGGER busy BEFORE UPDATE ON 信道表 " + when +
+                         " BEGIN SELECT RAISE(ABORT, 'database is locked'); END"});
+}
+
 // Field `field` (0 to 9) of channel row `row` (1 to 16) as stored.
 inline QVariant storedChannelField(const QString& path, int row, int field) {
     static const QStringList names = {"信道号", "接收频率",   "收哑音", "收数字哑音", "发送频率",

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "main_window/channel_grid.h"
 #include "main_window/start_window.h"
 #include "support/channel_rows.h"
 #include "support/message_recorder.h"
@@ -9,6 +10,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEventLoop>
+#include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -40,6 +43,17 @@ protected:
     }
     template <typename T = QWidget> T* child(const char* name) const {
         return window->findChild<T*>(QString::fromUtf8(name));
+    }
+    // Opens a cell's editor as a user would and types over its text, without Enter.
+    void typeInto(int row, int column, const QString& text) {
+        const QModelIndex cell = window->grid()->model()->index(row, column);
+        window->grid()->setCurrentIndex(cell);
+        window->grid()->edit(cell);
+        auto* editor = qobject_cast<QLineEdit*>(window->grid()->focusWidget());
+        ASSERT_NE(editor, nullptr);
+        EXPECT_EQ(editor->text(), cell.data().toString()); // starts from what the cell shows
+        editor->selectAll();
+        QTest::keyClicks(editor, text);
     }
     void setRow(int row, const std::vector<kr4720::FieldValue>& fields) {
         setChannelRow(window->channelCursor(), row, fields);
