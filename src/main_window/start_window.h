@@ -79,9 +79,6 @@ public:
     // For commands that replace rows: true, after telling the user, while a
     // write is sending them.
     bool refuseWhileWriting();
-    // Puts text still open in a cell into the channel, as leaving the cell
-    // would; false when the range check refused it (and said so).
-    bool takeOpenEdit();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -92,6 +89,9 @@ private:
     void buildPickers(QWidget* client);
     void showDataError(const QString& reason);
     void closeSecondaryWindows();
+    // Puts text still open in a cell into the channel, as leaving the cell
+    // would; false when the range check refused it (and said so).
+    bool takeOpenEdit();
     bool chooseChannelFile(bool save);
     bool chooseCsvFile(bool save);
     void openSerialPort();
