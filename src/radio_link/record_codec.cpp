@@ -2,6 +2,8 @@
 
 #include "text/number_text.h"
 
+#include <algorithm>
+
 namespace kr4720::radio_link {
 namespace {
 
@@ -44,6 +46,11 @@ std::optional<std::string> singleDigit(std::string_view text) {
 bool unreadable(const FieldValue& field) {
     const std::string_view text = trimmed(textOf(field));
     return !text.empty() && valueOf(field) == 0 && !text::isDecimalNumberText(text);
+}
+
+bool wordOrBlank(const FieldValue& field, std::initializer_list<std::string_view> words) {
+    const std::string_view text = textOf(field);
+    return trimmed(text).empty() || std::find(words.begin(), words.end(), text) != words.end();
 }
 
 // Characters [position, position + width) of a record from the radio. Records
@@ -187,6 +194,17 @@ EncodedRecord EncodeChannelRecord(const ChannelRow& row, const DcsCodes& codes) 
     if (!transmitTone) {
         return refuse(f::kTransmitTone);
     }
+    // The scan and beat words are compared exactly: any other text ("DEL",
+    // " del", "yes") would go out as add or off, and so would a BCL word.
+    if (!wordOrBlank(at(f::kScan), {"add", "del"})) {
+        return refuse(f::kScan);
+    }
+    if (!wordOrBlank(at(f::kBeatShift), {"on", "off"})) {
+        return refuse(f::kBeatShift);
+    }
+    if (unreadable(at(f::kBusyLockout)) && trimmed(textOf(at(f::kBusyLockout))) != "off") {
+        return refuse(f::kBusyLockout);
+    }
     std::string busyLockout = "0";
     if (valueOf(at(f::kBusyLockout)) != 0) {
         const auto digit = singleDigit(textOf(at(f::kBusyLockout)));
@@ -241,6 +259,9 @@ EncodedRecord EncodeEmergencyRecord(const EmergencyRow& row, std::string_view sq
     }
     // Only an explicit "off" turns the beat shift off; a field never set
     // leaves it on.
+    if (!wordOrBlank(row[f::kBeatShift], {"on", "off"})) {
+        return refuse(kEmergencyFieldNames[f::kBeatShift], row[f::kBeatShift]);
+    }
     const char beat = row[f::kBeatShift] == "off" ? '0' : '1';
 
     std::string record = "000" + squelch;

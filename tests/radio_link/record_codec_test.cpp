@@ -60,7 +60,7 @@ TEST(RecordCodec, EncodesRecordsAndTheirFields) {
     const std::vector<std::tuple<int, FieldValue, std::string>> parts = {
         {f::kNumber, "10", "0A00"},     {f::kNumber, "255", "FF00"},
         {f::kNumber, {}, "0000"},       {f::kBeatShift, "on", "0110"},
-        {f::kScan, "del", "0120"},      {f::kScan, " del", "0100"},
+        {f::kScan, "del", "0120"},      {f::kScan, "  ", "0100"},
         {f::kScan, {}, "0100"},         {f::kBusyLockout, " 2 ", "0102"},
         {f::kBusyLockout, " ", "0100"}, {f::kBusyLockout, {}, "0100"}};
     for (const auto& [field, value, expected] : parts) {
@@ -90,7 +90,10 @@ TEST(RecordCodec, RefusalsNameTheFieldTheRecordCannotCarry) {
         {f::kReceiveTone, {"6.7", "1000.0", "67.05", "550.0", "-67", "６７.０"}, "收哑音"},
         {f::kReceiveCode, {"036", "23", "ABC"}, "收数字哑音"},
         {f::kTransmitTone, {"6.7", "1000.0", "67.05", "559.9", "-67"}, "发哑音"},
-        {f::kBusyLockout, {"12", "1.5", "1x", "-1"}, "BCL"},
+        {f::kBusyLockout, {"12", "1.5", "1x", "-1", "x"}, "BCL"},
+        {f::kScan, {" del", "DEL", "x"}, "扫描"},
+        {f::kBeatShift, {"ON", "yes"}, "拍频"},
+        {12, {"OFF"}, "拍频"},
         {10, {"45.05", "1200", "off"}, "收频率"},
         {11, {"1000", "12.5", "x"}, "发频率"},
         {13, {"10", "3.5", "3 3", "-3", "x", "５", "00"}, "静噪级别"}};
