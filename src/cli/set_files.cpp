@@ -91,8 +91,13 @@ LoadedFile loadFile(const QString& path, FileFormat format, const DcsCodes& code
         }
         ChannelSetCursor cursor(loaded.set);
         channel_files::ApplyChannelFile(*load.contents, cursor);
-        loaded.set.squelch = QString::fromLocal8Bit(load.contents->squelch).toStdString();
-        loaded.hasSquelch = true;
+        const QString squelch = QString::fromLocal8Bit(load.contents->squelch).trimmed();
+        // An empty first value holds no level: the radio keeps its own, rather
+        // than getting 0.
+        loaded.hasSquelch = !squelch.isEmpty();
+        if (loaded.hasSquelch) {
+            loaded.set.squelch = squelch.toStdString();
+        }
         break;
     }
     case FileFormat::Csv: {

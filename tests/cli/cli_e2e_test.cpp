@@ -242,6 +242,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
          "静噪级别  3\n"},
         {{"show", folder.file("plan.csv")}, 0, "（文件中没有）\n静噪级别  （文件中没有）"},
         {{"show", "--json", folder.file("plan.csv")}, 0, "null,\n    \"squelch\": null"},
+        {{"show", file("blank.doc", std::string(145, ','))}, 0, "静噪级别  （文件中没有）"},
         {{"convert", file("plan.csv", kCsv), folder.file("y.img"), "--emergency", "nan,440"},
          2,
          "--emergency：nan 不是频率"},
