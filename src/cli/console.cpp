@@ -40,7 +40,15 @@ void Console::document(const QJsonObject& object) const {
         return;
     }
     documentPrinted_ = true;
-    output(QJsonDocument(object).toJson(QJsonDocument::Indented));
+    QJsonObject whole = object;
+    for (auto it = attached_.begin(); it != attached_.end(); ++it) {
+        whole.insert(it.key(), it.value());
+    }
+    output(QJsonDocument(whole).toJson(QJsonDocument::Indented));
+}
+
+void Console::attach(const QString& key, const QJsonValue& value) const {
+    attached_.insert(key, value);
 }
 
 // A reader that has gone (`| head`) chose to stop reading: only other

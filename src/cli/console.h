@@ -28,6 +28,9 @@ public:
     void failure(const QString& text, const QString& detail = {}) const;
     // The JSON document of a command, with --json.
     void document(const QJsonObject& object) const;
+    // A member every document of this run gets, such as the rows a file's
+    // import skipped, which -q would otherwise hide.
+    void attach(const QString& key, const QJsonValue& value) const;
     // Raw text on standard error (the progress board draws with it).
     void raw(const QString& text) const;
     // With --json, a command that ends without its document still prints one:
@@ -45,6 +48,7 @@ private:
     bool errorIsTerminal_;
     mutable bool documentPrinted_ = false;
     mutable QStringList failures_;
+    mutable QJsonObject attached_;
     mutable QString outputFailure_;
 };
 

@@ -106,6 +106,9 @@ std::optional<LoadedFile> loadArgument(const QString& path, const QString& forma
     if (!loaded.report.isEmpty()) {
         console.note(loaded.report);
     }
+    if (!loaded.skipped.isEmpty()) {
+        console.attach(QStringLiteral("skippedRows"), loaded.skipped);
+    }
     return loaded;
 }
 

@@ -8,6 +8,7 @@
 #include "radio_link/record_codec.h"
 
 #include <QFileInfo>
+#include <QJsonObject>
 #include <QStringList>
 
 namespace kr4720::cli {
@@ -111,6 +112,10 @@ LoadedFile loadFile(const QString& path, FileFormat format, const DcsCodes& code
         loaded.noRowTaken = load.taken == 0;
         if (!load.skipped.empty() || load.leftOver > 0) {
             loaded.report = path + QStringLiteral("：") + fromStd(load.reportText());
+        }
+        for (const channel_files::CsvSkippedRow& row : load.skipped) {
+            loaded.skipped.append(QJsonObject{{QStringLiteral("line"), row.line},
+                                              {QStringLiteral("reason"), fromStd(row.reason)}});
         }
         break;
     }

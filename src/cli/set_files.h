@@ -4,6 +4,7 @@
 #include "channel_data/tone_tables.h"
 #include "radio_link/radio_image.h"
 
+#include <QJsonArray>
 #include <QString>
 
 #include <optional>
@@ -27,6 +28,7 @@ struct LoadedFile {
     bool hasEmergency = false;
     QString error;           // Chinese, naming the file, the line and the problem
     QString report;          // what a CSV import took and skipped, when anything was skipped
+    QJsonArray skipped;      // the rows it skipped: line and reason
     bool noRowTaken = false; // a CSV none of whose rows this radio can hold
 
     bool ok() const { return error.isEmpty(); }
