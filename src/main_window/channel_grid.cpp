@@ -197,14 +197,16 @@ void ChannelGrid::followCursor(int row) {
     following_ = false;
 }
 
-void ChannelGrid::commitOpenEditor() {
-    if (state() != QAbstractItemView::EditingState) {
-        return;
+QString ChannelGrid::commitOpenEditor() {
+    QWidget* editor =
+        state() == QAbstractItemView::EditingState ? indexWidget(currentIndex()) : nullptr;
+    if (!editor) {
+        return {};
     }
-    if (QWidget* editor = indexWidget(currentIndex())) {
-        commitData(editor);
-        closeEditor(editor, QAbstractItemDelegate::NoHint);
-    }
+    const QString typed = editor->property("text").toString();
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+    return typed;
 }
 
 void ChannelGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
