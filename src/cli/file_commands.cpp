@@ -81,7 +81,10 @@ std::optional<FileFormat> argumentFormat(const QString& path, const QString& for
         return FileFormat::Table;
     }
     const auto format = fileFormat(path, formatOption);
-    if (!format) {
+    if (!format && !formatOption.isEmpty()) {
+        console.failure(
+            QStringLiteral("--format：%1 不是文件格式，应为 img、doc 或 csv").arg(formatOption));
+    } else if (!format) {
         console.failure(
             QStringLiteral(
                 "无法识别文件 %1 的格式：扩展名应为 .img、.doc 或 .csv，或用 --format 指定")

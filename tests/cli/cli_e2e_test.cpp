@@ -236,6 +236,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"read"}, 2, "read 需要正好一个 -p PORT"},
         {{"verify", file("plan.csv", kCsv)}, 2, "用法：kr4720-cli verify -p PORT FILE"},
         {{"frobnicate"}, 2, "未知命令 frobnicate"},
+        {{"show", folder.file("plan.csv"), "--format", "xyz"}, 2, "--format：xyz 不是文件格式"},
         {{"read", "-p"}, 2, "选项 -p 缺少值"},
         {{"convert", file("t.img", RadioImageText(VirtualRadio::demoMemory())), "-"},
          0,
