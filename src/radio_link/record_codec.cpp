@@ -48,6 +48,12 @@ bool unreadable(const FieldValue& field) {
     return !text.empty() && valueOf(field) == 0 && !text::isDecimalNumberText(text);
 }
 
+// The frequency field, or nothing when the value does not fit it or its
+// text is not a number at all.
+std::optional<std::string> sendableFrequency(const FieldValue& megahertz, bool receive) {
+    return unreadable(megahertz) ? std::nullopt : EncodeFrequencyField(megahertz, receive);
+}
+
 bool wordOrBlank(const FieldValue& field, std::initializer_list<std::string_view> words) {
     const std::string_view text = textOf(field);
     return trimmed(text).empty() || std::find(words.begin(), words.end(), text) != words.end();
@@ -183,8 +189,8 @@ EncodedRecord EncodeChannelRecord(const ChannelRow& row, const DcsCodes& codes) 
     if (!receiveTone) {
         return refuse(f::kReceiveTone);
     }
-    const auto transmit = EncodeFrequencyField(at(f::kTransmitFrequency), false);
-    if (!transmit || unreadable(at(f::kTransmitFrequency))) {
+    const auto transmit = sendableFrequency(at(f::kTransmitFrequency), false);
+    if (!transmit) {
         return refuse(f::kTransmitFrequency);
     }
     if (const auto field = unsendableSquelch(f::kTransmitTone, f::kTransmitCode)) {
@@ -239,12 +245,12 @@ EncodedRecord EncodeEmergencyRecord(const EmergencyRow& row, std::string_view sq
         return EncodedRecord{{}, std::string(name), value.value_or(std::string())};
     };
 
-    const auto receive = EncodeFrequencyField(row[f::kReceiveFrequency], true);
-    if (!receive || unreadable(row[f::kReceiveFrequency])) {
+    const auto receive = sendableFrequency(row[f::kReceiveFrequency], true);
+    if (!receive) {
         return refuse(kEmergencyFieldNames[f::kReceiveFrequency], row[f::kReceiveFrequency]);
     }
-    const auto transmit = EncodeFrequencyField(row[f::kTransmitFrequency], false);
-    if (!transmit || unreadable(row[f::kTransmitFrequency])) {
+    const auto transmit = sendableFrequency(row[f::kTransmitFrequency], false);
+    if (!transmit) {
         return refuse(kEmergencyFieldNames[f::kTransmitFrequency], row[f::kTransmitFrequency]);
     }
     // An empty box sends 0; anything else must be one digit ("x" or "５"
