@@ -31,7 +31,8 @@ QJsonObject setJson(const ChannelSet& set, bool hasSquelch = true, bool hasEmerg
 QString applySetOptions(const Options& options, ChannelSet& set);
 
 // The format of a file to be read or written, by its extension or --format;
-// "-" as an output prints a table. Prints the refusal and returns nullopt for
+// "-" as an output prints a table, or the file's text when --format names one.
+// Prints the refusal and returns nullopt for
 // a name in no known format.
 std::optional<FileFormat> argumentFormat(const QString& path, const QString& formatOption,
                                          bool output, const Console& console);
@@ -40,6 +41,11 @@ std::optional<FileFormat> argumentFormat(const QString& path, const QString& for
 // prints the refusal and returns nullopt when it cannot be read.
 std::optional<LoadedFile> loadArgument(const QString& path, const QString& formatOption,
                                        const Console& console);
+
+// Saves the set to `out`, or prints the file's text for "-". Prints the
+// failure and returns false when it cannot.
+bool putSet(const QString& out, FileFormat format, const ChannelSet& set, const Console& console,
+            const radio_link::RadioImage* received = nullptr);
 
 // Warnings, on standard error, for what a file of `target` cannot hold.
 void warnWhatIsLost(FileFormat target, bool hasSquelch, bool hasEmergency, const Console& console);

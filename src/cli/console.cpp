@@ -15,10 +15,13 @@ Console::Console(bool json, bool quiet)
     : json_(json), quiet_(quiet), errorIsTerminal_(isatty(STDERR_FILENO) != 0) {}
 
 void Console::result(const QString& text) const {
-    if (json_) {
-        return;
+    data((text + QLatin1Char('\n')).toUtf8());
+}
+
+void Console::data(const QByteArray& bytes) const {
+    if (!json_) {
+        output(bytes);
     }
-    output((text + QLatin1Char('\n')).toUtf8());
 }
 
 void Console::note(const QString& text) const {

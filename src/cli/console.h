@@ -21,6 +21,8 @@ public:
 
     // A result line on standard output; nothing with --json.
     void result(const QString& text) const;
+    // A file's bytes on standard output; nothing with --json.
+    void data(const QByteArray& bytes) const;
     // Progress and warnings on standard error; nothing with -q.
     void note(const QString& text) const;
     // A failure on standard error, the library's words or a hint indented on a

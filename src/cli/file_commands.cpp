@@ -9,8 +9,10 @@
 namespace kr4720::cli {
 namespace {
 
+// An empty field is "" whatever the file kept it as; null is for a part the
+// file does not have.
 QJsonValue jsonOf(const FieldValue& value) {
-    return value ? QJsonValue(QString::fromStdString(*value)) : QJsonValue();
+    return QString::fromStdString(value.value_or(std::string()));
 }
 
 } // namespace
@@ -77,7 +79,7 @@ QString applySetOptions(const Options& options, ChannelSet& set) {
 
 std::optional<FileFormat> argumentFormat(const QString& path, const QString& formatOption,
                                          bool output, const Console& console) {
-    if (output && path == QLatin1String("-")) {
+    if (output && path == QLatin1String("-") && formatOption.isEmpty()) {
         return FileFormat::Table;
     }
     const auto format = fileFormat(path, formatOption);
@@ -113,6 +115,23 @@ std::optional<LoadedFile> loadArgument(const QString& path, const QString& forma
         console.attach(QStringLiteral("skippedRows"), loaded.skipped);
     }
     return loaded;
+}
+
+bool putSet(const QString& out, FileFormat format, const ChannelSet& set, const Console& console,
+            const radio_link::RadioImage* received) {
+    DcsCodes codes;
+    codes.fill();
+    std::string text;
+    QString error = out == QLatin1String("-") ? fileText(out, format, set, codes, received, text)
+                                              : saveFile(out, format, set, codes, received);
+    if (!error.isEmpty()) {
+        console.failure(error);
+        return false;
+    }
+    if (out == QLatin1String("-")) {
+        console.data(QByteArray::fromStdString(text));
+    }
+    return true;
 }
 
 void warnWhatIsLost(FileFormat target, bool hasSquelch, bool hasEmergency, const Console& console) {
@@ -175,10 +194,7 @@ int runConvert(const Options& options, const Console& console) {
         console.document(setJson(loaded->set, hasSquelch, hasEmergency));
         return kOk;
     }
-    DcsCodes codes;
-    codes.fill();
-    if (const QString error = saveFile(out, *target, loaded->set, codes); !error.isEmpty()) {
-        console.failure(error);
+    if (!putSet(out, *target, loaded->set, console)) {
         return kBadUsage;
     }
     warnWhatIsLost(*target, hasSquelch, hasEmergency, console);

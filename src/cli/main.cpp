@@ -57,7 +57,8 @@ const QMap<QString, const char*>& commandHelp() {
         {QStringLiteral("read"),
          "用法：kr4720-cli read -p PORT [-o FILE] [--format img|doc|csv]\n"
          "读出对讲机的 16 个信道、紧急信道和静噪级别。\n"
-         "  -o FILE     存入文件，格式按扩展名或 --format；没有 -o 或 -o - 时显示为表格\n"
+         "  -o FILE     存入文件，格式按扩展名或 --format；没有 -o 或 -o - 时显示为表格，\n"
+         "              -o - 加 --format 时把文件内容输出到标准输出\n"
          "存为 .img 时保存对讲机发来的原始记录。\n"},
         {QStringLiteral("write"),
          "用法：kr4720-cli write -p PORT [-p PORT]... FILE [选项]\n"
@@ -78,7 +79,8 @@ const QMap<QString, const char*>& commandHelp() {
          "只比较文件中有的部分。有差异时退出状态为 1。\n"},
         {QStringLiteral("convert"),
          "用法：kr4720-cli convert IN OUT [--format img|doc|csv] [--squelch N] [--emergency ...]\n"
-         "在 .img、.doc、.csv 之间转换；OUT 为 - 时显示为表格。--format 指定 OUT 的格式。\n"
+         "在 .img、.doc、.csv 之间转换；OUT 为 - 时显示为表格，\n"
+         "加 --format 时输出该格式的文件内容。--format 指定 OUT 的格式。\n"
          "目标格式存不下的部分在标准错误上提示。\n"},
         {QStringLiteral("show"), "用法：kr4720-cli show FILE [--format img|doc|csv] [--json]\n"
                                  "把文件中的信道组显示为表格。\n"},

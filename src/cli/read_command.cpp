@@ -18,7 +18,7 @@ int runRead(const Options& options, const Console& console, platform::LineTrace*
     if (!target) {
         return kBadUsage;
     }
-    if (const QString failure = *target == FileFormat::Table ? QString() : checkSaveFile(out);
+    if (const QString failure = out == QLatin1String("-") ? QString() : checkSaveFile(out);
         !failure.isEmpty()) {
         console.failure(failure);
         return kBadUsage;
@@ -46,16 +46,13 @@ int runRead(const Options& options, const Console& console, platform::LineTrace*
         console.document(setJson(result.radioSet));
         return kOk;
     }
-    DcsCodes codes;
-    codes.fill();
-    const QString error =
-        saveFile(out, *target, result.radioSet, codes, result.image ? &*result.image : nullptr);
-    if (!error.isEmpty()) {
-        console.failure(error);
+    if (!putSet(out, *target, result.radioSet, console, result.image ? &*result.image : nullptr)) {
         return kBadUsage;
     }
     warnWhatIsLost(*target, true, true, console);
-    console.note(QStringLiteral("已读出 %1，保存到 %2").arg(task.label, out));
+    if (out != QLatin1String("-")) {
+        console.note(QStringLiteral("已读出 %1，保存到 %2").arg(task.label, out));
+    }
     QJsonObject document = setJson(result.radioSet);
     document.insert(QStringLiteral("port"), task.label);
     document.insert(QStringLiteral("output"), out);

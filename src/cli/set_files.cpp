@@ -138,9 +138,9 @@ QString checkSaveFile(const QString& path) {
     return saveFailure(path, platform::checkWholeFileSave(path));
 }
 
-QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
-                 const DcsCodes& codes, const radio_link::RadioImage* received) {
-    std::string text;
+QString fileText(const QString& path, FileFormat format, const ChannelSet& set,
+                 const DcsCodes& codes, const radio_link::RadioImage* received,
+                 std::string& text) {
     switch (format) {
     case FileFormat::Image:
         if (received != nullptr) {
@@ -171,6 +171,15 @@ QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
     case FileFormat::Table:
         text = (tableText(set) + QLatin1Char('\n')).toStdString();
         break;
+    }
+    return {};
+}
+
+QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
+                 const DcsCodes& codes, const radio_link::RadioImage* received) {
+    std::string text;
+    if (QString error = fileText(path, format, set, codes, received, text); !error.isEmpty()) {
+        return error;
     }
     return saveFailure(path,
                        platform::saveWholeFile(

@@ -40,8 +40,13 @@ LoadedFile loadFile(const QString& path, FileFormat format, const DcsCodes& code
 // channel) and the column that holds a value the radio cannot carry.
 QString unencodableText(const radio_link::RadioImageEncoding& encoding);
 
-// Writes the set (or, for an image, exactly the records a read received when
-// `received` is given) atomically. Returns a Chinese reason on failure.
+// The text of the file `path` would get: the set (or, for an image, exactly
+// the records a read received when `received` is given) in `format`. Returns
+// a Chinese reason when the set cannot be written in it.
+QString fileText(const QString& path, FileFormat format, const ChannelSet& set,
+                 const DcsCodes& codes, const radio_link::RadioImage* received,
+                 std::string& text);
+// Writes fileText() to `path` atomically. Returns a Chinese reason on failure.
 QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
                  const DcsCodes& codes, const radio_link::RadioImage* received = nullptr);
 // The reason saveFile(path, ...) would fail at once, so that a radio is not

@@ -244,6 +244,8 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"show", folder.file("plan.csv")}, 0, "（文件中没有）\n静噪级别  （文件中没有）"},
         {{"show", "--json", folder.file("plan.csv")}, 0, "null,\n    \"squelch\": null"},
         {{"show", file("blank.doc", std::string(145, ','))}, 0, "静噪级别  （文件中没有）"},
+        {{"show", "--json", folder.file("blank.doc")}, 0, "\"bcl\": \"\","},
+        {{"convert", folder.file("t.img"), "-", "--format", "csv"}, 0, "Location,Name,Frequency"},
         {{"show", "--json", "-q",
           file("skip.csv", kCsv + "3,,50,,0,,88.5,88.5,023,NN,023,,FM,5,,,,,,,\n")},
          0,
