@@ -28,14 +28,31 @@ double valueOf(const FieldValue& field) {
     return field ? text::leadingNumberValue(*field) : 0.0;
 }
 
-// The typed frequency of `field` checked and normalised. Not a number empties
-// the field (and returns nothing); out of range shows the message, then
-// empties the field.
+// A text the number rule reads only in part or not at all, blanks aside:
+// "146。525" (a Chinese full stop), "145,525" or "l45.5" would otherwise be
+// taken as 146, 145 or as no frequency, with no word to the user.
+bool isTypo(const FieldValue& field) {
+    if (!field) {
+        return false;
+    }
+    std::string compact;
+    for (const char c : *field) {
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
+            compact.push_back(c);
+        }
+    }
+    return !compact.empty() && !text::isDecimalNumberText(compact);
+}
+
+// The typed frequency of `field` checked and normalised. Empty or 0 empties
+// the field (and returns nothing); a typo or a value out of range shows the
+// message, then empties the field.
 std::optional<std::string> checkedFrequency(ChannelCursor& cursor, int field,
                                             const std::function<void()>& showOutOfRange) {
     const double value = valueOf(cursor.field(field));
-    const auto frequency = value == 0.0 ? std::nullopt : normalisedFrequency(value);
-    if (value != 0.0 && !frequency) {
+    const bool typo = isTypo(cursor.field(field));
+    const auto frequency = value == 0.0 || typo ? std::nullopt : normalisedFrequency(value);
+    if (typo || (value != 0.0 && !frequency)) {
         showOutOfRange();
     }
     if (!frequency) {
@@ -46,12 +63,12 @@ std::optional<std::string> checkedFrequency(ChannelCursor& cursor, int field,
 
 void receiveEdited(ChannelCursor& cursor, const std::function<void()>& showOutOfRange) {
     using namespace channel_field;
-    const bool typedNumber = valueOf(cursor.field(kReceiveFrequency)) != 0.0;
+    const FieldValue typed = cursor.field(kReceiveFrequency);
     const auto frequency = checkedFrequency(cursor, kReceiveFrequency, showOutOfRange);
     if (frequency) {
         cursor.setField(kReceiveFrequency, *frequency);
         cursor.setField(kTransmitFrequency, *frequency);
-    } else if (!typedNumber) {
+    } else if (valueOf(typed) == 0.0 && !isTypo(typed)) {
         // Clearing the receive frequency clears the transmit frequency too.
         cursor.setField(kTransmitFrequency, std::string());
     }

@@ -197,16 +197,13 @@ void ChannelGrid::followCursor(int row) {
     following_ = false;
 }
 
-QString ChannelGrid::commitOpenEditor() {
+void ChannelGrid::commitOpenEditor() {
     QWidget* editor =
         state() == QAbstractItemView::EditingState ? indexWidget(currentIndex()) : nullptr;
-    if (!editor) {
-        return {};
+    if (editor) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
     }
-    const QString typed = editor->property("text").toString();
-    commitData(editor);
-    closeEditor(editor, QAbstractItemDelegate::NoHint);
-    return typed;
 }
 
 void ChannelGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

@@ -47,8 +47,8 @@ public:
 
     ChannelGridModel* channelModel() const { return model_; }
     // Puts text still open in a cell editor into the current record, as
-    // leaving the cell would, and returns that text (empty when none was open).
-    QString commitOpenEditor();
+    // leaving the cell would.
+    void commitOpenEditor();
 
 signals:
     void cellEdited(int column);

@@ -403,22 +403,8 @@ bool StartWindow::refuseWhileWriting() {
 
 bool StartWindow::takeOpenEdit() {
     outOfRangeShown_ = false;
-    const QModelIndex cell = grid_->currentIndex();
-    const QString typed = grid_->commitOpenEditor();
-    if (outOfRangeShown_) {
-        return false;
-    }
-    // Text that is not a number empties its cell, which deletes the channel
-    // when nothing was typed; a typo such as "l45.5" is told instead.
-    if (typed.trimmed().isEmpty() || !textOf(channels_->value(cell.row(), cell.column())).empty()) {
-        return true;
-    }
-    radio_link::MessageDetail detail;
-    detail.channel = cell.row() + 1;
-    detail.field = kChannelFieldNames[static_cast<std::size_t>(cell.column())];
-    detail.value = typed.toStdString();
-    showMessage(radio_link::TransferMessage::OutOfRange, detail);
-    return false;
+    grid_->commitOpenEditor();
+    return !outOfRangeShown_;
 }
 
 void StartWindow::writeChannels() {

@@ -90,8 +90,8 @@ private:
     void showDataError(const QString& reason);
     void closeSecondaryWindows();
     // Puts text still open in a cell into the channel, as leaving the cell
-    // would; false when it was refused, out of range or not a number (and
-    // said so).
+    // would; false when the range check refused it as a typo or out of range
+    // (and said so).
     bool takeOpenEdit();
     bool chooseChannelFile(bool save);
     bool chooseCsvFile(bool save);

@@ -23,18 +23,22 @@ TEST(NormalisedFrequency, MovesTypedFrequenciesOntoTheRaster) {
 }
 
 TEST(AfterFrequencyEdit, ChecksTheEditedFrequencyColumn) {
-    // Column 1 is normalised and copied to column 4, or emptied together with it when it is no
-    // number; column 4 needs a receive frequency and leaves it alone. Out of range, only the
-    // edited column is emptied, after the message. Other columns are not checked.
+    // Column 1 is normalised and copied to column 4, or emptied together with it when it is
+    // empty; column 4 needs a receive frequency and leaves it alone. Out of range or a typo, only
+    // the edited column is emptied, after the message. Other columns are not checked.
     // The edited column, the receive and transmit frequencies before and after, the messages.
     const std::vector<std::tuple<int, FieldValue, FieldValue, FieldValue, FieldValue, int>> cases =
         {{1, "145.0123", {}, "145.01000", "145.01000", 0},
-         {1, "abc", "145.01000", "", "", 0},
+         {1, "abc", "145.01000", "", "145.01000", 1},
+         {1, "146。525", {}, "", {}, 1},
+         {1, " 4 38.5\r\n", {}, "438.50000", "438.50000", 0},
+         {1, "0", "145.01000", "", "", 0},
          {1, {}, "145.01000", "", "", 0},
          {1, "500.001", "146.00000", "", "146.00000", 1},
          {4, {}, "145.5", {}, "", 0},
          {4, "145.50000", "145.0123", "145.50000", "145.01000", 0},
          {4, "145.50000", "129.99", "145.50000", "", 1},
+         {4, "145.50000", "145,525", "145.50000", "", 1},
          {2, "abc", "129.99", "abc", "129.99", 0}};
     for (const auto& [column, receive, transmit, receiveAfter, transmitAfter, messages] : cases) {
         MemoryChannelCursor cursor;
