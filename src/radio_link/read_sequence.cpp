@@ -15,17 +15,31 @@ bool isRecord(std::string_view text) {
            text.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
 }
 
-// A channel record carries "00" after its channel number and before its
-// transmit frequency. A character lost or added on the line shifts every
-// record after it, and hex digits still come: these two places show it.
-bool laidOutAsChannel(std::string_view record) {
-    return record.substr(2, 2) == "00" && record.substr(18, 2) == "00";
+// Whether the fixed places of reply record `index` (1 to 16 a channel, 17
+// the emergency record) that have come hold what they must: a channel's
+// number (or "00" when it is empty) and the "00" after it and before the
+// transmit frequency; the emergency record's zeros. A character lost or
+// added on the line shifts every record after it, and hex digits still
+// come: these places show it.
+bool laidOut(std::string_view record, std::size_t index) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const std::string number = index <= kChannelCount
+                                   ? std::string{kHex[index / 16], kHex[index % 16]}
+                                   : std::string("00");
+    const auto holds = [&record](std::size_t position, std::string_view expected) {
+        const std::string_view there =
+            record.substr(std::min(position, record.size()), expected.size());
+        return expected.substr(0, there.size()) == there;
+    };
+    if (index > kChannelCount) {
+        return holds(0, "000") && holds(12, "0000") && holds(17, "000") && holds(28, "0000");
+    }
+    return (holds(0, number) || holds(0, "00")) && holds(2, "00") && holds(18, "00");
 }
-
 } // namespace
 
-std::optional<std::string> ReadSequence::CollectRecord(Failure& failure) {
-    std::string record;
+bool ReadSequence::CollectRecord(std::string& record, Failure& failure) {
+    record.clear();
     const auto deadline = p_.clock.now() + kRecordTimeout;
     while (record.size() < kRecordLength) {
         if (p_.link.inBufferCount() > 0) {
@@ -34,18 +48,18 @@ std::optional<std::string> ReadSequence::CollectRecord(Failure& failure) {
         }
         if (!p_.link.isOpen()) {
             failure = Failure::LineLost;
-            return std::nullopt;
+            return false;
         }
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - p_.clock.now());
         if (left.count() <= 0) {
             failure = Failure::TimedOut;
-            return std::nullopt;
+            return false;
         }
         // Sleeps in the port until something arrives: no busy polling.
         p_.link.waitForInput(left);
     }
-    return record;
+    return true;
 }
 
 void ReadSequence::run() {
@@ -67,14 +81,15 @@ void ReadSequence::run() {
     p_.link.discardInput();
     Failure failure = Failure::TimedOut;
     std::vector<std::string> records;
+    std::string record; // at the end, what came of a record that did not come whole
     if (p_.link.output("B")) {
         p_.clock.sleepFor(kPauseAfterRequest);
         while (records.size() < kReplyRecords) {
-            auto record = CollectRecord(failure);
-            if (!record) {
+            if (!CollectRecord(record, failure)) {
                 break;
             }
-            records.push_back(std::move(*record));
+            records.push_back(record);
+            record.clear();
             if (records.size() > 1 && records.size() < kReplyRecords) {
                 p_.display.setProgress(static_cast<int>(records.size() - 2) * 6);
             }
@@ -95,10 +110,15 @@ void ReadSequence::run() {
         }
     } else {
         // The channels before the record that did not come are kept, up to
-        // the first that is not laid out as a channel record.
+        // one with a character other than the radio's. Once a record is out
+        // of place a character was lost or added somewhere before it, maybe
+        // inside a channel that looks whole: then none is kept.
         std::size_t kept = std::min<std::size_t>(sound, 1);
-        while (kept < sound && laidOutAsChannel(records[kept])) {
+        while (kept < sound && laidOut(records[kept], kept)) {
             ++kept;
+        }
+        if (kept < sound || (kept == records.size() && !laidOut(record, kept))) {
+            kept = 0;
         }
         records.resize(kept);
         if (store(records)) {

@@ -18,7 +18,8 @@ namespace kr4720::radio_link {
 // its end in one call. The records are stored only once the whole reply is
 // in and can be what the radio sent: 32 characters "0"-"9" and "A"-"F" each,
 // and nothing more arriving just after the last. A reply that stops early
-// stores the channels before the record that did not come.
+// stores the channels before the record that did not come, unless a record
+// shows that a character was lost or added on the way.
 class ReadSequence {
 public:
     struct Parts {
@@ -46,8 +47,9 @@ public:
     bool isRunning() const { return running_; }
 
     enum class Failure { TimedOut, LineLost };
-    // The next 32 received characters, or why they did not come.
-    std::optional<std::string> CollectRecord(Failure& failure);
+    // Collects the next 32 received characters into `record`; false, with
+    // what did come in `record`, when they did not all come, and why.
+    bool CollectRecord(std::string& record, Failure& failure);
 
 private:
     // Stores the channel records that follow the leading one, and with a

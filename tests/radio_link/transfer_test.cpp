@@ -369,7 +369,11 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
         {"NUL bytes", std::string(reply.size(), '\0'), BadReply, 0},
         {"0xFF bytes", std::string(reply.size(), '\xFF'), BadReply, 0},
         {"letters", std::string(reply.size(), 'Z'), BadReply, 0},
-        {"one lower-case digit", reply.substr(0, reply.size() - 1) + "a", BadReply, 0}};
+        {"one lower-case digit", reply.substr(0, reply.size() - 1) + "a", BadReply, 0},
+        // A character lost in a channel's transmit fields shows only in the
+        // channel number after it, or in the emergency record's zeros.
+        {"lost in channel 1", reply.substr(0, 32 * 4).erase(32 + 25, 1), LineLost, 0},
+        {"lost in channel 2", std::string(reply).erase(64 + 25, 1), ReadTimeout, 0}};
     for (int received = 0; received < 18; ++received) {
         cases.push_back({"time-out after " + std::to_string(received),
                          reply.substr(0, 32 * static_cast<std::size_t>(received) + 5), ReadTimeout,
