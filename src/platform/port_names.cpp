@@ -171,11 +171,17 @@ QString portOpenFailureDetail(const QString& device, QSerialPort::SerialPortErro
     if (error != QSerialPort::PermissionError) {
         return detail;
     }
-    // Empty when the device or its group cannot be looked up.
-    if (const QString group = QFileInfo(devicePath(device)).group(); !group.isEmpty()) {
+    // Joining the device's group helps only when that group may read and
+    // write it; root's group is never the answer.
+    const QFileInfo info(devicePath(device));
+    const QString group = info.group(); // empty when it cannot be looked up
+    if (!group.isEmpty() && group != QLatin1String("root") &&
+        info.permission(QFile::ReadGroup | QFile::WriteGroup)) {
         detail += QStringLiteral("\n当前用户不能使用这个设备，请把自己加入 %1 组后重新登录："
                                  "sudo usermod -aG %1 $USER")
                       .arg(group);
+    } else {
+        detail += QStringLiteral("\n当前用户没有使用这个设备的权限，请系统管理员给予读写权限");
     }
 #endif
     return detail;

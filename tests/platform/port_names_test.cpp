@@ -67,11 +67,14 @@ TEST(PortNames, AFailedOpenSaysWhetherAnotherProgramHoldsTheDeviceOrWhichGroupTo
     // A device the user may open is held by another program; root may open any.
     EXPECT_EQ(portOpenFailureDetail(device, QSerialPort::PermissionError, "Permission denied"),
               "设备 " + device + "：Permission denied\n这个设备正被其它程序使用，请先关闭那个程序");
-    QFile::setPermissions(device, {});
-    if (::geteuid() != 0) {
+    QFile::setPermissions(device, QFile::ReadGroup | QFile::WriteGroup);
+    if (::geteuid() != 0 && group != "root") {
         EXPECT_EQ(portOpenFailureDetail(device, QSerialPort::PermissionError, "Permission denied"),
                   "设备 " + device +
                       "：Permission denied\n当前用户不能使用这个设备，请把自己加入 " + group +
                       " 组后重新登录：sudo usermod -aG " + group + " $USER");
+        QFile::setPermissions(device, {});
+        EXPECT_TRUE(portOpenFailureDetail(device, QSerialPort::PermissionError, "Permission denied")
+                        .endsWith("请系统管理员给予读写权限"));
     }
 }
