@@ -9,6 +9,7 @@
 #include "platform/stop_signals.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QMap>
 
 #include <csignal>
@@ -190,6 +191,21 @@ int main(int argc, char* argv[]) {
     if (!options.trace.isEmpty() && fileFormat(options.trace, {})) {
         return usageError(
             QStringLiteral("记录文件不能是信道文件（.img、.doc、.csv）：%1").arg(options.trace));
+    }
+    // Nor may it be a file the command reads or writes under another name.
+    QStringList files = options.files;
+    files << options.output.value_or(QString());
+    const auto sameFile = [](const QString& a, const QString& b) {
+        const QFileInfo one(a);
+        const QFileInfo other(b);
+        return one.exists() && other.exists() ? one.canonicalFilePath() == other.canonicalFilePath()
+                                              : one.absoluteFilePath() == other.absoluteFilePath();
+    };
+    for (const QString& file : files) {
+        if (!options.trace.isEmpty() && !file.isEmpty() && file != QLatin1String("-") &&
+            sameFile(options.trace, file)) {
+            return usageError(QStringLiteral("记录文件不能是命令要读写的文件：%1").arg(file));
+        }
     }
     // The trace is made only for a command that talks to radios and has its
     // file arguments: a file meant for the command, taken as the trace's name,
