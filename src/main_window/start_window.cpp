@@ -27,6 +27,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QMenuBar>
@@ -528,9 +529,7 @@ void StartWindow::SaveChannelFile() {
     try {
         const std::string text =
             channel_files::SaveText(*channels_, combo8_->currentText().toLocal8Bit().toStdString());
-        failure =
-            platform::saveWholeFile(commonDialog1_.fileName(),
-                                    QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+        failure = saveChosenFile(commonDialog1_.fileName(), text);
     } catch (const DataError& error) {
         showDataError(QString::fromStdString(error.what()));
         return;
@@ -542,6 +541,21 @@ void StartWindow::SaveChannelFile() {
             this, {QStringLiteral("无法保存文件 %1").arg(commonDialog1_.fileName()),
                    platform::dataErrorTitle(), platform::MessageIcon::Information, failure});
     }
+}
+
+QString StartWindow::saveChosenFile(const QString& path, const std::string& text) const {
+    // Replacing the program's own database with text would lose the set it
+    // holds, and every edit made after.
+    const QString target = QFileInfo(path).canonicalFilePath();
+    for (const std::string_view database : {kChannelDatabaseFile, kEmergencyDatabaseFile}) {
+        if (!target.isEmpty() &&
+            target ==
+                QFileInfo(databasePath(options_.databaseFolder, database)).canonicalFilePath()) {
+            return QStringLiteral("这是本程序的数据库文件，不能用来保存");
+        }
+    }
+    return platform::saveWholeFile(path,
+                                   QByteArray(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void StartWindow::LoadChannelFile() {
@@ -645,8 +659,7 @@ void StartWindow::ExportChirpCsv() {
         return;
     }
     const std::string text = channel_files::ChirpCsvText(set);
-    const QString failure = platform::saveWholeFile(
-        csvDialog_.fileName(), QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    const QString failure = saveChosenFile(csvDialog_.fileName(), text);
     if (!failure.isEmpty()) {
         platform::showMessage(this, {QStringLiteral("无法导出文件 %1").arg(csvDialog_.fileName()),
                                      platform::dataErrorTitle(), platform::MessageIcon::Information,

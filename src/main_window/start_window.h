@@ -94,6 +94,8 @@ private:
     // (and said so).
     bool takeOpenEdit();
     bool chooseChannelFile(bool save);
+    // Saves a file the user chose; the reason when it cannot.
+    QString saveChosenFile(const QString& path, const std::string& text) const;
     bool chooseCsvFile(bool save);
     void openSerialPort();
     void onLineLost();

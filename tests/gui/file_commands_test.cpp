@@ -204,12 +204,18 @@ TEST_F(FileCommands, AFailedSaveOrExportSaysSoAndLeavesWhatWasThere) {
     window->SaveChannelFile();
     EXPECT_EQ(messages.messages.value(2).informativeText, "这不是一个普通文件");
     EXPECT_FALSE(QFileInfo(folder.file("taken.doc")).isFile()); // still the FIFO
+    // Nor is the program's own database, by any spelling of its name.
+    const QByteArray database = folder.read("tw8810X.mdb");
+    answer = folder.file("./tw8810X.mdb");
+    exportCsv();
+    EXPECT_EQ(messages.messages.value(3).informativeText, "这是本程序的数据库文件，不能用来保存");
+    EXPECT_EQ(folder.read("tw8810X.mdb"), database);
 
     // A good save replaces an older file of the same name whole.
     folder.write("set.doc", QByteArray(100000, 'x'));
     answer = folder.file("set.doc");
     window->SaveChannelFile();
-    EXPECT_EQ(messages.messages.size(), 3);
+    EXPECT_EQ(messages.messages.size(), 4);
     EXPECT_EQ(folder.read("set.doc").count(','), 145);
     EXPECT_FALSE(folder.read("set.doc").contains('x'));
 
@@ -217,7 +223,7 @@ TEST_F(FileCommands, AFailedSaveOrExportSaysSoAndLeavesWhatWasThere) {
     const QByteArray saved = folder.read("set.doc");
     child<QComboBox>("Combo8")->setEditText("\"3");
     window->SaveChannelFile();
-    EXPECT_EQ(messages.messages.value(3).informativeText,
+    EXPECT_EQ(messages.messages.value(4).informativeText,
               "第 1 个值（静噪级别）里的双引号无法写入信道文件");
     EXPECT_EQ(folder.read("set.doc"), saved);
 }
