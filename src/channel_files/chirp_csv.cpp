@@ -487,6 +487,11 @@ RowOutcome channelOf(const CsvRow& row, const DcsCodes& codes) {
             if (!value) {
                 return skip("Offset" + shown(row["Offset"]) + "不是数字");
             }
+            // CHIRP writes the direction into Duplex and never a negative
+            // offset: "-" with -0.6 would be a guess either way.
+            if (*value < 0) {
+                return skip("Offset" + shown(row["Offset"]) + "不能为负数");
+            }
             offset = *value;
         } else if (!duplex.empty()) {
             return skip("Duplex" + shown(duplex) + "无法识别");
@@ -555,7 +560,8 @@ RowOutcome channelOf(const CsvRow& row, const DcsCodes& codes) {
     while (!comment.empty()) {
         const auto end = comment.find(' ');
         const std::string_view word = comment.substr(0, end);
-        if (word == "BCL=1" || word == "BCL=2") {
+        // Any setting the radio's record can carry, as an export writes it.
+        if (word.size() == 5 && word.substr(0, 4) == "BCL=" && word[4] >= '1' && word[4] <= '9') {
             busyLockout = std::string(word.substr(4));
         } else if (word == "beat=on") {
             beatShift = "on";

@@ -81,7 +81,7 @@ TEST(ChirpCsv, ReadsWhatOnlyOtherProgramsWriteAndIgnoresUnusedColumns) {
     const ChannelRows rows = imported("others.csv");
     EXPECT_EQ(rows[0], row({"438.50000", "", "", "445.50000", "", "", "add", "off", "off"}));
     EXPECT_EQ(rows[1], row({"146.52000", "", "", "146.52000", "100.0", "", "add", "off", "off"}));
-    EXPECT_EQ(rows[2], row({"146.52000", "", "023", "146.52000", "", "023", "add", "2", "off"}));
+    EXPECT_EQ(rows[2], row({"146.52000", "", "023", "146.52000", "", "023", "add", "7", "off"}));
     EXPECT_EQ(rows[3], row({"146.52000", "", "", "146.52000", "", "", "add", "off", "off"}));
 
     const ChannelRows old = imported("directory_export.csv");
@@ -97,6 +97,7 @@ TEST(ChirpCsv, SkipsAndReportsRowsTheRadioCannotHold) {
         "没有频率",
         "Frequency“a频率频率频率频…”不是频率", // "a" and what follows it; cut on a character
         "Offset“x”不是数字",
+        "Offset“-0.6”不能为负数",
         "Duplex“…”无法识别", // 30 bytes that start no character: none is shown
         "接收频率 520 MHz 超出 130–500 MHz",
         "接收频率 129.99 MHz 超出 130–500 MHz",
