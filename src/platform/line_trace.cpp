@@ -2,6 +2,15 @@
 
 #include <QTime>
 
+#include <cerrno>
+#include <cstring>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace kr4720::platform {
 
 QString LineTrace::open(const QString& path) {
@@ -9,6 +18,21 @@ QString LineTrace::open(const QString& path) {
     file_.close();
     failure_.clear();
     file_.setFileName(path);
+#ifndef Q_OS_WIN
+    // Opening a FIFO for writing waits until a reader opens it, which with
+    // nobody reading holds the program before its window or first step.
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode)) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+        if (fd < 0) {
+            return errno == ENXIO ? QStringLiteral("没有程序在读这个管道")
+                                  : QString::fromLocal8Bit(std::strerror(errno));
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        file_.open(fd, QIODevice::WriteOnly | QIODevice::Text, QFileDevice::AutoCloseHandle);
+        return {};
+    }
+#endif
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
         return file_.errorString();
     }

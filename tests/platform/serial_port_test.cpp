@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using kr4720::platform::SerialPort;
 
 TEST(SerialPort, TalksOverAPseudoTerminalOneCharacterPerTakeAndReportsAMissingDevice) {
@@ -44,6 +46,9 @@ TEST(SerialPort, TalksOverAPseudoTerminalOneCharacterPerTakeAndReportsAMissingDe
     ASSERT_TRUE(full.open("/dev/full").isEmpty());
     full.record("ttyS0", kr4720::platform::LineTrace::Direction::Sent, "A");
     EXPECT_FALSE(full.failure().isEmpty());
+    // A FIFO nobody reads is refused at once, not waited on for good.
+    ASSERT_EQ(::mkfifo(folder.file("fifo").toLocal8Bit().constData(), 0600), 0);
+    EXPECT_EQ(full.open(folder.file("fifo")), "没有程序在读这个管道");
 
     pty.send("late");
     QThread::msleep(20);
