@@ -85,6 +85,18 @@ QLabel* placeLabel(QWidget* parent, const QString& name, const QString& text, co
 StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)) {
     setObjectName(QStringLiteral("启动窗体"));
+    folderLock_ =
+        std::make_unique<QLockFile>(databasePath(options_.databaseFolder, ".kr4720.lock"));
+    folderLock_->setStaleLockTime(0); // gone only with the program that held it
+    // A folder where no lock can be made (read-only) is left to the databases.
+    if (!folderLock_->tryLock(0) && folderLock_->error() == QLockFile::LockFailedError) {
+        qint64 holder = 0;
+        folderLock_->getLockInfo(&holder, nullptr, nullptr);
+        throw platform::StoreOpenError(
+            databasePath(options_.databaseFolder, kChannelDatabaseFile), {},
+            platform::StoreOpenError::Kind::Busy,
+            QStringLiteral("本软件已在这个文件夹中运行（进程 %1）").arg(holder));
+    }
     channels_ = std::make_unique<platform::SqliteChannelTable>(
         databasePath(options_.databaseFolder, kChannelDatabaseFile));
     emergency_ = std::make_unique<platform::SqliteEmergencyTable>(

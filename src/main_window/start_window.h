@@ -11,6 +11,7 @@
 #include "radio_link/write_sequence.h"
 
 #include <QDate>
+#include <QLockFile>
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
@@ -116,6 +117,9 @@ private:
     QString formatDate(const QDate& date) const;
 
     StartWindowOptions options_;
+    // Held while the window has the folder's databases: a second window on
+    // them would store rows from its own view over the first one's.
+    std::unique_ptr<QLockFile> folderLock_;
     std::unique_ptr<platform::SqliteChannelTable> channels_;
     std::unique_ptr<platform::SqliteEmergencyTable> emergency_;
     // KR4720_TRACE: every byte on the line; outlives the port that writes to it.

@@ -175,7 +175,15 @@ TEST_F(StartWindowTest, StartUpTellsOfAPortOrTraceFileItCannotOpenAndComesUpAllT
     EXPECT_TRUE(window->serialPort().isOpen());
 }
 
-TEST_F(StartWindowTest, AnUnusableDatabaseStopsTheWindowFromBeingMade) {
+TEST_F(StartWindowTest, AnUnusableDatabaseOrASecondWindowOnItStopsTheWindowFromBeingMade) {
+    start(pty1.path());
+    try {
+        main_window::StartWindow second(main_window::StartWindowOptions{folder.path()});
+        ADD_FAILURE() << "a second window on the same databases";
+    } catch (const platform::StoreOpenError& error) {
+        EXPECT_EQ(error.kind(), platform::StoreOpenError::Kind::Busy);
+    }
+    window.reset();
     folder.write("tw8810X.mdb", "not a database at all");
     EXPECT_THROW(main_window::StartWindow(main_window::StartWindowOptions{folder.path()}),
                  platform::StoreOpenError);
