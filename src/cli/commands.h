@@ -32,8 +32,7 @@ QString applySetOptions(const Options& options, ChannelSet& set);
 
 // The format of a file to be read or written, by its extension or --format;
 // "-" as an output prints a table, or the file's text when --format names one.
-// Prints the refusal and returns nullopt for
-// a name in no known format.
+// Prints the refusal and returns nullopt for a name in no known format.
 std::optional<FileFormat> argumentFormat(const QString& path, const QString& formatOption,
                                          bool output, const Console& console);
 

@@ -201,9 +201,8 @@ int main(int argc, char* argv[]) {
         return one.exists() && other.exists() ? one.canonicalFilePath() == other.canonicalFilePath()
                                               : one.absoluteFilePath() == other.absoluteFilePath();
     };
-    for (const QString& file : files) {
-        if (!options.trace.isEmpty() && !file.isEmpty() && file != QLatin1String("-") &&
-            sameFile(options.trace, file)) {
+    for (const QString& file : options.trace.isEmpty() ? QStringList() : files) {
+        if (!file.isEmpty() && file != QLatin1String("-") && sameFile(options.trace, file)) {
             return usageError(QStringLiteral("记录文件不能是命令要读写的文件：%1").arg(file));
         }
     }

@@ -8,7 +8,6 @@
 #ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace kr4720::platform {

@@ -36,6 +36,7 @@ bool laidOut(std::string_view record, std::size_t index) {
     }
     return (holds(0, number) || holds(0, "00")) && holds(2, "00") && holds(18, "00");
 }
+
 } // namespace
 
 bool ReadSequence::CollectRecord(std::string& record, Failure& failure) {
