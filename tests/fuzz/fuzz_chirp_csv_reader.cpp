@@ -73,8 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CHECK(row[f::kReceiveTone] == "" || row[f::kReceiveCode] == "");
         CHECK(row[f::kTransmitTone] == "" || row[f::kTransmitCode] == "");
         CHECK(row[f::kScan] == "add" || row[f::kScan] == "del");
-        CHECK(row[f::kBusyLockout] == "off" || row[f::kBusyLockout] == "1" ||
-              row[f::kBusyLockout] == "2");
+        const std::string_view bcl = textOf(row[f::kBusyLockout]);
+        CHECK(bcl == "off" || (bcl.size() == 1 && bcl[0] >= '1' && bcl[0] <= '9'));
         CHECK(row[f::kBeatShift] == "off" || row[f::kBeatShift] == "on");
         for (int field = 1; field < kChannelFieldCount; ++field) {
             set.rows[static_cast<std::size_t>(i)][static_cast<std::size_t>(field)] =
