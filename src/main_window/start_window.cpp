@@ -463,13 +463,19 @@ void StartWindow::readChannels() {
         return;
     }
     replyRefused_ = false;
+    replyNotStored_ = false;
     read_->run();
     reportTraceFailure();
     // A whole reply the database could not take is kept all the same: the
-    // backup is then the program's only copy of it.
+    // backup is then the program's only copy of it, and the user is told where.
     if (const auto records = replyRecorder_->image(); records && !replyRefused_) {
         EmergencyWindow::reloadIfOpen();
-        keepBackup(QStringLiteral("read"), *records);
+        const QString kept = keepBackup(QStringLiteral("read"), *records);
+        if (replyNotStored_ && !kept.isEmpty()) {
+            platform::showMessage(this,
+                                  {QStringLiteral("读出的数据已保存在备份文件 %1").arg(kept),
+                                   platform::dataErrorTitle(), platform::MessageIcon::Information});
+        }
         reportBackupFailure();
     }
 }
@@ -701,6 +707,7 @@ void StartWindow::showMessage(radio_link::TransferMessage message,
                               const radio_link::MessageDetail& detail) {
     using radio_link::TransferMessage;
     replyRefused_ = message == TransferMessage::BadReply;
+    replyNotStored_ = message == TransferMessage::DataFailure;
     platform::Message box{{}, platform::dataErrorTitle(), platform::MessageIcon::Information, {}};
     switch (message) {
     case TransferMessage::ReadTimeout:

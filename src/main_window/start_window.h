@@ -164,8 +164,10 @@ private:
     // A backup that could not be saved, told once the transfer is over.
     QString backupFailure_;
     QString backupFailureReason_;
-    // Whether the running read refused its reply as not the radio's.
+    // Whether the running read refused its reply as not the radio's, or the
+    // database refused what it read.
     bool replyRefused_ = false;
+    bool replyNotStored_ = false;
 };
 
 } // namespace kr4720::main_window
