@@ -7,9 +7,9 @@
 #include "cli/ports.h"
 #include "platform/line_trace.h"
 #include "platform/stop_signals.h"
+#include "platform/text_files.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QMap>
 
 #include <csignal>
@@ -193,16 +193,9 @@ int main(int argc, char* argv[]) {
             QStringLiteral("记录文件不能是信道文件（.img、.doc、.csv）：%1").arg(options.trace));
     }
     // Nor may it be a file the command reads or writes under another name.
-    QStringList files = options.files;
-    files << options.output.value_or(QString());
-    const auto sameFile = [](const QString& a, const QString& b) {
-        const QFileInfo one(a);
-        const QFileInfo other(b);
-        return one.exists() && other.exists() ? one.canonicalFilePath() == other.canonicalFilePath()
-                                              : one.absoluteFilePath() == other.absoluteFilePath();
-    };
-    for (const QString& file : options.trace.isEmpty() ? QStringList() : files) {
-        if (!file.isEmpty() && file != QLatin1String("-") && sameFile(options.trace, file)) {
+    for (const QString& file : options.files + QStringList{options.output.value_or(QString())}) {
+        if (!options.trace.isEmpty() && !file.isEmpty() && file != QLatin1String("-") &&
+            kr4720::platform::sameFile(options.trace, file)) {
             return usageError(QStringLiteral("记录文件不能是命令要读写的文件：%1").arg(file));
         }
     }

@@ -198,9 +198,10 @@ void ChannelGrid::followCursor(int row) {
 }
 
 void ChannelGrid::commitOpenEditor() {
-    QWidget* editor =
-        state() == QAbstractItemView::EditingState ? indexWidget(currentIndex()) : nullptr;
-    if (editor) {
+    if (state() != QAbstractItemView::EditingState) {
+        return;
+    }
+    if (QWidget* editor = indexWidget(currentIndex())) {
         commitData(editor);
         closeEditor(editor, QAbstractItemDelegate::NoHint);
     }

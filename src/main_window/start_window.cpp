@@ -27,7 +27,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QMenuBar>
@@ -462,16 +461,16 @@ void StartWindow::readChannels() {
     if (write_->isRunning()) {
         return;
     }
-    replyRefused_ = false;
-    replyNotStored_ = false;
+    readMessage_.reset();
     read_->run();
     reportTraceFailure();
     // A whole reply the database could not take is kept all the same: the
     // backup is then the program's only copy of it, and the user is told where.
-    if (const auto records = replyRecorder_->image(); records && !replyRefused_) {
+    if (const auto records = replyRecorder_->image();
+        records && readMessage_ != radio_link::TransferMessage::BadReply) {
         EmergencyWindow::reloadIfOpen();
         const QString kept = keepBackup(QStringLiteral("read"), *records);
-        if (replyNotStored_ && !kept.isEmpty()) {
+        if (readMessage_ == radio_link::TransferMessage::DataFailure && !kept.isEmpty()) {
             platform::showMessage(this,
                                   {QStringLiteral("读出的数据已保存在备份文件 %1").arg(kept),
                                    platform::dataErrorTitle(), platform::MessageIcon::Information});
@@ -564,11 +563,8 @@ void StartWindow::SaveChannelFile() {
 QString StartWindow::saveChosenFile(const QString& path, const std::string& text) const {
     // Replacing the program's own database with text would lose the set it
     // holds, and every edit made after.
-    const QString target = QFileInfo(path).canonicalFilePath();
     for (const std::string_view database : {kChannelDatabaseFile, kEmergencyDatabaseFile}) {
-        if (!target.isEmpty() &&
-            target ==
-                QFileInfo(databasePath(options_.databaseFolder, database)).canonicalFilePath()) {
+        if (platform::sameFile(path, databasePath(options_.databaseFolder, database))) {
             return QStringLiteral("这是本程序的数据库文件，不能用来保存");
         }
     }
@@ -706,8 +702,7 @@ void StartWindow::setSquelchText(const std::string& text) {
 void StartWindow::showMessage(radio_link::TransferMessage message,
                               const radio_link::MessageDetail& detail) {
     using radio_link::TransferMessage;
-    replyRefused_ = message == TransferMessage::BadReply;
-    replyNotStored_ = message == TransferMessage::DataFailure;
+    readMessage_ = message;
     platform::Message box{{}, platform::dataErrorTitle(), platform::MessageIcon::Information, {}};
     switch (message) {
     case TransferMessage::ReadTimeout:

@@ -164,10 +164,9 @@ private:
     // A backup that could not be saved, told once the transfer is over.
     QString backupFailure_;
     QString backupFailureReason_;
-    // Whether the running read refused its reply as not the radio's, or the
-    // database refused what it read.
-    bool replyRefused_ = false;
-    bool replyNotStored_ = false;
+    // The message the running read showed, if any: whether it refused its
+    // reply as not the radio's, or the database refused what it read.
+    std::optional<radio_link::TransferMessage> readMessage_;
 };
 
 } // namespace kr4720::main_window

@@ -20,9 +20,10 @@ QString LineTrace::open(const QString& path) {
 #ifndef Q_OS_WIN
     // Opening a FIFO for writing waits until a reader opens it, which with
     // nobody reading holds the program before its window or first step.
+    const QByteArray name = QFile::encodeName(path);
     struct stat status {};
-    if (::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode)) {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+    if (::stat(name.constData(), &status) == 0 && S_ISFIFO(status.st_mode)) {
+        const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
         if (fd < 0) {
             return errno == ENXIO ? QStringLiteral("没有程序在读这个管道")
                                   : QString::fromLocal8Bit(std::strerror(errno));

@@ -92,4 +92,11 @@ FileStart readFileStart(const QString& path, qint64 limit) {
     return start;
 }
 
+bool sameFile(const QString& one, const QString& other) {
+    const QFileInfo a(one);
+    const QFileInfo b(other);
+    return a.exists() && b.exists() ? a.canonicalFilePath() == b.canonicalFilePath()
+                                    : a.absoluteFilePath() == b.absoluteFilePath();
+}
+
 } // namespace kr4720::platform

@@ -15,6 +15,10 @@ QString saveWholeFile(const QString& path, const QByteArray& bytes);
 // before any work that would then be lost. Leaves nothing behind.
 QString checkWholeFileSave(const QString& path);
 
+// Whether two names lead to the same file (links and "./" followed); for a
+// name that does not exist yet, whether the names are the same path.
+bool sameFile(const QString& one, const QString& other);
+
 struct FileStart {
     bool opened = false;
     bool notRegular = false; // a folder, FIFO, device or socket: never opened

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace kr4720::radio_link {
 namespace {
@@ -89,8 +90,7 @@ void ReadSequence::run() {
             if (!CollectRecord(record, failure)) {
                 break;
             }
-            records.push_back(record);
-            record.clear();
+            records.push_back(std::move(record));
             if (records.size() > 1 && records.size() < kReplyRecords) {
                 p_.display.setProgress(static_cast<int>(records.size() - 2) * 6);
             }
