@@ -135,13 +135,14 @@ bool ReadSequence::store(const std::vector<std::string>& records) {
     const std::size_t channels =
         std::min(records.size() > 0 ? records.size() - 1 : 0, std::size_t{kChannelCount});
     try {
+        std::array<ChannelRow, kChannelCount> before;
         if (channels > 0) {
             // The channels read go into the table in one store: all of them
             // or, when the store refuses, none. Rows not read stay as they are.
-            std::array<ChannelRow, kChannelCount> rows;
             for (int row = 0; row < kChannelCount; ++row) {
-                rows[static_cast<std::size_t>(row)] = p_.channels.row(row);
+                before[static_cast<std::size_t>(row)] = p_.channels.row(row);
             }
+            auto rows = before;
             for (std::size_t channel = 1; channel <= channels; ++channel) {
                 const DecodedChannel decoded = DecodeChannelRecord(records[channel], p_.codes);
                 for (int field = 1; field < kChannelFieldCount; ++field) {
@@ -163,12 +164,20 @@ bool ReadSequence::store(const std::vector<std::string>& records) {
             return true;
         }
         const DecodedEmergency decoded = DecodeEmergencyRecord(records[kChannelCount + 1]);
-        p_.display.setSquelchText(decoded.squelch);
-        p_.emergency.Edit();
-        for (int field = 0; field < kEmergencyFieldCount; ++field) {
-            p_.emergency.setField(field, decoded.fields[static_cast<std::size_t>(field)]);
+        try {
+            p_.emergency.Edit();
+            for (int field = 0; field < kEmergencyFieldCount; ++field) {
+                p_.emergency.setField(field, decoded.fields[static_cast<std::size_t>(field)]);
+            }
+            p_.emergency.saveRecord();
+        } catch (const DataError&) {
+            // A whole reply is taken whole or not at all: a later write would
+            // otherwise send the new channels with the old emergency channel.
+            p_.emergency.MoveFirst();
+            p_.channels.replaceRows(before);
+            throw;
         }
-        p_.emergency.saveRecord();
+        p_.display.setSquelchText(decoded.squelch);
     } catch (const DataError& error) {
         p_.display.showMessage(TransferMessage::DataFailure, {error.what()});
         return false;

@@ -54,7 +54,8 @@ public:
 private:
     // Stores the channel records that follow the leading one, and with a
     // whole reply the emergency record and the squelch level too. False, with
-    // the message shown, when the store refused a change.
+    // the message shown, when the store refused a change: then nothing of a
+    // whole reply is kept.
     bool store(const std::vector<std::string>& records);
     void end();
 

@@ -412,17 +412,27 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
     }
 }
 
-// A table that refuses the channels is told once, and nothing after it is stored.
-TEST(ReadSequence, ATableThatRefusesTheChannelsSaysSoOnceAndStoresNothingMore) {
-    for (const std::size_t records : {std::size_t{18}, std::size_t{4}}) {
-        SCOPED_TRACE(records);
+// A store that refuses is told once, and a whole reply is kept whole or not at
+// all: an emergency table that refuses puts the channels back.
+TEST(ReadSequence, AStoreThatRefusesSaysSoOnceAndKeepsNothingOfTheReply) {
+    struct RefusingEmergency : ChannelSetEmergencyCursor {
+        using ChannelSetEmergencyCursor::ChannelSetEmergencyCursor;
+        void saveRecord() override { throw DataError("database is locked"); }
+    };
+    for (const auto& [records, channelsRefused] :
+         {std::pair{std::size_t{18}, true}, {std::size_t{4}, true}, {std::size_t{18}, false}}) {
+        SCOPED_TRACE(std::to_string(records) + (channelsRefused ? " channels" : " emergency"));
         Rig rig;
         MemoryChannelCursor table;
-        table.storeFails = true;
+        table.storeFails = channelsRefused;
+        table.at(2, 1) = "999";
+        RefusingEmergency refusing(rig.set);
+        EmergencyCursor& emergency = channelsRefused ? rig.emergency : refusing;
         rig.link.reply = zeroRecords(records);
-        ReadSequence({rig.link, table, rig.emergency, rig.codes, rig.display, rig.timer3, rig.link})
+        ReadSequence({rig.link, table, emergency, rig.codes, rig.display, rig.timer3, rig.link})
             .run();
         EXPECT_EQ(rig.display.messages, Messages{DataFailure});
+        EXPECT_EQ(table.at(2, 1), "999");
         EXPECT_EQ(rig.set.emergency, ChannelSet().emergency);
         EXPECT_EQ(rig.display.squelch, " 3");
     }
