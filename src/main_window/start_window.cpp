@@ -462,6 +462,8 @@ void StartWindow::readChannels() {
         return;
     }
     readMessage_.reset();
+    // A read refused before "B" must not back up the last one's reply again.
+    replyRecorder_->clear();
     read_->run();
     reportTraceFailure();
     // A whole reply the database could not take is kept all the same: the

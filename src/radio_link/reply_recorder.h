@@ -34,6 +34,7 @@ public:
     }
 
     std::size_t takenCount() const { return taken_.size(); }
+    void clear() { taken_.clear(); }
 
     // The 17 records after the leading one, once a whole reply has been taken.
     std::optional<RadioImage> image() const {

@@ -221,6 +221,15 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     ASSERT_EQ(messages.messages.size(), 1);
     EXPECT_TRUE(messages.messages[0].text.startsWith("备份文件 "));
     EXPECT_EQ(value(0, 1), "435");
+    // A read refused before "B" backs up nothing, not the last reply again
+    // (its backup would be told as failing here).
+    messages.messages.clear();
+    ASSERT_TRUE(lockChannelTable(folder.file("tw8810.mdb")));
+    window->channelCursor().moveTo(3); // an edit in row 4 that cannot be stored
+    window->channelCursor().setField(1, std::string("401.00000"));
+    window->readChannels();
+    EXPECT_EQ(messages.texts(), QStringList{"数据库操作失败"});
+    ASSERT_TRUE(runSql(folder.file("tw8810.mdb"), {"DROP TRIGGER busy"}));
 }
 
 // Once "A" is sent the radio gets all 17 records: a squelch level typed
