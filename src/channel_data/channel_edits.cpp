@@ -28,20 +28,13 @@ double valueOf(const FieldValue& field) {
     return field ? text::leadingNumberValue(*field) : 0.0;
 }
 
-// A text the number rule reads only in part or not at all, blanks aside:
-// "146。525" (a Chinese full stop), "145,525" or "l45.5" would otherwise be
-// taken as 146, 145 or as no frequency, with no word to the user.
+// A text the number rule reads only in part or not at all: "146。525" (a
+// Chinese full stop), "145,525", "l45.5" or two pasted lines would otherwise
+// be taken as 146, 145, no frequency or one odd number, with no word to the
+// user. Empty and blank texts are not typos: they clear the field.
 bool isTypo(const FieldValue& field) {
-    if (!field) {
-        return false;
-    }
-    std::string compact;
-    for (const char c : *field) {
-        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') {
-            compact.push_back(c);
-        }
-    }
-    return !compact.empty() && !text::isDecimalNumberText(compact);
+    return field && field->find_first_not_of(" \t\r\n") != std::string::npos &&
+           !text::isWholeNumberText(*field);
 }
 
 // The typed frequency of `field` checked and normalised. Empty or 0 empties

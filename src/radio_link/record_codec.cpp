@@ -40,12 +40,12 @@ std::optional<std::string> singleDigit(std::string_view text) {
     return std::string(digit);
 }
 
-// A value of 0 means "not set" only for a blank or a plain number. Any other
-// text ("６７.０" typed with a Chinese input method, "abc") would reach the
-// radio as nothing at all, so the record refuses it.
+// A number field that is neither blank nor wholly a number. The number rule
+// would send "６７.０" (full-width digits) or "abc" as nothing at all, and
+// "145,525" or "88,5" (a decimal comma, as an old database may hold them) as
+// 145 and 88: the record refuses them all.
 bool unreadable(const FieldValue& field) {
-    const std::string_view text = trimmed(textOf(field));
-    return !text.empty() && valueOf(field) == 0 && !text::isDecimalNumberText(text);
+    return !trimmed(textOf(field)).empty() && !text::isWholeNumberText(textOf(field));
 }
 
 // The frequency field, or nothing when the value does not fit it or its
@@ -154,20 +154,21 @@ EncodedRecord EncodeChannelRecord(const ChannelRow& row, const DcsCodes& codes) 
         return row[static_cast<std::size_t>(field)];
     };
 
+    if (unreadable(at(f::kReceiveFrequency))) {
+        return refuse(f::kReceiveFrequency);
+    }
     if (valueOf(at(f::kReceiveFrequency)) == 0) {
-        return unreadable(at(f::kReceiveFrequency))
-                   ? refuse(f::kReceiveFrequency)
-                   : EncodedRecord{std::string(EmptyRecord), {}, {}};
+        return EncodedRecord{std::string(EmptyRecord), {}, {}};
     }
     // The field of one direction that would not reach the radio as written:
     // a tone or code that is not a number, or a code the radio does not have
     // (it would go out as index 0 and come back as no code at all).
     const auto unsendableSquelch = [&](int tone, int code) -> std::optional<int> {
-        if (valueOf(at(tone)) != 0) {
-            return std::nullopt; // the tone is sent and the code ignored
-        }
         if (unreadable(at(tone))) {
             return tone;
+        }
+        if (valueOf(at(tone)) != 0) {
+            return std::nullopt; // the tone is sent and the code ignored
         }
         const bool listed = valueOf(at(code)) == 0 ? !unreadable(at(code))
                                                    : FindDcsIndex(codes, textOf(at(code))) != 0;

@@ -1,7 +1,9 @@
 #include "text/number_text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <system_error>
 
@@ -245,6 +247,22 @@ std::optional<std::int64_t> scaledWholeNumber(double value, int powerOfTen) {
 
 bool isDecimalNumberText(std::string_view text) {
     return !text.empty() && leadingDecimalLength(text) == text.size();
+}
+
+bool isWholeNumberText(std::string_view text) {
+    constexpr std::string_view around = " \t\r\n";
+    const auto first = text.find_first_not_of(around);
+    if (first == std::string_view::npos) {
+        return false;
+    }
+    text = text.substr(first, text.find_last_not_of(around) - first + 1);
+    if (text.find_first_of("\r\n") != std::string_view::npos) {
+        return false;
+    }
+    std::string compact;
+    std::remove_copy_if(text.begin(), text.end(), std::back_inserter(compact),
+                        [](char c) { return c == ' ' || c == '\t'; });
+    return isDecimalNumberText(compact);
 }
 
 } // namespace kr4720::text
