@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <limits>
 
 namespace kr4720::platform {
 namespace {
@@ -70,9 +71,9 @@ Message storeOpenMessage(const StoreOpenError& error) {
 }
 
 SqliteTable::SqliteTable(const QString& path, const QString& table, int fieldCount, int minimumRows,
-                         const std::vector<std::vector<QVariant>>& defaultRows)
+                         int maximumRows, const std::vector<std::vector<QVariant>>& defaultRows)
     : path_(path), table_(table), fieldCount_(fieldCount), minimumRows_(minimumRows),
-      connection_(nextConnectionName()) {
+      maximumRows_(maximumRows), connection_(nextConnectionName()) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db.setDatabaseName(path);
     if (!QFileInfo::exists(path)) {
@@ -219,6 +220,13 @@ void SqliteTable::load() {
                  .arg(rowCount())
                  .arg(minimumRows_));
     }
+    // A row more would shift every channel after it on the way to the radio.
+    if (rowCount() > maximumRows_) {
+        fail(QStringLiteral("表 %1 有 %2 行，只能有 %3 行")
+                 .arg(table_)
+                 .arg(rowCount())
+                 .arg(maximumRows_));
+    }
 }
 
 const FieldValue& SqliteTable::value(int row, int column) const {
@@ -298,7 +306,7 @@ std::vector<std::vector<QVariant>> defaultEmergencyRows() {
 
 SqliteChannelTable::SqliteChannelTable(const QString& path, QObject* parent)
     : QObject(parent), table_(path, QString::fromUtf8(kChannelTableName.data()), kChannelFieldCount,
-                              kChannelCount, defaultChannelRows()) {}
+                              kChannelCount, kChannelCount, defaultChannelRows()) {}
 
 void SqliteChannelTable::MoveFirst() {
     moveTo(0);
@@ -387,8 +395,9 @@ void SqliteChannelTable::storePending() {
 }
 
 SqliteEmergencyTable::SqliteEmergencyTable(const QString& path, QObject* parent)
-    : QObject(parent), table_(path, QString::fromUtf8(kEmergencyTableName.data()),
-                              kEmergencyFieldCount, 1, defaultEmergencyRows()) {
+    : QObject(parent),
+      table_(path, QString::fromUtf8(kEmergencyTableName.data()), kEmergencyFieldCount, 1,
+             std::numeric_limits<int>::max(), defaultEmergencyRows()) {
     MoveFirst();
 }
 

@@ -45,10 +45,12 @@ Message storeOpenMessage(const StoreOpenError& error);
 
 // One SQLite connection to a table whose rows are addressed by stored
 // position (rowid order) and whose fields are addressed by column position.
+// A table with fewer than `minimumRows` rows, or more than `maximumRows`, is
+// refused.
 class SqliteTable {
 public:
     SqliteTable(const QString& path, const QString& table, int fieldCount, int minimumRows,
-                const std::vector<std::vector<QVariant>>& defaultRows);
+                int maximumRows, const std::vector<std::vector<QVariant>>& defaultRows);
     ~SqliteTable();
     SqliteTable(const SqliteTable&) = delete;
     SqliteTable& operator=(const SqliteTable&) = delete;
@@ -75,6 +77,7 @@ private:
     QString table_;
     int fieldCount_;
     int minimumRows_;
+    int maximumRows_;
     QString connection_;
     QStringList columns_;
     std::vector<qint64> rowIds_;

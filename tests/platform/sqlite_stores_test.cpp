@@ -106,6 +106,7 @@ TEST(ChannelStore, UnusableBusyOrDamagedFilesAreRefusedWithTheirMessageAndLeftUn
         {"table missing", {"CREATE TABLE other (a TEXT)"}},
         {"columns missing", {"CREATE TABLE 信道表 (信道号 TEXT, 接收频率 TEXT)"}},
         {"fifteen rows", channelTableSql(15)},
+        {"seventeen rows", channelTableSql(17)},
         {"emergency row missing",
          {"CREATE TABLE 紧急信道 (收频率 TEXT, 发频率 TEXT, 拍频 TEXT)"},
          "tw8810X.mdb"},
