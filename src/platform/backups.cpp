@@ -8,8 +8,10 @@
 namespace kr4720::platform {
 
 QString backupsFolder() {
+    // A relative path is not a place: it would put backups wherever the
+    // program happens to be started.
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
-    if (data.isEmpty()) {
+    if (QDir::isRelativePath(data)) {
         data = QDir::homePath() + QStringLiteral("/.local/share");
     }
     return data + QStringLiteral("/kr4720/backups");

@@ -9,7 +9,7 @@ namespace kr4720::platform {
 
 // Where both programs keep the radio images saved around transfers:
 // $XDG_DATA_HOME/kr4720/backups, or ~/.local/share/kr4720/backups when the
-// variable is unset or empty.
+// variable is unset, empty or not an absolute path.
 QString backupsFolder();
 
 // The time at the start of a backup's name; its text sorts as the time does.

@@ -2,6 +2,8 @@
 #include "platform/old_backups.h"
 #include "support/temp_folder.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 using namespace kr4720::platform;
@@ -38,6 +40,8 @@ TEST(Backups, OneNameTwiceInASecondKeepsBoth) {
     for (const char* bytes : {"one", "two"}) {
         saveBackup("read", bytes, QDateTime(QDate(2026, 12, 8), QTime(9, 30)));
     }
+    qputenv("XDG_DATA_HOME", "relative");
+    EXPECT_EQ(backupsFolder(), QDir::homePath() + "/.local/share/kr4720/backups");
     qunsetenv("XDG_DATA_HOME");
     EXPECT_EQ(folder.read("kr4720/backups/2026-12-08_09-30-00-read.img"), "one");
     EXPECT_EQ(folder.read("kr4720/backups/2026-12-08_09-30-00-read-2.img"), "two");
