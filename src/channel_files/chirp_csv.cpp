@@ -717,4 +717,76 @@ void ApplyChirpCsvRows(const std::array<ChannelRow, kChannelCount>& rows, Channe
     cursor.replaceRows(rows);
 }
 
+namespace {
+
+// What a field means to the radio, or nothing for a text the radio has no
+// meaning for ("DEL", "abc", "145,525"). Numbers in units of 10^-places.
+std::optional<std::int64_t> numberMeaning(const FieldValue& field, int places) {
+    if (trimmed(textOf(field)).empty()) {
+        return 0;
+    }
+    if (!text::isWholeNumberText(textOf(field))) {
+        return std::nullopt;
+    }
+    return text::scaledWholeNumber(valueOf(field), places);
+}
+
+std::optional<std::string> wordMeaning(const FieldValue& field, std::string_view blank,
+                                       std::initializer_list<std::string_view> words) {
+    const std::string_view text = trimmed(textOf(field));
+    if (text.empty()) {
+        return std::string(blank);
+    }
+    if (std::find(words.begin(), words.end(), textOf(field)) == words.end()) {
+        return std::nullopt;
+    }
+    return std::string(text);
+}
+
+bool sameMeaning(const ChannelRow& a, const ChannelRow& b) {
+    const auto same = [](const auto& x, const auto& y) { return x && y && *x == *y; };
+    const auto squelch = [&](int tone, int code) {
+        const auto toneA = numberMeaning(a[tone], 1);
+        if (toneA != 0 || numberMeaning(b[tone], 1) != 0) {
+            return same(toneA, numberMeaning(b[tone], 1)); // a tone wins over a code
+        }
+        return same(numberMeaning(a[code], 0), numberMeaning(b[code], 0));
+    };
+    const auto busyLockout = [](const FieldValue& field) {
+        return textOf(field) == "off" ? std::optional<std::int64_t>(0) : numberMeaning(field, 0);
+    };
+    return same(numberMeaning(a[f::kReceiveFrequency], 5),
+                numberMeaning(b[f::kReceiveFrequency], 5)) &&
+           same(numberMeaning(a[f::kTransmitFrequency], 5),
+                numberMeaning(b[f::kTransmitFrequency], 5)) &&
+           squelch(f::kReceiveTone, f::kReceiveCode) &&
+           squelch(f::kTransmitTone, f::kTransmitCode) &&
+           same(wordMeaning(a[f::kScan], "add", {"add", "del"}),
+                wordMeaning(b[f::kScan], "add", {"add", "del"})) &&
+           same(wordMeaning(a[f::kBeatShift], "off", {"on", "off"}),
+                wordMeaning(b[f::kBeatShift], "off", {"on", "off"})) &&
+           same(busyLockout(a[f::kBusyLockout]), busyLockout(b[f::kBusyLockout]));
+}
+
+} // namespace
+
+std::string CsvExportNote(const ChannelSet& set, const DcsCodes& codes) {
+    std::string channels;
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        const ChannelRow& row = set.rows[static_cast<std::size_t>(channel - 1)];
+        if (trimmed(textOf(row[f::kReceiveFrequency])).empty()) {
+            continue; // an empty channel stays empty
+        }
+        ChannelSet alone;
+        alone.rows[0] = row;
+        const ChirpCsvImport back = ParseChirpCsv(ChirpCsvText(alone), codes);
+        if (!back.ok() || back.taken != 1 || !sameMeaning(row, (*back.rows)[0])) {
+            channels += (channels.empty() ? "" : "、") + std::to_string(channel);
+        }
+    }
+    return channels.empty() ? std::string()
+                            : "注意：CSV 文件不能照原样保存信道 " + channels +
+                                  " 的设置，导入时它们会被跳过或改变";
+}
+
 } // namespace kr4720::channel_files

@@ -21,6 +21,13 @@ inline constexpr std::string_view kChirpCsvHeader =
 // One line per channel that has a receive frequency, CRLF line ends.
 std::string ChirpCsvText(const ChannelSet& set);
 
+// The note told after an export when a channel's line would not bring back
+// what the radio gets from it once imported: a tone outside the 39, a
+// frequency outside 130-500 MHz or off the raster, a word the radio does not
+// know ("DEL"), a text that is not a number. Empty when every channel comes
+// back. The export itself writes what it can.
+std::string CsvExportNote(const ChannelSet& set, const DcsCodes& codes);
+
 struct CsvSkippedRow {
     int line = 0;       // 1-based line of the file
     std::string reason; // Chinese

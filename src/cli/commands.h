@@ -46,8 +46,9 @@ std::optional<LoadedFile> loadArgument(const QString& path, const QString& forma
 bool putSet(const QString& out, FileFormat format, const ChannelSet& set, const Console& console,
             const radio_link::RadioImage* received = nullptr);
 
-// Warnings, on standard error, for what a file of `target` cannot hold.
-void warnWhatIsLost(FileFormat target, bool hasSquelch, bool hasEmergency, const Console& console);
+// Warnings, on standard error, for what a file of `target` cannot hold of `set`.
+void warnWhatIsLost(FileFormat target, const ChannelSet& set, bool hasSquelch, bool hasEmergency,
+                    const Console& console);
 
 // Runs `task` on every port given with -p (auto included), all at once,
 // reports one line per port and returns the combined exit status.

@@ -1,5 +1,6 @@
 #include "channel_data/channel_layout.h"
 #include "channel_data/tone_tables.h"
+#include "channel_files/chirp_csv.h"
 #include "cli/commands.h"
 
 #include <QJsonArray>
@@ -134,7 +135,15 @@ bool putSet(const QString& out, FileFormat format, const ChannelSet& set, const 
     return true;
 }
 
-void warnWhatIsLost(FileFormat target, bool hasSquelch, bool hasEmergency, const Console& console) {
+void warnWhatIsLost(FileFormat target, const ChannelSet& set, bool hasSquelch, bool hasEmergency,
+                    const Console& console) {
+    if (target == FileFormat::Csv) {
+        DcsCodes codes;
+        codes.fill();
+        if (const std::string note = channel_files::CsvExportNote(set, codes); !note.empty()) {
+            console.note(QString::fromStdString(note));
+        }
+    }
     if (target == FileFormat::Csv && (hasSquelch || hasEmergency)) {
         console.note(QStringLiteral("注意：CSV 文件不能保存静噪级别和紧急信道，它们没有写入文件"));
     } else if (target == FileFormat::ChannelFile && hasEmergency) {
@@ -197,7 +206,7 @@ int runConvert(const Options& options, const Console& console) {
     if (!putSet(out, *target, loaded->set, console)) {
         return kBadUsage;
     }
-    warnWhatIsLost(*target, hasSquelch, hasEmergency, console);
+    warnWhatIsLost(*target, loaded->set, hasSquelch, hasEmergency, console);
     console.document(QJsonObject{{QStringLiteral("input"), options.files[0]},
                                  {QStringLiteral("output"), out},
                                  {QStringLiteral("format"), formatName(*target)}});

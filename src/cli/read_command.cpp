@@ -49,7 +49,7 @@ int runRead(const Options& options, const Console& console, platform::LineTrace*
     if (!putSet(out, *target, result.radioSet, console, result.image ? &*result.image : nullptr)) {
         return kBadUsage;
     }
-    warnWhatIsLost(*target, true, true, console);
+    warnWhatIsLost(*target, result.radioSet, true, true, console);
     if (out != QLatin1String("-")) {
         console.note(QStringLiteral("已读出 %1，保存到 %2").arg(task.label, out));
     }

@@ -680,6 +680,10 @@ void StartWindow::ExportChirpCsv() {
         platform::showMessage(this, {QStringLiteral("无法导出文件 %1").arg(csvDialog_.fileName()),
                                      platform::dataErrorTitle(), platform::MessageIcon::Information,
                                      failure});
+    } else if (const std::string note = channel_files::CsvExportNote(set, dcsCodes_);
+               !note.empty()) {
+        platform::showMessage(this, {QString::fromStdString(note), QStringLiteral("导出CSV"),
+                                     platform::MessageIcon::Information});
     }
 }
 

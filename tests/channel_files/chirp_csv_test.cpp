@@ -245,5 +245,26 @@ TEST(ChirpCsv, ExportThenImportGivesBackTheChannels) {
         ASSERT_TRUE(imported.ok()) << imported.errorText();
         ASSERT_TRUE(imported.skipped.empty()) << imported.reportText() << ChirpCsvText(set);
         EXPECT_EQ(*imported.rows, expected) << ChirpCsvText(set);
+        EXPECT_EQ(CsvExportNote(set, filledDcsCodes()), "") << ChirpCsvText(set);
     }
+}
+
+// The note names the channels whose line cannot bring back what the radio gets.
+TEST(ChirpCsv, AnExportNamesTheChannelsItsLinesCannotBringBack) {
+    const std::vector<ChannelRow> channels = {
+        row({"146.52", "67.0", "", "146.52", "", "754", " ", " ", " "}),
+        row({"438.5", "68"}),      // a tone not among the 39
+        row({"145.5", "", "036"}), // a code not among the 83
+        row({"520"}),
+        row({"446.001"}), // off the raster
+        row({"145.5", "", "", "", "", "", "DEL"}),
+        row({"145.5", "", "", "", "", "", "", "", "ON"}),
+        row({"145.5", "", "", "", "", "", "", "X"}),
+        row({"145.5", "abc"}),
+        row({"145,5"})};
+    ChannelSet set;
+    std::copy(channels.begin(), channels.end(), set.rows.begin());
+    EXPECT_EQ(CsvExportNote(set, filledDcsCodes()),
+              "注意：CSV 文件不能照原样保存信道 2、3、4、5、6、7、8、9、10 "
+              "的设置，导入时它们会被跳过或改变");
 }

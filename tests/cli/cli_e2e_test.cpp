@@ -107,6 +107,12 @@ TEST_F(CliEndToEnd, EveryFormatReadFromTheRadioVerifiesAgainstItAndConverts) {
     const CliRun toCsv = cli({"convert", folder.file("radio.img"), folder.file("out.csv")});
     ASSERT_EQ(toCsv.code, 0) << toCsv.err;
     EXPECT_THAT(toCsv.err, HasSubstr("CSV 文件不能保存静噪级别和紧急信道"));
+    EXPECT_THAT(toCsv.err, Not(HasSubstr("照原样")));
+    QByteArray odd = folder.read("radio.img");
+    odd.replace(12, 4, "8006"); // channel 1 receives 68.0 Hz, not one of CHIRP's tones
+    folder.write("odd.img", odd);
+    EXPECT_THAT(cli({"convert", folder.file("odd.img"), folder.file("odd.csv")}).err,
+                HasSubstr("CSV 文件不能照原样保存信道 1 的设置"));
     const CliRun back =
         cli({"convert", folder.file("out.csv"), folder.file("back.img"), "--emergency", "440,441"});
     EXPECT_THAT(back.err, HasSubstr("源文件没有静噪级别，"));

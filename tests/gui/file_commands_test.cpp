@@ -129,6 +129,11 @@ TEST_F(FileCommands, ExportThenImportGivesBackTheChannelsAndLeavesTheRestAlone) 
     EXPECT_EQ(window->emergencyCursor().field(0), "450");
     EXPECT_EQ(combo8(), "9");
     EXPECT_EQ(window->channelCursor().currentRow(), 0);
+    // A channel the file cannot bring back is named once the file is written.
+    setRow(2, {"439", "68"});
+    exportCsv();
+    messages.expectOne("注意：CSV 文件不能照原样保存信道 3 的设置，导入时它们会被跳过或改变",
+                       "导出CSV", platform::MessageIcon::Information);
 }
 
 TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
