@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 
 using namespace kr4720::cli;
 
@@ -124,6 +125,14 @@ int main(int argc, char* argv[]) {
     // A reader that goes away (`| head`, `| less` left early) must not end the
     // program in the middle of a write: its output is then lost, not the radios.
     std::signal(SIGPIPE, SIG_IGN);
+    // A standard descriptor the caller closed (`>&-`) would be taken by the
+    // next file opened, the trace, and the result written into it. Holding it
+    // with /dev/null opened for reading makes writing the result fail instead.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1) {
+            ::open("/dev/null", O_RDONLY);
+        }
+    }
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("kr4720-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KR4720_VERSION));

@@ -128,6 +128,12 @@ TEST_F(CliEndToEnd, EveryFormatReadFromTheRadioVerifiesAgainstItAndConverts) {
     EXPECT_THAT(table.err, testing::MatchesRegex("pts-[0-9]+: 正在读取\n")); // a line per step
     EXPECT_THAT(table.out, HasSubstr("\n1       438.5      88.5                438.5      88.5  "));
     EXPECT_THAT(table.out, HasSubstr("紧急信道  收频率 450  发频率 460  拍频 off\n静噪级别  3"));
+    // The standard descriptors closed: the table fails, and does not go into the trace.
+    const CliRun closed = cli({"-c", R"(exec "$0" read -p "$1" --trace "$2" <&- >&- 2>&-)",
+                               KR4720_CLI, port(r), folder.file("t0")},
+                              "/bin/sh");
+    EXPECT_EQ(closed.code, 2);
+    EXPECT_THAT(folder.read("t0").toStdString(), Not(HasSubstr("静噪级别")));
     const CliRun json = cli({"read", "-p", port(r), "--json", "-q", "--trace", folder.file("t")});
     ASSERT_EQ(json.code, 0);
     const QJsonArray rows = json.json().value("channels").toArray();
