@@ -18,12 +18,13 @@ void reportPorts(const std::vector<PortTask>& tasks, const std::vector<PortResul
                                            {QStringLiteral("field"), difference.field},
                                            {QStringLiteral("radio"), difference.radio},
                                            {QStringLiteral("file"), difference.file}});
+            // The emergency channel's fields and the squelch level name themselves.
             console.result(
-                QStringLiteral("%1  %2  %3  对讲机 %4  文件 %5")
+                QStringLiteral("%1  %2%3  对讲机 %4  文件 %5")
                     .arg(label,
                          difference.channel > 16
-                             ? QStringLiteral("紧急")
-                             : QStringLiteral("信道 %1").arg(difference.channel),
+                             ? QString()
+                             : QStringLiteral("信道 %1  ").arg(difference.channel),
                          difference.field,
                          difference.radio.isEmpty() ? QStringLiteral("(空)") : difference.radio,
                          difference.file.isEmpty() ? QStringLiteral("(空)") : difference.file));
