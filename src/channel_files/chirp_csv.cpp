@@ -259,6 +259,13 @@ public:
 
     int line() const { return line_; }
 
+    struct Comment {
+        int line;
+        std::size_t values; // as many as its commas allow, quotes not looked at
+    };
+    // The "#" lines skipped so far.
+    const std::vector<Comment>& comments() const { return comments_; }
+
 private:
     void skipIgnoredLines() {
         while (pos_ < text_.size()) {
@@ -268,6 +275,11 @@ private:
             const bool blank = rest.find_first_not_of(" \t\r") == std::string_view::npos;
             if (!blank && rest.front() != '#') {
                 return;
+            }
+            if (!blank) {
+                comments_.push_back(
+                    {line_,
+                     static_cast<std::size_t>(std::count(rest.begin(), rest.end(), ',')) + 1});
             }
             pos_ = end == std::string_view::npos ? text_.size() : end + 1;
             ++line_;
@@ -329,6 +341,7 @@ private:
     std::string_view text_;
     std::size_t pos_ = 0;
     int line_ = 1;
+    std::vector<Comment> comments_;
 };
 
 // A value quoted in a reason, cut short on a character boundary.
@@ -679,6 +692,17 @@ ChirpCsvImport ParseChirpCsv(std::string_view text, const DcsCodes& codes) {
     if (!error.empty()) {
         return refuse(record.line, error);
     }
+    // A "#" line with a value for every column is a row someone put aside,
+    // or a row whose first value starts with "#": either way the channels
+    // after it move up, so it is named like any row not taken.
+    for (const CsvReader::Comment& comment : reader.comments()) {
+        if (comment.line > header.line && comment.values >= header.values.size()) {
+            result.skipped.push_back({comment.line, "以 # 开头，当作注释，没有导入"});
+        }
+    }
+    std::stable_sort(
+        result.skipped.begin(), result.skipped.end(),
+        [](const CsvSkippedRow& a, const CsvSkippedRow& b) { return a.line < b.line; });
     result.rows = rows;
     return result;
 }

@@ -187,8 +187,11 @@ TEST(ChirpCsv, ReadsAFileWrittenByChirpAndTheSpellingsOfOtherWriters) {
     ASSERT_TRUE(spelt.ok()) << spelt.errorText();
     EXPECT_EQ((*spelt.rows)[0],
               row({"146.94000", "", "", "146.34000", "100.0", "", "add", "off", "off"}));
-    ASSERT_EQ(spelt.skipped.size(), 1u);
+    ASSERT_EQ(spelt.skipped.size(), 2u);
     EXPECT_EQ(spelt.skipped[0].line, 8); // the quoted line break counts, and blank lines
+    // A "#" line with a value for every column is named; a shorter one is a comment.
+    EXPECT_EQ(spelt.skipped[1].line, 9);
+    EXPECT_EQ(spelt.skipped[1].reason, "以 # 开头，当作注释，没有导入");
 
     const ChirpCsvImport imported = parse(dataFile("chirp_export.csv"));
     ASSERT_TRUE(imported.ok()) << imported.errorText();
