@@ -29,11 +29,14 @@ QString LineTrace::open(const QString& path) {
                                   : QString::fromLocal8Bit(std::strerror(errno));
         }
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        file_.open(fd, QIODevice::WriteOnly | QIODevice::Text, QFileDevice::AutoCloseHandle);
+        file_.open(fd, QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle);
         return {};
     }
 #endif
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text)) {
+    // Unbuffered: each line is on the disk once put() returns.
+    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text |
+                    QIODevice::Unbuffered)) {
         return file_.errorString();
     }
     return {};
@@ -86,9 +89,17 @@ void LineTrace::put(const QByteArray& line) {
     if (!file_.isOpen()) {
         return;
     }
-    if (file_.write(line + '\n') != line.size() + 1 || !file_.flush()) {
-        failure_ = file_.errorString();
-        file_.close();
+    // A disk that fills takes part of a line first; writing the rest then
+    // fails with the system's reason.
+    const QByteArray text = line + '\n';
+    for (qint64 written = 0; written < text.size();) {
+        const qint64 count = file_.write(text.constData() + written, text.size() - written);
+        if (count <= 0) {
+            failure_ = file_.errorString();
+            file_.close();
+            return;
+        }
+        written += count;
     }
 }
 
