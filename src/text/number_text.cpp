@@ -250,12 +250,14 @@ bool isDecimalNumberText(std::string_view text) {
 }
 
 bool isWholeNumberText(std::string_view text) {
-    constexpr std::string_view around = " \t\r\n";
-    const auto first = text.find_first_not_of(around);
+    // The number rule skips blanks, tabs and line feeds but stops at a
+    // carriage return, so one in front hides the number ("\r145.5" reads as
+    // 0); after it, it only ends the number.
+    const auto first = text.find_first_not_of(" \t\n");
     if (first == std::string_view::npos) {
         return false;
     }
-    text = text.substr(first, text.find_last_not_of(around) - first + 1);
+    text = text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
     if (text.find_first_of("\r\n") != std::string_view::npos) {
         return false;
     }

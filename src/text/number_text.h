@@ -37,10 +37,11 @@ std::optional<std::int64_t> scaledWholeNumber(double value, int powerOfTen);
 bool isDecimalNumberText(std::string_view text);
 
 // True when a field's text is one number as it was meant, so that its number
-// value is not a guess: blanks and line ends around it aside, and blanks and
-// tabs inside it dropped as the number rule drops them ("4 38.5"), it is a
-// plain decimal number. "145,525", "146。525", "&H91" or two lines pasted
-// into one field are not. A text of blanks is not a number either.
+// value is not a guess: blanks and line ends around it aside (but no carriage
+// return in front), and blanks and tabs inside it dropped as the number rule
+// drops them ("4 38.5"), it is a plain decimal number. "145,525", "146。525",
+// "&H91", "\r145.5" or two lines pasted into one field are not. A text of
+// blanks is not a number either.
 bool isWholeNumberText(std::string_view text);
 
 } // namespace kr4720::text
