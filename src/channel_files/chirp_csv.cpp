@@ -269,10 +269,10 @@ public:
 private:
     void skipIgnoredLines() {
         while (pos_ < text_.size()) {
-            const auto end = text_.find('\n', pos_);
-            const std::string_view rest = text_.substr(
-                pos_, end == std::string_view::npos ? std::string_view::npos : end - pos_);
-            const bool blank = rest.find_first_not_of(" \t\r") == std::string_view::npos;
+            // A line ends at a carriage return, a line feed or both, as rows do.
+            const auto end = std::min(text_.find_first_of("\r\n", pos_), text_.size());
+            const std::string_view rest = text_.substr(pos_, end - pos_);
+            const bool blank = rest.find_first_not_of(" \t") == std::string_view::npos;
             if (!blank && rest.front() != '#') {
                 return;
             }
@@ -281,8 +281,8 @@ private:
                     {line_,
                      static_cast<std::size_t>(std::count(rest.begin(), rest.end(), ',')) + 1});
             }
-            pos_ = end == std::string_view::npos ? text_.size() : end + 1;
-            ++line_;
+            pos_ = end;
+            endLine();
         }
     }
 

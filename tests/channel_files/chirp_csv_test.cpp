@@ -177,6 +177,13 @@ TEST(ChirpCsv, ReportsTakenSkippedAndLeftOver) {
         parse(kHeader + "1,,146.52,,0,,,,,,,,,,,,,,,,\n2,,600,,0,,,,,,,,,,,,,,,,").reportText(),
         "已导入 1 行，放入信道 1。\n信道 2–16 已清空。\n跳过 1 行：\n第 3 行：接收频率 600 MHz "
         "超出 130–500 MHz");
+    // Carriage returns alone end a "#" line as they end a row.
+    EXPECT_EQ(
+        parse(std::string(kChirpCsvHeader) +
+              "\r# a note\r1,,146.52,,0,,,,,,,,,,,,,,,,\r2,,600,,0,,,,,,,,,,,,,,,,")
+            .reportText(),
+        "已导入 1 行，放入信道 1。\n信道 2–16 已清空。\n跳过 1 行：\n第 4 行：接收频率 600 MHz "
+        "超出 130–500 MHz");
 }
 
 // Also with a byte-order mark, quoted header names, LF, CR and CRLF, quoted values
