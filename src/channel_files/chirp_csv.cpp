@@ -798,8 +798,10 @@ std::string CsvExportNote(const ChannelSet& set, const DcsCodes& codes) {
     std::string channels;
     for (int channel = 1; channel <= kChannelCount; ++channel) {
         const ChannelRow& row = set.rows[static_cast<std::size_t>(channel - 1)];
-        if (trimmed(textOf(row[f::kReceiveFrequency])).empty()) {
-            continue; // an empty channel stays empty
+        const std::string_view receive = textOf(row[f::kReceiveFrequency]);
+        if (trimmed(receive).empty() ||
+            (text::isWholeNumberText(receive) && valueOf(row[f::kReceiveFrequency]) == 0)) {
+            continue; // an empty channel stays empty, whatever its other fields hold
         }
         ChannelSet alone;
         alone.rows[0] = row;

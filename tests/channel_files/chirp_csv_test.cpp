@@ -271,7 +271,8 @@ TEST(ChirpCsv, AnExportNamesTheChannelsItsLinesCannotBringBack) {
         row({"145.5", "", "", "", "", "", "", "", "ON"}),
         row({"145.5", "", "", "", "", "", "", "X"}),
         row({"145.5", "abc"}),
-        row({"145,5"})};
+        row({"145,5"}),
+        row({"0", "88.5"})}; // empty, as in the radio
     ChannelSet set;
     std::copy(channels.begin(), channels.end(), set.rows.begin());
     EXPECT_EQ(CsvExportNote(set, filledDcsCodes()),
