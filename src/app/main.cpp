@@ -3,6 +3,7 @@
 #include "platform/first_frame.h"
 #include "platform/look.h"
 #include "platform/message_box.h"
+#include "platform/port_names.h"
 #include "platform/qt_translations.h"
 #include "platform/sqlite_stores.h"
 #include "platform/window_stop.h"
@@ -15,6 +16,7 @@ int main(int argc, char* argv[]) {
     // A trace piped into a reader that goes away (KR4720_TRACE=/dev/stdout
     // ... | head) stops the trace, not the program in the middle of a write.
     std::signal(SIGPIPE, SIG_IGN);
+    kr4720::platform::lookUpPortsAhead();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KR4720"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kr4720"));

@@ -352,22 +352,18 @@ void StartWindow::startUp() {
     dcsCodes_.fill();
     label8_->setText(formatDate(options_.today()));
     channels_->MoveFirst();
-    // Finding port 1 among the system's serial devices takes a fifth of a
-    // start: the window is up first, then its messages and the port.
-    platform::afterFirstFrame(this, [this] {
-        if (!traceFailure_.isEmpty()) {
-            platform::showMessage(this, {QStringLiteral("无法写入线路记录文件 %1")
-                                             .arg(qEnvironmentVariable("KR4720_TRACE")),
-                                         platform::dataErrorTitle(),
-                                         platform::MessageIcon::Information, traceFailure_});
-        }
-        openSerialPort();
-        timer3_.start();
-        timer1_.stop();
-        timer2_.stop();
-    });
     // A year of backups is thousands of files: the window is up first.
     platform::afterFirstFrame(this, [] { platform::removeOldBackups(platform::backupsFolder()); });
+    if (!traceFailure_.isEmpty()) {
+        platform::showMessage(
+            this,
+            {QStringLiteral("无法写入线路记录文件 %1").arg(qEnvironmentVariable("KR4720_TRACE")),
+             platform::dataErrorTitle(), platform::MessageIcon::Information, traceFailure_});
+    }
+    openSerialPort();
+    timer3_.start();
+    timer1_.stop();
+    timer2_.stop();
 }
 
 void StartWindow::openSerialPort() {

@@ -47,8 +47,7 @@ struct StartWindowOptions {
 // 启动窗体: the main window. It owns the channel and emergency cursors, the
 // grid, the serial port, the four timers and every control the commands act
 // on. Creating it opens both databases (throws platform::StoreOpenError when
-// one cannot be used); startUp() shows it and runs the start-up steps, those
-// of the port once the window has been drawn.
+// one cannot be used); startUp() runs the start-up steps.
 class StartWindow : public QMainWindow, private radio_link::TransferDisplay {
     Q_OBJECT
 public:

@@ -6,6 +6,7 @@
 #include <QSerialPortInfo>
 
 #include <algorithm>
+#include <future>
 
 #ifndef Q_OS_WIN
 #include <unistd.h>
@@ -94,7 +95,9 @@ QHash<QString, QString> byPathNames(const QString& folder) {
     return names;
 }
 
-QList<PortEntry> availablePortEntries() {
+namespace {
+
+QList<PortEntry> lookUpPortEntries() {
     const QHash<QString, QString> byPathOf = byPathNames(QStringLiteral("/dev/serial/by-path"));
     QList<PortEntry> entries;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
@@ -104,6 +107,26 @@ QList<PortEntry> availablePortEntries() {
                         !cableChip(info.vendorIdentifier(), info.productIdentifier()).isEmpty()});
     }
     return entries;
+}
+
+std::future<QList<PortEntry>>& entriesAhead() {
+    static std::future<QList<PortEntry>> entries;
+    return entries;
+}
+
+} // namespace
+
+void lookUpPortsAhead() {
+    if (qEnvironmentVariableIsEmpty("KR4720_COM1")) {
+        entriesAhead() = std::async(std::launch::async, lookUpPortEntries);
+    }
+}
+
+QList<PortEntry> availablePortEntries() {
+    if (entriesAhead().valid()) {
+        return entriesAhead().get();
+    }
+    return lookUpPortEntries();
 }
 
 QString portDeviceName(int portNumber, const QList<PortEntry>& ports) {

@@ -40,8 +40,6 @@ protected:
         window = std::make_unique<kr4720::main_window::StartWindow>(
             kr4720::main_window::StartWindowOptions{folder.path(), [today] { return today; }});
         window->startUp();
-        // The port opens, and polling starts, once the window has been drawn.
-        ASSERT_TRUE(pumpUntil([this] { return window->timer3().isActive(); }));
     }
     template <typename T = QWidget> T* child(const char* name) const {
         return window->findChild<T*>(QString::fromUtf8(name));
