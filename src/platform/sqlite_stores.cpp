@@ -76,8 +76,14 @@ SqliteTable::SqliteTable(const QString& path, const QString& table, int fieldCou
       maximumRows_(maximumRows), connection_(nextConnectionName()) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db.setDatabaseName(path);
-    if (!QFileInfo::exists(path)) {
+    const QFileInfo file(path);
+    // An empty file is what a first start stopped before its tables were
+    // made leaves behind: there is nothing in it to keep.
+    if (!file.exists() || (file.isFile() && file.size() == 0)) {
         createWithDefaults(defaultRows);
+    } else if (!file.isFile() && !file.isDir()) {
+        // A pipe or a device would hold the first read for good.
+        fail(QStringLiteral("不是普通文件"), StoreOpenError::Kind::Unusable, {});
     } else {
         // Look at an existing file read-only first, so that a file we cannot
         // use is never touched. A lock held by another program is not going

@@ -7,6 +7,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 using namespace kr4720;
 using namespace kr4720::platform;
 
@@ -163,6 +165,13 @@ TEST(ChannelStore, UnusableBusyOrDamagedFilesAreRefusedWithTheirMessageAndLeftUn
         EXPECT_EQ(folder.read(c.file), before);
         EXPECT_FALSE(QFile::exists(path + "-journal"));
     }
+    // A pipe is refused at once, not waited on; an empty file, left by a
+    // first start that was stopped, is made afresh.
+    TempFolder folder;
+    ASSERT_EQ(::mkfifo(QFile::encodeName(folder.file("tw8810.mdb")).constData(), 0600), 0);
+    EXPECT_THROW(SqliteChannelTable(folder.file("tw8810.mdb")), StoreOpenError);
+    folder.write("tw8810X.mdb", "");
+    EXPECT_NO_THROW(SqliteEmergencyTable(folder.file("tw8810X.mdb")));
 }
 
 TEST(EmergencyStore, CreatedWithDefaultsAndChangedThroughEditAndSaveRecord) {
