@@ -34,6 +34,8 @@
 #include <QPainterPath>
 #include <QProgressBar>
 
+#include <algorithm>
+
 namespace kr4720::main_window {
 namespace {
 
@@ -103,7 +105,14 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
     port_ = std::make_unique<platform::SerialPort>();
     if (const QString traceFile = qEnvironmentVariable("KR4720_TRACE"); !traceFile.isEmpty()) {
         trace_ = std::make_unique<platform::LineTrace>();
-        traceFailure_ = trace_->open(traceFile);
+        // Opening the trace empties it: never over a file the window keeps.
+        const std::string_view ownFiles[] = {kChannelDatabaseFile, kEmergencyDatabaseFile,
+                                             ".kr4720.lock"};
+        const bool ownFile = std::ranges::any_of(ownFiles, [&](std::string_view name) {
+            return platform::sameFile(traceFile, databasePath(options_.databaseFolder, name));
+        });
+        traceFailure_ =
+            ownFile ? QStringLiteral("记录文件不能是本软件的数据库文件") : trace_->open(traceFile);
         if (traceFailure_.isEmpty()) {
             port_->setTrace(trace_.get());
         }

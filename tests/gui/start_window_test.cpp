@@ -173,6 +173,14 @@ TEST_F(StartWindowTest, StartUpTellsOfAPortOrTraceFileItCannotOpenAndComesUpAllT
     messages.expectOne("无法写入线路记录文件 /nonexistent/trace.txt", "错误警告 ",
                        platform::MessageIcon::Information, "不存在");
     EXPECT_TRUE(window->serialPort().isOpen());
+    // Nor is a trace opened over a database, which opening it would empty.
+    messages.messages.clear();
+    qputenv("KR4720_TRACE", QFile::encodeName(folder.file("tw8810X.mdb")));
+    start(pty1.path());
+    qunsetenv("KR4720_TRACE");
+    messages.expectOne("无法写入线路记录文件 " + folder.file("tw8810X.mdb"), "错误警告 ",
+                       platform::MessageIcon::Information, "记录文件不能是本软件的数据库文件");
+    EXPECT_TRUE(folder.read("tw8810X.mdb").startsWith("SQLite format 3"));
 }
 
 TEST_F(StartWindowTest, AnUnusableDatabaseOrASecondWindowOnItStopsTheWindowFromBeingMade) {
