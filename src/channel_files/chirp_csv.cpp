@@ -2,6 +2,7 @@
 
 #include "channel_data/channel_edits.h"
 #include "text/number_text.h"
+#include "text/visible_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -351,9 +352,9 @@ std::string shown(std::string_view value) {
         while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0U) == 0x80U) {
             --cut;
         }
-        return "“" + std::string(value.substr(0, cut)) + "…”";
+        return "“" + text::visibleText(value.substr(0, cut)) + "…”";
     }
-    return "“" + std::string(value) + "”";
+    return "“" + text::visibleText(value) + "”";
 }
 
 std::optional<double> numberOf(std::string_view value) {

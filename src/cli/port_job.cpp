@@ -12,6 +12,7 @@
 #include "radio_link/record_codec.h"
 #include "radio_link/reply_recorder.h"
 #include "radio_link/write_sequence.h"
+#include "text/visible_text.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -58,9 +59,10 @@ public:
         }
         message_ = message;
         if (message == radio_link::TransferMessage::OutOfRange) {
-            detail_ = detail.channel > kChannelCount ? detail.field + " " + detail.value
+            const std::string value = text::visibleText(detail.value);
+            detail_ = detail.channel > kChannelCount ? detail.field + " " + value
                                                      : "信道 " + std::to_string(detail.channel) +
-                                                           "：" + detail.field + " " + detail.value;
+                                                           "：" + detail.field + " " + value;
         } else {
             detail_ = detail.text;
         }

@@ -6,6 +6,7 @@
 #include "cli/console.h"
 #include "platform/text_files.h"
 #include "radio_link/record_codec.h"
+#include "text/visible_text.h"
 
 #include <QFileInfo>
 #include <QJsonObject>
@@ -131,7 +132,7 @@ QString unencodableText(const radio_link::RadioImageEncoding& encoding) {
                               ? QStringLiteral("紧急信道 ")
                               : QStringLiteral("信道 %1 ").arg(encoding.channel);
     return QStringLiteral("数据超出范围 ！！（%1%2 %3）")
-        .arg(where, fromStd(encoding.field), fromStd(encoding.value));
+        .arg(where, fromStd(encoding.field), fromStd(text::visibleText(encoding.value)));
 }
 
 QString checkSaveFile(const QString& path) {
@@ -139,8 +140,7 @@ QString checkSaveFile(const QString& path) {
 }
 
 QString fileText(const QString& path, FileFormat format, const ChannelSet& set,
-                 const DcsCodes& codes, const radio_link::RadioImage* received,
-                 std::string& text) {
+                 const DcsCodes& codes, const radio_link::RadioImage* received, std::string& text) {
     switch (format) {
     case FileFormat::Image:
         if (received != nullptr) {

@@ -82,11 +82,12 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     ASSERT_TRUE(ready());
     EXPECT_FALSE(window->timer3().isActive());
 
-    // A value the radio cannot take is named on the second line, and nothing is sent.
-    setRow(15, {"145.50000", "", "", "145.50000", "67.05"});
+    // A value the radio cannot take is named on the second line, what shows
+    // as a blank spelled out, and nothing is sent.
+    setRow(15, {"145.50000", "", "", "145.50000", "67.0\xC2\xA0"});
     window->writeChannels();
     messages.expectOne("数据超出范围 ！！", "错误警告 ", MessageIcon::Information,
-                       "信道 16：发哑音 67.05");
+                       "信道 16：发哑音 67.0<U+00A0>");
 
     setRow(0, {"435.00000", "", "", "435.00000", "67.0", "", "add", "off", "off"});
     setRow(2, {"146.12500", "", "023", "146.72500", "", "754", "del", "1", "on"});

@@ -1,4 +1,5 @@
 #include "text/number_text.h"
+#include "text/visible_text.h"
 
 #include <gtest/gtest.h>
 
@@ -56,5 +57,24 @@ TEST(NumberTextWriting, ShortestFiveDecimalAndScaledForms) {
         {1e30, 5, std::nullopt}};
     for (const auto& [value, power, whole] : cases) {
         EXPECT_EQ(scaledWholeNumber(value, power), whole) << value;
+    }
+}
+
+TEST(VisibleText, WhatShowsAsNothingOrABlankIsSpelledOut) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"\xEF\xBB\xBF"
+         "88.5",
+         "<U+FEFF>88.5"},
+        {"on\r", "on<U+000D>"},
+        {"4\xC2\xA0"
+         "38 .5\xE3\x80\x80",
+         "4<U+00A0>38 .5<U+3000>"},
+        {"\xE2\x80\x8B\xE2\x80\x8F", "<U+200B><U+200F>"},
+        {"１４５。５ 信道", "１４５。５ 信道"},
+        {"\xFF"
+         "1\xC0\xAF\xED\xA0\x80",
+         "<0xFF>1<0xC0><0xAF><0xED><0xA0><0x80>"}};
+    for (const auto& [value, shown] : cases) {
+        EXPECT_EQ(visibleText(value), shown);
     }
 }
