@@ -71,6 +71,9 @@ inline void quitAfterFirstFrameIfAsked(QWidget* window) {
             std::fputs("first frame\n", stdout);
             std::fflush(stdout);
             QCoreApplication::exit(0);
+            // When this frame came in a start-up message box's loop, the
+            // main loop starts only afterwards: it ends at its first turn.
+            QTimer::singleShot(0, QCoreApplication::instance(), [] { QCoreApplication::exit(0); });
         },
         true);
 }
