@@ -69,11 +69,11 @@ TEST(VisibleText, WhatShowsAsNothingOrABlankIsSpelledOut) {
         {"4\xC2\xA0"
          "38 .5\xE3\x80\x80",
          "4<U+00A0>38 .5<U+3000>"},
-        {"\xE2\x80\x8B\xE2\x80\x8F", "<U+200B><U+200F>"},
+        {"\xE2\x80\x8B\xE2\x80\x8F\xE2\x80\xAF\xE2\x81\x9F", "<U+200B><U+200F><U+202F><U+205F>"},
         {"１４５。５ 信道", "１４５。５ 信道"},
         {"\xFF"
-         "1\xC0\xAF\xED\xA0\x80",
-         "<0xFF>1<0xC0><0xAF><0xED><0xA0><0x80>"}};
+         "1\xC0\xAF\xED\xA0\x80\xED\xBF\xBF",
+         "<0xFF>1<0xC0><0xAF><0xED><0xA0><0x80><0xED><0xBF><0xBF>"}};
     for (const auto& [value, shown] : cases) {
         EXPECT_EQ(visibleText(value), shown);
     }
