@@ -65,7 +65,7 @@ TEST(VisibleText, WhatShowsAsNothingOrABlankIsSpelledOut) {
         {"\xEF\xBB\xBF"
          "88.5",
          "<U+FEFF>88.5"},
-        {"on\r", "on<U+000D>"},
+        {"on\r\x7F\xC2\x80", "on<U+000D><U+007F><U+0080>"},
         {"4\xC2\xA0"
          "38 .5\xE3\x80\x80",
          "4<U+00A0>38 .5<U+3000>"},
