@@ -12,7 +12,6 @@
 #include "radio_link/record_codec.h"
 #include "radio_link/reply_recorder.h"
 #include "radio_link/write_sequence.h"
-#include "text/visible_text.h"
 
 #include <QDeadlineTimer>
 #include <QEventLoop>
@@ -59,10 +58,9 @@ public:
         }
         message_ = message;
         if (message == radio_link::TransferMessage::OutOfRange) {
-            const std::string value = text::visibleText(detail.value);
-            detail_ = detail.channel > kChannelCount ? detail.field + " " + value
+            detail_ = detail.channel > kChannelCount ? detail.field + " " + detail.value
                                                      : "信道 " + std::to_string(detail.channel) +
-                                                           "：" + detail.field + " " + value;
+                                                           "：" + detail.field + " " + detail.value;
         } else {
             detail_ = detail.text;
         }

@@ -22,7 +22,6 @@
 #include "platform/sqlite_stores.h"
 #include "platform/stop_signals.h"
 #include "platform/text_files.h"
-#include "text/visible_text.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -728,7 +727,7 @@ void StartWindow::showMessage(radio_link::TransferMessage message,
     case TransferMessage::OutOfRange: {
         box.text = QStringLiteral("数据超出范围 ！！");
         const QString field = QString::fromStdString(detail.field);
-        const QString value = QString::fromStdString(text::visibleText(detail.value));
+        const QString value = QString::fromStdString(detail.value);
         if (detail.field == radio_link::kSquelchFieldName) {
             box.informativeText = QStringLiteral("%1 %2").arg(field, value);
         } else if (detail.channel > kChannelCount) {

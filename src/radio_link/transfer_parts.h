@@ -44,7 +44,8 @@ struct MessageDetail {
     // DataFailure: the store's own words. SquelchReplaced: the level sent.
     std::string text;
     // OutOfRange: the channel (1-16, 17 for the emergency record and the
-    // squelch level), the field and its value that cannot be sent.
+    // squelch level), the field and its value that cannot be sent, as a
+    // message quotes it (what shows as nothing spelled out).
     int channel = 0;
     std::string field;
     std::string value;

@@ -2,6 +2,7 @@
 
 #include "channel_data/channel_layout.h"
 #include "channel_data/data_error.h"
+#include "text/visible_text.h"
 
 namespace kr4720::radio_link {
 namespace {
@@ -18,7 +19,7 @@ MessageDetail unsendable(int channel, const EncodedRecord& record) {
     MessageDetail detail;
     detail.channel = channel;
     detail.field = record.unencodableField;
-    detail.value = record.unencodableValue;
+    detail.value = text::visibleText(record.unencodableValue);
     return detail;
 }
 

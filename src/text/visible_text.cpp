@@ -54,7 +54,7 @@ std::string visibleText(std::string_view utf8) {
             utf8.remove_prefix(1);
             continue;
         }
-        if (showsAsNothingOrABlank(c) && c != ' ') {
+        if (showsAsNothingOrABlank(c)) {
             std::snprintf(escape, sizeof escape, "<U+%04X>", static_cast<unsigned>(c));
             shown += escape;
         } else {
