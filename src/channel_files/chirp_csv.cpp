@@ -327,8 +327,8 @@ private:
                 }
                 break;
             }
-            if (c == '\n') {
-                ++line_;
+            if (c == '\r' || (c == '\n' && text_[pos_ - 2] != '\r')) {
+                ++line_; // a line break inside the quotes, whichever way it is written
             }
             value += c;
         }
@@ -607,13 +607,15 @@ ChannelRow emptyChannel() {
 // The line of the first byte that no text file holds, or 0.
 int lineOfControlByte(std::string_view text) {
     int line = 1;
+    char previous = 0;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte == '\n') {
+        if (byte == '\r' || (byte == '\n' && previous != '\r')) {
             ++line;
-        } else if ((byte < 0x20 && byte != '\t' && byte != '\r') || byte == 0x7F) {
+        } else if ((byte < 0x20 && byte != '\t' && byte != '\n') || byte == 0x7F) {
             return line;
         }
+        previous = c;
     }
     return 0;
 }

@@ -30,6 +30,12 @@ void Console::note(const QString& text) const {
     }
 }
 
+void Console::warning(const QString& text) const {
+    warnings_ << text;
+    attach(QStringLiteral("warnings"), QJsonArray::fromStringList(warnings_));
+    raw(text + QLatin1Char('\n'));
+}
+
 void Console::failure(const QString& text, const QString& detail) const {
     failures_ << (detail.isEmpty() ? text : text + QLatin1Char('\n') + detail);
     raw(QStringLiteral("kr4720-cli: ") + text + QLatin1Char('\n'));

@@ -7,8 +7,8 @@
 namespace kr4720::cli {
 
 // Where the program's words go: results on standard output (or one JSON
-// document with --json), progress and warnings on standard error (not with
-// -q), failures on standard error always.
+// document with --json), progress on standard error (not with -q), warnings
+// and failures on standard error always.
 class Console {
 public:
     Console(bool json, bool quiet);
@@ -23,8 +23,11 @@ public:
     void result(const QString& text) const;
     // A file's bytes on standard output; nothing with --json.
     void data(const QByteArray& bytes) const;
-    // Progress and warnings on standard error; nothing with -q.
+    // Progress on standard error; nothing with -q.
     void note(const QString& text) const;
+    // What a file will not hold, on standard error even with -q, and in the
+    // JSON document as "warnings".
+    void warning(const QString& text) const;
     // A failure on standard error, the library's words or a hint indented on a
     // second line.
     void failure(const QString& text, const QString& detail = {}) const;
@@ -50,6 +53,7 @@ private:
     bool errorIsTerminal_;
     mutable bool documentPrinted_ = false;
     mutable QStringList failures_;
+    mutable QStringList warnings_;
     mutable QJsonObject attached_;
     mutable QString outputFailure_;
 };

@@ -141,15 +141,16 @@ void warnWhatIsLost(FileFormat target, const ChannelSet& set, bool hasSquelch, b
         DcsCodes codes;
         codes.fill();
         if (const std::string note = channel_files::CsvExportNote(set, codes); !note.empty()) {
-            console.note(QString::fromStdString(note));
+            console.warning(QString::fromStdString(note));
         }
     }
     if (target == FileFormat::Csv && (hasSquelch || hasEmergency)) {
-        console.note(QStringLiteral("注意：CSV 文件不能保存静噪级别和紧急信道，它们没有写入文件"));
+        console.warning(
+            QStringLiteral("注意：CSV 文件不能保存静噪级别和紧急信道，它们没有写入文件"));
     } else if (target == FileFormat::ChannelFile && hasEmergency) {
-        console.note(QStringLiteral("注意：信道文件不能保存紧急信道，它没有写入文件"));
+        console.warning(QStringLiteral("注意：信道文件不能保存紧急信道，它没有写入文件"));
     } else if (target == FileFormat::Image && (!hasSquelch || !hasEmergency)) {
-        console.note(
+        console.warning(
             QStringLiteral("注意：源文件没有%1，镜像文件中用新信道组的默认值；可用 --squelch 和 "
                            "--emergency 指定")
                 .arg(!hasEmergency && !hasSquelch ? QStringLiteral("紧急信道和静噪级别")

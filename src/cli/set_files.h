@@ -44,8 +44,7 @@ QString unencodableText(const radio_link::RadioImageEncoding& encoding);
 // the records a read received when `received` is given) in `format`. Returns
 // a Chinese reason when the set cannot be written in it.
 QString fileText(const QString& path, FileFormat format, const ChannelSet& set,
-                 const DcsCodes& codes, const radio_link::RadioImage* received,
-                 std::string& text);
+                 const DcsCodes& codes, const radio_link::RadioImage* received, std::string& text);
 // Writes fileText() to `path` atomically. Returns a Chinese reason on failure.
 QString saveFile(const QString& path, FileFormat format, const ChannelSet& set,
                  const DcsCodes& codes, const radio_link::RadioImage* received = nullptr);

@@ -139,6 +139,7 @@ TEST(ChirpCsv, RefusesFilesItCannotReadNamingLineAndProblem) {
         {kHeader + "1,,146.52,,0,,88.5\r\n", 2, "只有 7 个值，标题行有 21 个"},
         {kHeader + "\r\n1,\"W1AW,146.52,,0\r\n", 3, "引号没有结束"},
         {kHeader + "1,,146.52" + std::string(1, '\0') + ",,0", 2, "不是文本文件（含有控制字符）"},
+        {"Location\r\r1,,146.52\x01", 3, "不是文本文件（含有控制字符）"},
     };
     for (const auto& c : cases) {
         const ChirpCsvImport imported = parse(c.text);
@@ -177,12 +178,14 @@ TEST(ChirpCsv, ReportsTakenSkippedAndLeftOver) {
         parse(kHeader + "1,,146.52,,0,,,,,,,,,,,,,,,,\n2,,600,,0,,,,,,,,,,,,,,,,").reportText(),
         "已导入 1 行，放入信道 1。\n信道 2–16 已清空。\n跳过 1 行：\n第 3 行：接收频率 600 MHz "
         "超出 130–500 MHz");
-    // Carriage returns alone end a "#" line as they end a row.
+    // Carriage returns alone end a "#" line as they end a row, and count as
+    // one line break inside quotes, as CR LF does.
     EXPECT_EQ(
-        parse(std::string(kChirpCsvHeader) +
-              "\r# a note\r1,,146.52,,0,,,,,,,,,,,,,,,,\r2,,600,,0,,,,,,,,,,,,,,,,")
+        parse(
+            std::string(kChirpCsvHeader) +
+            "\r# a note\r1,\"a\rb\",146.52,,0,,,,,,,,,,,\"c\r\nd\",,,,,\r2,,600,,0,,,,,,,,,,,,,,,,")
             .reportText(),
-        "已导入 1 行，放入信道 1。\n信道 2–16 已清空。\n跳过 1 行：\n第 4 行：接收频率 600 MHz "
+        "已导入 1 行，放入信道 1。\n信道 2–16 已清空。\n跳过 1 行：\n第 6 行：接收频率 600 MHz "
         "超出 130–500 MHz");
 }
 
