@@ -93,6 +93,12 @@ std::optional<FileFormat> argumentFormat(const QString& path, const QString& for
                 "无法识别文件 %1 的格式：扩展名应为 .img、.doc 或 .csv，或用 --format 指定")
                 .arg(path));
     }
+    // The JSON document is what goes to standard output then: a file there
+    // would be dropped without a word.
+    if (format && output && path == QLatin1String("-") && console.json()) {
+        console.failure(QStringLiteral("--json：标准输出用于 JSON 结果，文件不能写到 -"));
+        return std::nullopt;
+    }
     return format;
 }
 
@@ -146,7 +152,11 @@ void warnWhatIsLost(FileFormat target, const ChannelSet& set, bool hasSquelch, b
     }
     if (target == FileFormat::Csv && (hasSquelch || hasEmergency)) {
         console.warning(
-            QStringLiteral("注意：CSV 文件不能保存静噪级别和紧急信道，它们没有写入文件"));
+            QStringLiteral("注意：CSV 文件不能保存%1，%2没有写入文件")
+                .arg(hasSquelch && hasEmergency ? QStringLiteral("静噪级别和紧急信道")
+                     : hasSquelch               ? QStringLiteral("静噪级别")
+                                                : QStringLiteral("紧急信道"),
+                     hasSquelch && hasEmergency ? QStringLiteral("它们") : QStringLiteral("它")));
     } else if (target == FileFormat::ChannelFile && hasEmergency) {
         console.warning(QStringLiteral("注意：信道文件不能保存紧急信道，它没有写入文件"));
     } else if (target == FileFormat::Image && (!hasSquelch || !hasEmergency)) {

@@ -12,8 +12,10 @@
 #include <QCoreApplication>
 #include <QMap>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 
 using namespace kr4720::cli;
@@ -90,9 +92,13 @@ const QMap<QString, const char*>& commandHelp() {
     return help;
 }
 
-int usageError(const QString& text,
+// With --json anywhere on the line, a usage error also prints the failure
+// document, even when the line could not be read up to that option.
+int usageError(bool json, const QString& text,
                const QString& hint = QStringLiteral("kr4720-cli --help 显示用法")) {
-    Console(false, false).failure(text, hint);
+    const Console console(json, false);
+    console.failure(text, hint);
+    console.finish(kBadUsage);
     return kBadUsage;
 }
 
@@ -134,6 +140,9 @@ int main(int argc, char* argv[]) {
         }
     }
     QCoreApplication app(argc, argv);
+    const bool json = std::any_of(argv + 1, argv + argc, [](const char* argument) {
+        return std::strcmp(argument, "--json") == 0;
+    });
     QCoreApplication::setApplicationName(QStringLiteral("kr4720-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KR4720_VERSION));
 
@@ -144,7 +153,7 @@ int main(int argc, char* argv[]) {
         const QByteArray raw(argv[i]);
         if (QString::fromLocal8Bit(raw).toLocal8Bit() != raw) {
             return usageError(
-                QStringLiteral("参数不是 UTF-8 文本：%1").arg(QString::fromLocal8Bit(raw)),
+                json, QStringLiteral("参数不是 UTF-8 文本：%1").arg(QString::fromLocal8Bit(raw)),
                 QStringLiteral("请先把文件名改为 UTF-8 编码（例如 convmv -f gbk -t utf8 --notest "
                                "文件名）"));
         }
@@ -153,7 +162,7 @@ int main(int argc, char* argv[]) {
     arguments.removeFirst();
     const Options options = parseOptions(arguments);
     if (!options.error.isEmpty()) {
-        return usageError(options.error);
+        return usageError(json, options.error);
     }
     if (options.version) {
         std::printf("kr4720-cli %s\n", KR4720_VERSION);
@@ -165,11 +174,12 @@ int main(int argc, char* argv[]) {
             return kOk;
         }
         std::fputs(kProgramHelp, stderr);
+        Console(json, false).finish(kBadUsage);
         return kBadUsage;
     }
     const auto help = commandHelp().find(options.command);
     if (help == commandHelp().end()) {
-        return usageError(QStringLiteral("未知命令 %1").arg(options.command));
+        return usageError(json, QStringLiteral("未知命令 %1").arg(options.command));
     }
     if (options.help) {
         std::fputs(*help, stdout);
@@ -190,7 +200,7 @@ int main(int argc, char* argv[]) {
     };
     if (const QString error = checkAllowed(options, allowed.value(options.command));
         !error.isEmpty()) {
-        return usageError(error);
+        return usageError(json, error);
     }
 
     const Console console(options.json, options.quiet);
@@ -199,13 +209,14 @@ int main(int argc, char* argv[]) {
     // `--trace plan.csv` with the trace's own name left out would empty the plan.
     if (!options.trace.isEmpty() && fileFormat(options.trace, {})) {
         return usageError(
+            json,
             QStringLiteral("记录文件不能是信道文件（.img、.doc、.csv）：%1").arg(options.trace));
     }
     // Nor may it be a file the command reads or writes under another name.
     for (const QString& file : options.files + QStringList{options.output.value_or(QString())}) {
         if (!options.trace.isEmpty() && !file.isEmpty() && file != QLatin1String("-") &&
             kr4720::platform::sameFile(options.trace, file)) {
-            return usageError(QStringLiteral("记录文件不能是命令要读写的文件：%1").arg(file));
+            return usageError(json, QStringLiteral("记录文件不能是命令要读写的文件：%1").arg(file));
         }
     }
     // The trace is made only for a command that talks to radios and has its

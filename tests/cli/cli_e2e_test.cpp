@@ -109,6 +109,9 @@ TEST_F(CliEndToEnd, EveryFormatReadFromTheRadioVerifiesAgainstItAndConverts) {
     ASSERT_EQ(toCsv.code, 0) << toCsv.err;
     EXPECT_THAT(toCsv.err, HasSubstr("CSV 文件不能保存静噪级别和紧急信道"));
     EXPECT_THAT(toCsv.err, Not(HasSubstr("照原样")));
+    EXPECT_THAT(
+        cli({"convert", folder.file("out.csv"), folder.file("s.csv"), "--squelch", "4"}).err,
+        HasSubstr("CSV 文件不能保存静噪级别，它没有写入文件"));
     QByteArray odd = folder.read("radio.img");
     odd.replace(12, 4, "8006"); // channel 1 receives 68.0 Hz, not one of CHIRP's tones
     folder.write("odd.img", odd);
@@ -307,6 +310,14 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         EXPECT_THAT(code == 0 ? run.out : run.err, HasSubstr(said));
     }
     EXPECT_FALSE(QFile::exists(folder.file("radio.img")) || QFile::exists(folder.file("y.img")));
+    // With --json a line that cannot be read still ends in its document, and a
+    // file is not sent to the standard output the document takes.
+    EXPECT_EQ(cli({"--json", "show", "--bogus"}).json()["errors"][0].toString().section('\n', 0, 0),
+              "未知选项 --bogus");
+    EXPECT_EQ(cli({"convert", folder.file("t.img"), "-", "--format", "csv", "--json"})
+                  .json()["errors"][0]
+                  .toString(),
+              "--json：标准输出用于 JSON 结果，文件不能写到 -");
     // A name in GBK bytes is refused, not saved under a name nobody typed.
     // And a table that cannot reach its file fails the run.
     for (const auto& [script, said] :
