@@ -71,6 +71,7 @@ TEST(VisibleText, WhatShowsAsNothingOrABlankIsSpelledOut) {
          "4<U+00A0>38 .5<U+3000>"},
         {"\xE2\x80\x8B\xE2\x80\x8F\xE2\x80\xAF\xE2\x81\x9F", "<U+200B><U+200F><U+202F><U+205F>"},
         {"１４５。５ 信道", "１４５。５ 信道"},
+        {std::string("ऄ😀\0", 8), "ऄ😀<U+0000>"}, // the first three- and four-byte leads
         {"\xFF"
          "1\xC0\xAF\xED\xA0\x80\xED\xBF\xBF",
          "<0xFF>1<0xC0><0xAF><0xED><0xA0><0x80><0xED><0xBF><0xBF>"}};
