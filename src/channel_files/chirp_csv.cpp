@@ -16,6 +16,11 @@ namespace {
 namespace f = channel_field;
 
 constexpr std::string_view kLineEnd = "\r\n";
+
+// Whether `c` starts a new line: a CR, or an LF that does not end a CR LF.
+bool breaksLine(char c, char previous) {
+    return c == '\r' || (c == '\n' && previous != '\r');
+}
 // The CHIRP columns, in the order of the header.
 enum Column {
     kLocation,
@@ -327,7 +332,7 @@ private:
                 }
                 break;
             }
-            if (c == '\r' || (c == '\n' && text_[pos_ - 2] != '\r')) {
+            if (breaksLine(c, text_[pos_ - 2])) {
                 ++line_; // a line break inside the quotes, whichever way it is written
             }
             value += c;
@@ -610,7 +615,7 @@ int lineOfControlByte(std::string_view text) {
     char previous = 0;
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte == '\r' || (byte == '\n' && previous != '\r')) {
+        if (breaksLine(c, previous)) {
             ++line;
         } else if ((byte < 0x20 && byte != '\t' && byte != '\n') || byte == 0x7F) {
             return line;

@@ -31,8 +31,9 @@ void Console::note(const QString& text) const {
 }
 
 void Console::warning(const QString& text) const {
-    warnings_ << text;
-    attach(QStringLiteral("warnings"), QJsonArray::fromStringList(warnings_));
+    QJsonArray warnings = attached_.value(QStringLiteral("warnings")).toArray();
+    warnings.append(text);
+    attach(QStringLiteral("warnings"), warnings);
     raw(text + QLatin1Char('\n'));
 }
 

@@ -53,7 +53,6 @@ private:
     bool errorIsTerminal_;
     mutable bool documentPrinted_ = false;
     mutable QStringList failures_;
-    mutable QStringList warnings_;
     mutable QJsonObject attached_;
     mutable QString outputFailure_;
 };

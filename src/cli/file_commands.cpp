@@ -141,8 +141,21 @@ bool putSet(const QString& out, FileFormat format, const ChannelSet& set, const 
     return true;
 }
 
+namespace {
+
+// "A和B", "A" or "B", as each is there.
+QString namesOf(bool first, const QString& firstName, bool second, const QString& secondName) {
+    return first && second ? firstName + QStringLiteral("和") + secondName
+           : first         ? firstName
+                           : secondName;
+}
+
+} // namespace
+
 void warnWhatIsLost(FileFormat target, const ChannelSet& set, bool hasSquelch, bool hasEmergency,
                     const Console& console) {
+    const QString squelch = QStringLiteral("静噪级别");
+    const QString emergency = QStringLiteral("紧急信道");
     if (target == FileFormat::Csv) {
         DcsCodes codes;
         codes.fill();
@@ -153,9 +166,7 @@ void warnWhatIsLost(FileFormat target, const ChannelSet& set, bool hasSquelch, b
     if (target == FileFormat::Csv && (hasSquelch || hasEmergency)) {
         console.warning(
             QStringLiteral("注意：CSV 文件不能保存%1，%2没有写入文件")
-                .arg(hasSquelch && hasEmergency ? QStringLiteral("静噪级别和紧急信道")
-                     : hasSquelch               ? QStringLiteral("静噪级别")
-                                                : QStringLiteral("紧急信道"),
+                .arg(namesOf(hasSquelch, squelch, hasEmergency, emergency),
                      hasSquelch && hasEmergency ? QStringLiteral("它们") : QStringLiteral("它")));
     } else if (target == FileFormat::ChannelFile && hasEmergency) {
         console.warning(QStringLiteral("注意：信道文件不能保存紧急信道，它没有写入文件"));
@@ -163,9 +174,7 @@ void warnWhatIsLost(FileFormat target, const ChannelSet& set, bool hasSquelch, b
         console.warning(
             QStringLiteral("注意：源文件没有%1，镜像文件中用新信道组的默认值；可用 --squelch 和 "
                            "--emergency 指定")
-                .arg(!hasEmergency && !hasSquelch ? QStringLiteral("紧急信道和静噪级别")
-                     : !hasEmergency              ? QStringLiteral("紧急信道")
-                                                  : QStringLiteral("静噪级别")));
+                .arg(namesOf(!hasEmergency, emergency, !hasSquelch, squelch)));
     }
 }
 
