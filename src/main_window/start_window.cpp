@@ -481,12 +481,13 @@ void StartWindow::readChannels() {
         records && readMessage_ != radio_link::TransferMessage::BadReply) {
         EmergencyWindow::reloadIfOpen();
         const QString kept = keepBackup(QStringLiteral("read"), *records);
-        if (readMessage_ == radio_link::TransferMessage::DataFailure && !kept.isEmpty()) {
+        const bool onlyCopy = readMessage_ == radio_link::TransferMessage::DataFailure;
+        if (onlyCopy && !kept.isEmpty()) {
             platform::showMessage(this,
                                   {QStringLiteral("读出的数据已保存在备份文件 %1").arg(kept),
                                    platform::dataErrorTitle(), platform::MessageIcon::Information});
         }
-        reportBackupFailure();
+        reportBackupFailure(onlyCopy);
     }
 }
 
@@ -505,14 +506,18 @@ QString StartWindow::keepBackup(const QString& what, const radio_link::RadioImag
     return saved.ok() ? saved.path : QString();
 }
 
-void StartWindow::reportBackupFailure() {
+// When the backup was to be the only copy of a read, the reply is lost; the
+// radio still holds it.
+void StartWindow::reportBackupFailure(bool onlyCopy) {
     if (backupFailure_.isEmpty()) {
         return;
     }
-    platform::showMessage(
-        this,
-        {QStringLiteral("备份文件 %1 无法保存（数据传送不受影响）").arg(backupFailure_),
-         platform::dataErrorTitle(), platform::MessageIcon::Information, backupFailureReason_});
+    const QString text =
+        onlyCopy ? QStringLiteral("备份文件 %1 也无法保存，读出的数据没有保存（对讲机中的数据不变，"
+                                  "可以重新读取）")
+                 : QStringLiteral("备份文件 %1 无法保存（数据传送不受影响）");
+    platform::showMessage(this, {text.arg(backupFailure_), platform::dataErrorTitle(),
+                                 platform::MessageIcon::Information, backupFailureReason_});
     backupFailure_.clear();
 }
 

@@ -104,7 +104,7 @@ private:
     void afterWrite();
     QString keepBackup(const QString& what, const radio_link::RadioImage& image,
                        const QString& replacing = {});
-    void reportBackupFailure();
+    void reportBackupFailure(bool onlyCopy = false);
     void reportTraceFailure();
 
     // What the transfers show in the window.

@@ -5,16 +5,37 @@
 #include <QDir>
 #include <QFile>
 
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace kr4720::platform {
+
+namespace {
+
+// Without HOME (a service, `env -i`) Qt answers "/", which would put backups
+// at the top of the file system: the account's own home folder is used then.
+QString homeFolder() {
+    QString home = qEnvironmentVariable("HOME");
+#ifdef Q_OS_UNIX
+    if (const passwd* account = getpwuid(getuid()); QDir::isRelativePath(home) && account) {
+        home = QFile::decodeName(account->pw_dir);
+    }
+#endif
+    return QDir::isRelativePath(home) ? QDir::homePath() : QDir::cleanPath(home);
+}
+
+} // namespace
 
 QString backupsFolder() {
     // A relative path is not a place: it would put backups wherever the
     // program happens to be started.
     QString data = qEnvironmentVariable("XDG_DATA_HOME");
     if (QDir::isRelativePath(data)) {
-        data = QDir::homePath() + QStringLiteral("/.local/share");
+        data = homeFolder() + QStringLiteral("/.local/share");
     }
-    return data + QStringLiteral("/kr4720/backups");
+    return QDir::cleanPath(data + QStringLiteral("/kr4720/backups"));
 }
 
 BackupSave saveBackup(const QString& what, const QByteArray& bytes, const QDateTime& when) {

@@ -222,6 +222,13 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     ASSERT_EQ(messages.messages.size(), 1);
     EXPECT_TRUE(messages.messages[0].text.startsWith("备份文件 "));
     EXPECT_EQ(value(0, 1), "435");
+    // When the database refuses the reply too, nothing holds it: said so.
+    messages.messages.clear();
+    ASSERT_TRUE(lockChannelTable(folder.file("tw8810.mdb")));
+    window->readChannels();
+    ASSERT_TRUE(runSql(folder.file("tw8810.mdb"), {"DROP TRIGGER busy"}));
+    ASSERT_EQ(messages.messages.size(), 2);
+    EXPECT_TRUE(messages.messages[1].text.contains("也无法保存，读出的数据没有保存"));
     // A read refused before "B" backs up nothing, not the last reply again
     // (its backup would be told as failing here).
     messages.messages.clear();

@@ -4,6 +4,9 @@
 
 #include <QDir>
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 using namespace kr4720::platform;
@@ -40,8 +43,18 @@ TEST(Backups, OneNameTwiceInASecondKeepsBoth) {
     for (const char* bytes : {"one", "two"}) {
         saveBackup("read", bytes, QDateTime(QDate(2026, 12, 8), QTime(9, 30)));
     }
-    qputenv("XDG_DATA_HOME", "relative");
-    EXPECT_EQ(backupsFolder(), QDir::homePath() + "/.local/share/kr4720/backups");
+    // A relative or missing XDG_DATA_HOME is the home folder's; without HOME,
+    // the account's home folder, never the top of the file system.
+    const QByteArray home = qgetenv("HOME");
+    const QString accountHome = QFile::decodeName(getpwuid(getuid())->pw_dir);
+    const std::pair<const char*, QString> cases[] = {
+        {"/home/ann", "/home/ann"}, {"/", ""}, {"", accountHome}, {"relative", accountHome}};
+    for (const auto& [homeValue, expected] : cases) {
+        qputenv("HOME", homeValue);
+        qputenv("XDG_DATA_HOME", "relative");
+        EXPECT_EQ(backupsFolder(), expected + "/.local/share/kr4720/backups") << homeValue;
+    }
+    qputenv("HOME", home);
     qunsetenv("XDG_DATA_HOME");
     EXPECT_EQ(folder.read("kr4720/backups/2026-12-08_09-30-00-read.img"), "one");
     EXPECT_EQ(folder.read("kr4720/backups/2026-12-08_09-30-00-read-2.img"), "two");
