@@ -3,6 +3,7 @@
 #include "platform/line_trace.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
 #include <QSerialPortInfo>
 
 namespace kr4720::platform {
@@ -41,7 +42,13 @@ bool SerialPort::open() {
     received_.clear();
     openFailureDetail_.clear();
     openedDevice_ = device_.isEmpty() ? portDeviceName(portNumber_) : device_;
-    port_.setPortName(openedDevice_);
+    // A path is opened as the device it leads to: the lock that keeps a second
+    // program off the line is named after the device, so a link to it
+    // (/dev/serial/by-id/...) cannot write into another program's transfer.
+    const QString real = openedDevice_.contains(QLatin1Char('/'))
+                             ? QFileInfo(openedDevice_).canonicalFilePath()
+                             : QString();
+    port_.setPortName(real.isEmpty() ? openedDevice_ : real);
     port_.setBaudRate(QSerialPort::Baud9600);
     port_.setDataBits(QSerialPort::Data8);
     port_.setParity(QSerialPort::NoParity);

@@ -22,6 +22,11 @@ TEST(SerialPort, TalksOverAPseudoTerminalOneCharacterPerTakeAndReportsAMissingDe
     port.setTrace(&trace);
     ASSERT_TRUE(port.open()) << port.errorText().toStdString();
     EXPECT_FALSE(port.setPortNumber(2));
+    // The device held under one name is refused under another (a link to it).
+    ASSERT_TRUE(QFile::link(QString::fromStdString(pty.path()), folder.file("link")));
+    SerialPort other;
+    other.setDeviceName(folder.file("link"));
+    EXPECT_FALSE(other.open());
     EXPECT_TRUE(port.output("AB"));
     QThread::msleep(20);
     EXPECT_EQ(pty.readAvailable(), "AB");
