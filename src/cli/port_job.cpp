@@ -310,6 +310,7 @@ private:
     }
 
     bool send(ChannelSet& set) {
+        const platform::SuspendHold hold;
         report(Phase::Writing, 0);
         ChannelSetCursor channels(set);
         ChannelSetEmergencyCursor emergency(set);

@@ -446,12 +446,14 @@ void StartWindow::writeChannels() {
         return;
     }
     // "A" is on the line: keep what the write is sending before its records go.
+    writeHold_.emplace();
     writeBackedUp_ = true;
     writeBackup_ = records;
     writeBackupPath_ = records ? keepBackup(QStringLiteral("write"), *records) : QString();
 }
 
 void StartWindow::afterWrite() {
+    writeHold_.reset();
     if (!writeBackedUp_) {
         return;
     }

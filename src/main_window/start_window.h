@@ -2,6 +2,7 @@
 
 #include "channel_data/tone_tables.h"
 #include "platform/file_dialog.h"
+#include "platform/stop_signals.h"
 #include "platform/window_timer.h"
 #include "radio_link/handshake.h"
 #include "radio_link/radio_image.h"
@@ -159,6 +160,7 @@ private:
 
     // The backup of the running write: its file and what was saved.
     bool writeBackedUp_ = false;
+    std::optional<platform::SuspendHold> writeHold_; // Ctrl+Z waits for the write
     QString writeBackupPath_; // the write's backup, replaced by what really went out
     std::optional<radio_link::RadioImage> writeBackup_;
     // A backup that could not be saved, told once the transfer is over.

@@ -14,6 +14,8 @@ namespace {
 
 std::atomic<int> received{0};
 static_assert(std::atomic<int>::is_always_lock_free);
+std::atomic<int> suspendHolds{0};
+std::atomic<bool> suspendWaiting{false};
 // The handler wakes the event loop through this pipe.
 int wake[2] = {-1, -1};
 
@@ -26,6 +28,22 @@ void onSignal(int number) {
     errno = saved;
 }
 
+// Ctrl+Z while a radio is being written is kept until the write ends. Of a
+// stop asked for and a hold ending at the same moment, one stops the program.
+void stopNow() {
+    ::kill(::getpid(), SIGSTOP);
+}
+
+void onSuspend(int) {
+    if (suspendHolds.load() > 0) {
+        suspendWaiting.store(true);
+        if (suspendHolds.load() > 0 || !suspendWaiting.exchange(false)) {
+            return;
+        }
+    }
+    stopNow();
+}
+
 void catchSignals() {
     if (wake[0] >= 0 || ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         return;
@@ -34,10 +52,12 @@ void catchSignals() {
     action.sa_handler = onSignal;
     action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
-    for (const int number : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction suspend = action;
+    suspend.sa_handler = onSuspend;
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGTSTP}) {
         struct sigaction before {};
         if (sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
-            sigaction(number, &action, nullptr);
+            sigaction(number, number == SIGTSTP ? &suspend : &action, nullptr);
         }
     }
 }
@@ -63,6 +83,16 @@ void onStopSignal(QObject* context, std::function<void()> then) {
 
 int stopSignal() {
     return received.load();
+}
+
+SuspendHold::SuspendHold() {
+    suspendHolds.fetch_add(1);
+}
+
+SuspendHold::~SuspendHold() {
+    if (suspendHolds.fetch_sub(1) == 1 && suspendWaiting.exchange(false)) {
+        stopNow();
+    }
 }
 
 } // namespace kr4720::platform

@@ -19,4 +19,16 @@ void onStopSignal(QObject* context, std::function<void()> then);
 // The signal that asked the program to stop, 0 while none has.
 int stopSignal();
 
+// While one of these lives (a radio is being written, from "A" to its last
+// record) Ctrl+Z waits: a radio whose records pause for seconds may drop the
+// set. The program stops as soon as the last hold ends. Works once
+// onStopSignal has been called.
+class SuspendHold {
+public:
+    SuspendHold();
+    ~SuspendHold();
+    SuspendHold(const SuspendHold&) = delete;
+    SuspendHold& operator=(const SuspendHold&) = delete;
+};
+
 } // namespace kr4720::platform

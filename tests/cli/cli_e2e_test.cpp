@@ -428,4 +428,27 @@ TEST_F(CliEndToEnd, AStopLetsAStartedWriteFinishAndWritesNoOtherRadio) {
          folder.file("plan.csv")},
         "sh");
     EXPECT_EQ(writing.completeWrites(), 2);
+
+    // Ctrl+Z during a write stops the program once the radio has its set.
+    QProcess paused;
+    paused.start(KR4720_CLI, {"write", "--no-backup", "-p", port(writing), folder.file("plan.csv")});
+    for (QDeadlineTimer limit(10000);
+         writing.counters().writesStarted < 3 && !limit.hasExpired();) {
+        QThread::msleep(5);
+    }
+    ::kill(static_cast<pid_t>(paused.processId()), SIGTSTP);
+    const QString stat = QStringLiteral("/proc/%1/stat").arg(paused.processId());
+    const auto stopped = [&] {
+        QFile file(stat);
+        return file.open(QIODevice::ReadOnly) && file.readAll().contains(") T ");
+    };
+    for (QDeadlineTimer limit(10000); !stopped() && !limit.hasExpired();) {
+        QThread::msleep(5);
+    }
+    ASSERT_TRUE(stopped());
+    writing.waitForWritesSettled(std::chrono::seconds(5));
+    EXPECT_EQ(writing.completeWrites(), 3);
+    ::kill(static_cast<pid_t>(paused.processId()), SIGCONT);
+    paused.waitForFinished(60000);
+    EXPECT_EQ(paused.exitCode(), 0);
 }
