@@ -89,8 +89,8 @@ QString messageText(radio_link::TransferMessage message) {
         return QStringLiteral("静噪级别超出范围，已写入原来的静噪级别");
     case TransferMessage::OutOfRange:
         return QStringLiteral("数据超出范围 ！！");
-    case TransferMessage::PortNotOpen:
-        return QStringLiteral("串行端口没有打开");
+    case TransferMessage::PortNotOpen: // the job opened it: the line went away
+        return QStringLiteral("串行端口连接中断");
     case TransferMessage::LineLost:
         return QStringLiteral("串行端口连接中断，数据传送没有完成");
     case TransferMessage::DataFailure:
@@ -229,7 +229,8 @@ private:
             return false;
         }
         if (!stopHere()) {
-            fail(kFailed, silence);
+            fail(kFailed, port_.isOpen() ? silence
+                                         : messageText(radio_link::TransferMessage::PortNotOpen));
         }
         return false;
     }
