@@ -1,5 +1,7 @@
 #include "channel_data/channel_cursor.h"
 
+#include "channel_data/data_error.h"
+
 namespace kr4720 {
 
 ChannelRow ChannelCursor::row(int index) const {
@@ -19,6 +21,27 @@ void ChannelCursor::replaceRows(const std::array<ChannelRow, kChannelCount>& row
         MoveNext();
     }
     MoveFirst();
+}
+
+void ChannelCursor::replaceRowsAndEmergency(const std::array<ChannelRow, kChannelCount>& rows,
+                                            EmergencyCursor& emergency,
+                                            const EmergencyRow& fields) {
+    std::array<ChannelRow, kChannelCount> before;
+    for (int index = 0; index < kChannelCount; ++index) {
+        before[static_cast<std::size_t>(index)] = row(index);
+    }
+    replaceRows(rows);
+    try {
+        emergency.Edit();
+        for (int field = 0; field < kEmergencyFieldCount; ++field) {
+            emergency.setField(field, fields[static_cast<std::size_t>(field)]);
+        }
+        emergency.saveRecord();
+    } catch (const DataError&) {
+        emergency.MoveFirst();
+        replaceRows(before);
+        throw;
+    }
 }
 
 } // namespace kr4720

@@ -10,6 +10,8 @@ namespace kr4720 {
 using ChannelRow = std::array<FieldValue, kChannelFieldCount>;
 using EmergencyRow = std::array<FieldValue, kEmergencyFieldCount>;
 
+class EmergencyCursor;
+
 // The shared cursor over the 16 rows of the channel table (Adodc1). The grid's
 // selected row and the cursor's current row are one and the same. A changed
 // row is stored when the cursor leaves it. Every operation throws DataError
@@ -41,6 +43,14 @@ public:
     // This plain walk is for stores that cannot refuse a single row and not
     // the next (a table held in memory).
     virtual void replaceRows(const std::array<ChannelRow, kChannelCount>& rows);
+    // Stores what a whole reply of the radio holds: the rows as replaceRows
+    // does, and `fields` into `emergency`. Both or, throwing DataError,
+    // neither: the new channels beside the old emergency channel would go to
+    // the radio on the next write. This walk puts the rows back when the
+    // emergency row is refused; a store that can, keeps both in one commit.
+    virtual void replaceRowsAndEmergency(const std::array<ChannelRow, kChannelCount>& rows,
+                                         EmergencyCursor& emergency,
+                                         const EmergencyRow& fields);
 };
 
 // The cursor over the one-row emergency table (Data1). Every change follows

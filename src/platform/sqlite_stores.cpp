@@ -38,6 +38,11 @@ QString nextConnectionName() {
     return QStringLiteral("kr4720-store-%1").arg(++counter);
 }
 
+// A store the database refused: the file's name and the reason.
+DataError refusal(const QString& path, const QString& reason) {
+    return DataError(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason).toStdString());
+}
+
 QStringList namesOf(auto const& names) {
     QStringList list;
     for (auto name : names) {
@@ -239,57 +244,102 @@ const FieldValue& SqliteTable::value(int row, int column) const {
     return rows_.at(static_cast<std::size_t>(row)).at(static_cast<std::size_t>(column));
 }
 
-void SqliteTable::store(int row, const std::vector<FieldValue>& fields) {
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+QString SqliteTable::update(const QSqlDatabase& db, const QString& schema, int row,
+                           const std::vector<FieldValue>& fields) const {
     QStringList assignments;
     for (const QString& column : columns_) {
         assignments << quoted(column) + QStringLiteral(" = ?");
     }
     QSqlQuery query(db);
     // A locked or vanished table fails already here, with the reason to show.
-    bool stored = query.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
-                                    .arg(quoted(table_), assignments.join(", ")));
-    if (stored) {
-        for (const FieldValue& field : fields) {
-            query.addBindValue(toVariant(field));
-        }
-        query.addBindValue(rowIds_.at(static_cast<std::size_t>(row)));
-        stored = query.exec() && query.numRowsAffected() == 1;
+    if (!query.prepare(QStringLiteral("UPDATE %1.%2 SET %3 WHERE rowid = ?")
+                           .arg(quoted(schema), quoted(table_), assignments.join(", ")))) {
+        return query.lastError().text();
     }
-    if (!stored) {
-        throw DataError(QStringLiteral("%1: %2")
-                            .arg(QFileInfo(path_).fileName(), query.lastError().text())
-                            .toStdString());
+    for (const FieldValue& field : fields) {
+        query.addBindValue(toVariant(field));
+    }
+    query.addBindValue(rowIds_.at(static_cast<std::size_t>(row)));
+    if (!query.exec()) {
+        return query.lastError().text();
+    }
+    if (query.numRowsAffected() != 1) {
+        // Another program deleted the row.
+        return QStringLiteral("表 %1 中找不到第 %2 行").arg(table_).arg(row + 1);
+    }
+    return {};
+}
+
+void SqliteTable::store(int row, const std::vector<FieldValue>& fields) {
+    const QString failure =
+        update(QSqlDatabase::database(connection_, false), QStringLiteral("main"), row, fields);
+    if (!failure.isEmpty()) {
+        throw refusal(path_, failure);
     }
     rows_[static_cast<std::size_t>(row)] = fields;
 }
 
 void SqliteTable::storeRows(const std::vector<std::vector<FieldValue>>& rows) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    const auto refused = [&](const QSqlError& error) {
-        return DataError(
-            QStringLiteral("%1: %2").arg(QFileInfo(path_).fileName(), error.text()).toStdString());
-    };
     if (!db.transaction()) {
-        throw refused(db.lastError());
+        throw refusal(path_, db.lastError().text());
     }
-    const std::vector<std::vector<FieldValue>> before(
-        rows_.begin(), rows_.begin() + static_cast<std::ptrdiff_t>(rows.size()));
-    try {
-        for (std::size_t row = 0; row < rows.size(); ++row) {
-            store(static_cast<int>(row), rows[row]);
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        if (const QString failure = update(db, QStringLiteral("main"), static_cast<int>(row),
+                                           rows[row]);
+            !failure.isEmpty()) {
+            db.rollback();
+            throw refusal(path_, failure);
         }
-    } catch (const DataError&) {
-        db.rollback();
-        std::copy(before.begin(), before.end(), rows_.begin());
-        throw;
     }
     if (!db.commit()) {
-        const QSqlError error = db.lastError();
+        const QString failure = db.lastError().text();
         db.rollback();
-        std::copy(before.begin(), before.end(), rows_.begin());
-        throw refused(error);
+        throw refusal(path_, failure);
     }
+    std::copy(rows.begin(), rows.end(), rows_.begin());
+}
+
+void SqliteTable::storeRowsWith(const std::vector<std::vector<FieldValue>>& rows,
+                                SqliteTable& partner, int partnerRow,
+                                const std::vector<FieldValue>& partnerFields) {
+    const QString schema = QStringLiteral("partner");
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
+    if (!partnerAttached_) {
+        // ATTACH would make an empty database of a file that has gone.
+        if (!QFileInfo(partner.path_).isFile()) {
+            throw refusal(partner.path_, QStringLiteral("文件不存在"));
+        }
+        QSqlQuery attach(db);
+        attach.prepare(QStringLiteral("ATTACH DATABASE ? AS %1").arg(schema));
+        attach.addBindValue(partner.path_);
+        if (!attach.exec()) {
+            throw refusal(partner.path_, attach.lastError().text());
+        }
+        partnerAttached_ = true;
+    }
+    if (!db.transaction()) {
+        throw refusal(path_, db.lastError().text());
+    }
+    QString failure;
+    QString failedPath = path_;
+    for (std::size_t row = 0; row < rows.size() && failure.isEmpty(); ++row) {
+        failure = update(db, QStringLiteral("main"), static_cast<int>(row), rows[row]);
+    }
+    if (failure.isEmpty()) {
+        failure = partner.update(db, schema, partnerRow, partnerFields);
+        failedPath = partner.path_;
+    }
+    if (failure.isEmpty() && !db.commit()) {
+        failure = db.lastError().text();
+        failedPath = path_;
+    }
+    if (!failure.isEmpty()) {
+        db.rollback();
+        throw refusal(failedPath, failure);
+    }
+    std::copy(rows.begin(), rows.end(), rows_.begin());
+    partner.rows_[static_cast<std::size_t>(partnerRow)] = partnerFields;
 }
 
 namespace {
@@ -325,10 +375,8 @@ void SqliteChannelTable::MoveNext() {
     moveTo(current_ + 1);
 }
 
-void SqliteChannelTable::replaceRows(const std::array<ChannelRow, kChannelCount>& rows) {
-    // A change pending in the current row is stored first, on its own, as a
-    // move would store it.
-    storePending();
+std::vector<std::vector<FieldValue>>
+SqliteChannelTable::rowsToStore(const std::array<ChannelRow, kChannelCount>& rows) const {
     std::vector<std::vector<FieldValue>> stored;
     for (int row = 0; row < kChannelCount; ++row) {
         std::vector<FieldValue> fields(1, table_.value(row, channel_field::kNumber));
@@ -336,8 +384,10 @@ void SqliteChannelTable::replaceRows(const std::array<ChannelRow, kChannelCount>
         fields.insert(fields.end(), from.begin() + 1, from.end());
         stored.push_back(std::move(fields));
     }
-    table_.storeRows(stored);
-    // Every cell may have changed: reload the current row and tell the grid.
+    return stored;
+}
+
+void SqliteChannelTable::reloadAll() {
     current_ = -1;
     moveTo(0);
     for (int row = 0; row < kChannelCount; ++row) {
@@ -345,6 +395,30 @@ void SqliteChannelTable::replaceRows(const std::array<ChannelRow, kChannelCount>
             emit valueChanged(row, field);
         }
     }
+}
+
+void SqliteChannelTable::replaceRows(const std::array<ChannelRow, kChannelCount>& rows) {
+    // A change pending in the current row is stored first, on its own, as a
+    // move would store it.
+    storePending();
+    table_.storeRows(rowsToStore(rows));
+    reloadAll();
+}
+
+void SqliteChannelTable::replaceRowsAndEmergency(const std::array<ChannelRow, kChannelCount>& rows,
+                                                 EmergencyCursor& emergency,
+                                                 const EmergencyRow& fields) {
+    auto* table = dynamic_cast<SqliteEmergencyTable*>(&emergency);
+    if (table == nullptr) {
+        ChannelCursor::replaceRowsAndEmergency(rows, emergency, fields);
+        return;
+    }
+    storePending();
+    table_.storeRowsWith(rowsToStore(rows), table->table_, 0,
+                         std::vector<FieldValue>(fields.begin(), fields.end()));
+    reloadAll();
+    table->MoveFirst();
+    emit table->recordSaved();
 }
 
 void SqliteChannelTable::checkCurrent(int index) const {

@@ -63,8 +63,17 @@ public:
     // Stores rows 0 to rows.size() - 1 in one transaction: all of them, or
     // (throwing DataError) none.
     void storeRows(const std::vector<std::vector<FieldValue>>& rows);
+    // Stores rows as storeRows does and row `partnerRow` of `partner`, a
+    // table in another file, in one transaction: SQLite commits both files or
+    // neither, also when the program dies half-way.
+    void storeRowsWith(const std::vector<std::vector<FieldValue>>& rows, SqliteTable& partner,
+                       int partnerRow, const std::vector<FieldValue>& partnerFields);
 
 private:
+    // Updates a row through connection `db`, where this table's file is
+    // `schema`. Returns why it could not, empty when it did.
+    QString update(const QSqlDatabase& db, const QString& schema, int row,
+                   const std::vector<FieldValue>& fields) const;
     void createWithDefaults(const std::vector<std::vector<QVariant>>& defaultRows);
     void load();
     [[noreturn]] void fail(const QString& problem,
@@ -79,6 +88,7 @@ private:
     int minimumRows_;
     int maximumRows_;
     QString connection_;
+    bool partnerAttached_ = false;
     QStringList columns_;
     std::vector<qint64> rowIds_;
     std::vector<std::vector<FieldValue>> rows_;
@@ -98,6 +108,9 @@ public:
     void setField(int index, const FieldValue& value) override;
     // One transaction for all 16 rows: a refusal keeps every row as it was.
     void replaceRows(const std::array<ChannelRow, kChannelCount>& rows) override;
+    // With the emergency table of this program: one commit over both files.
+    void replaceRowsAndEmergency(const std::array<ChannelRow, kChannelCount>& rows,
+                                 EmergencyCursor& emergency, const EmergencyRow& fields) override;
 
     int rowCount() const { return table_.rowCount(); }
     FieldValue value(int row, int column) const override;
@@ -114,6 +127,11 @@ signals:
 
 private:
     void checkCurrent(int index) const;
+    // Fields 1 to 9 of `rows` behind each row's own channel number.
+    std::vector<std::vector<FieldValue>>
+    rowsToStore(const std::array<ChannelRow, kChannelCount>& rows) const;
+    // After every row may have changed: back to row 1, and the grid told.
+    void reloadAll();
 
     SqliteTable table_;
     int current_ = -1;
@@ -137,6 +155,7 @@ signals:
     void recordSaved();
 
 private:
+    friend class SqliteChannelTable; // stores the row together with the channels
     SqliteTable table_;
     std::vector<FieldValue> buffer_;
     bool editing_ = false;

@@ -135,25 +135,24 @@ bool ReadSequence::store(const std::vector<std::string>& records) {
     const std::size_t channels =
         std::min(records.size() > 0 ? records.size() - 1 : 0, std::size_t{kChannelCount});
     try {
-        std::array<ChannelRow, kChannelCount> before;
-        if (channels > 0) {
-            // The channels read go into the table in one store: all of them
-            // or, when the store refuses, none. Rows not read stay as they are.
-            for (int row = 0; row < kChannelCount; ++row) {
-                before[static_cast<std::size_t>(row)] = p_.channels.row(row);
-            }
-            auto rows = before;
-            for (std::size_t channel = 1; channel <= channels; ++channel) {
-                const DecodedChannel decoded = DecodeChannelRecord(records[channel], p_.codes);
-                for (int field = 1; field < kChannelFieldCount; ++field) {
-                    if (const auto& text = decoded.fields[static_cast<std::size_t>(field)]) {
-                        rows[channel - 1][static_cast<std::size_t>(field)] = *text;
-                    }
+        // The channels read go into the table in one store: all of them or,
+        // when the store refuses, none. Rows not read stay as they are.
+        std::array<ChannelRow, kChannelCount> rows;
+        for (int row = 0; row < kChannelCount; ++row) {
+            rows[static_cast<std::size_t>(row)] = p_.channels.row(row);
+        }
+        for (std::size_t channel = 1; channel <= channels; ++channel) {
+            const DecodedChannel decoded = DecodeChannelRecord(records[channel], p_.codes);
+            for (int field = 1; field < kChannelFieldCount; ++field) {
+                if (const auto& text = decoded.fields[static_cast<std::size_t>(field)]) {
+                    rows[channel - 1][static_cast<std::size_t>(field)] = *text;
                 }
             }
-            p_.channels.replaceRows(rows);
         }
         if (records.size() < kReplyRecords) {
+            if (channels > 0) {
+                p_.channels.replaceRows(rows);
+            }
             // The cursor ends on the row after the last one read, or on row
             // 16 when all were read: past it there is no current record for
             // the next pick.
@@ -163,20 +162,11 @@ bool ReadSequence::store(const std::vector<std::string>& records) {
             }
             return true;
         }
+        // A whole reply is taken whole or not at all.
         const DecodedEmergency decoded = DecodeEmergencyRecord(records[kChannelCount + 1]);
-        try {
-            p_.emergency.Edit();
-            for (int field = 0; field < kEmergencyFieldCount; ++field) {
-                p_.emergency.setField(field, decoded.fields[static_cast<std::size_t>(field)]);
-            }
-            p_.emergency.saveRecord();
-        } catch (const DataError&) {
-            // A whole reply is taken whole or not at all: a later write would
-            // otherwise send the new channels with the old emergency channel.
-            p_.emergency.MoveFirst();
-            p_.channels.replaceRows(before);
-            throw;
-        }
+        EmergencyRow emergency;
+        std::copy(decoded.fields.begin(), decoded.fields.end(), emergency.begin());
+        p_.channels.replaceRowsAndEmergency(rows, p_.emergency, emergency);
         p_.display.setSquelchText(decoded.squelch);
     } catch (const DataError& error) {
         p_.display.showMessage(TransferMessage::DataFailure, {error.what()});

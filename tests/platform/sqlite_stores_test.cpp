@@ -65,8 +65,12 @@ TEST(ChannelStore, AMissingFileIsCreatedWithNullRowsAndAChangeIsStoredWhenTheRow
     channels.storePending();
     EXPECT_TRUE(storedChannelField(path, 10, channel_field::kNumber).isNull());
 
-    // A failed store keeps the change pending and reports it.
+    // A failed store keeps the change pending and reports it: a row that
+    // another program deleted, a table it dropped.
     channels.setField(1, std::string("145.50000"));
+    runSql(path, {"DELETE FROM 信道表 WHERE rowid = 10"});
+    EXPECT_THAT([&] { channels.MoveNext(); },
+                testing::ThrowsMessage<DataError>(testing::HasSubstr("找不到第 10 行")));
     runSql(path, {"DROP TABLE 信道表"});
     for (int attempt = 0; attempt < 2; ++attempt) {
         EXPECT_THAT([&] { channels.MoveNext(); },
@@ -194,4 +198,39 @@ TEST(EmergencyStore, CreatedWithDefaultsAndChangedThroughEditAndSaveRecord) {
 
     SqliteEmergencyTable reopened(path);
     EXPECT_EQ(reopened.field(0), "450.5");
+}
+
+// A read's channels and emergency row reach their two files together: when
+// the emergency row is refused, and putting the channels back would be
+// refused too (a full disk), neither file has changed.
+TEST(EmergencyStore, ChannelsAndEmergencyRowAreStoredTogetherOrNotAtAll) {
+    TempFolder folder;
+    const QString channelsPath = folder.file("tw8810.mdb");
+    const QString emergencyPath = folder.file("tw8810X.mdb");
+    SqliteChannelTable channels(channelsPath);
+    SqliteEmergencyTable emergency(emergencyPath);
+    std::array<ChannelRow, kChannelCount> rows{};
+    for (ChannelRow& row : rows) {
+        row[channel_field::kReceiveFrequency] = "145.5";
+    }
+    ASSERT_TRUE(runSql(channelsPath,
+                       {"CREATE TABLE n (c)",
+                        "CREATE TRIGGER counted AFTER UPDATE ON 信道表 BEGIN "
+                        "INSERT INTO n VALUES (1); END",
+                        "CREATE TRIGGER full BEFORE UPDATE ON 信道表 WHEN (SELECT count(*) FROM n) "
+                        ">= 16 BEGIN SELECT RAISE(ABORT, 'full'); END"}));
+    ASSERT_TRUE(runSql(emergencyPath, {"CREATE TRIGGER busy BEFORE UPDATE ON 紧急信道 BEGIN "
+                                       "SELECT RAISE(ABORT, 'busy'); END"}));
+    const EmergencyRow fields{"450", "455", "on"};
+    EXPECT_THAT([&] { channels.replaceRowsAndEmergency(rows, emergency, fields); },
+                testing::ThrowsMessage<DataError>(testing::HasSubstr("tw8810X.mdb: busy")));
+    EXPECT_TRUE(storedChannelField(channelsPath, 1, channel_field::kReceiveFrequency).isNull());
+    EXPECT_EQ(channels.value(15, channel_field::kReceiveFrequency), std::nullopt);
+
+    ASSERT_TRUE(runSql(emergencyPath, {"DROP TRIGGER busy"}));
+    channels.replaceRowsAndEmergency(rows, emergency, fields);
+    EXPECT_EQ(storedChannelField(channelsPath, 16, channel_field::kReceiveFrequency), "145.5");
+    EXPECT_EQ(storedValue(emergencyPath, "SELECT 收频率 FROM 紧急信道"), "450");
+    EXPECT_EQ(emergency.field(2), "on");
+    EXPECT_EQ(channels.field(channel_field::kReceiveFrequency), "145.5");
 }
