@@ -183,6 +183,14 @@ void ChannelGrid::followCursor(int row) {
     if (following_) {
         return;
     }
+    // Not under an editor whose text is being taken: its check may show a
+    // message, during which a write goes on and may move the cursor. Moving
+    // the selection then would close the editor beneath the check.
+    if (committing_) {
+        QMetaObject::invokeMethod(
+            this, [this] { followCursor(table_.currentRow()); }, Qt::QueuedConnection);
+        return;
+    }
     following_ = true;
     if (row >= 0 && row < model_->rowCount()) {
         const int column = currentIndex().isValid() ? currentIndex().column() : 0;
@@ -205,6 +213,13 @@ void ChannelGrid::commitOpenEditor() {
         commitData(editor);
         closeEditor(editor, QAbstractItemDelegate::NoHint);
     }
+}
+
+void ChannelGrid::commitData(QWidget* editor) {
+    const bool outer = !committing_;
+    committing_ = true;
+    QTableView::commitData(editor);
+    committing_ = !outer;
 }
 
 void ChannelGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

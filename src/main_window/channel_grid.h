@@ -57,6 +57,7 @@ signals:
 
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void commitData(QWidget* editor) override;
 
 private:
     void followCursor(int row);
@@ -64,6 +65,7 @@ private:
     platform::SqliteChannelTable& table_;
     ChannelGridModel* model_;
     bool following_ = false;
+    bool committing_ = false;
 };
 
 } // namespace kr4720::main_window

@@ -242,10 +242,14 @@ void StartWindow::buildControls() {
     connect(grid_, &ChannelGrid::rowChangeFailed, this, &StartWindow::showDataError);
     connect(grid_, &ChannelGrid::cellEdited, this, [this](int column) {
         afterFrequencyEdit(*channels_, column, [this] {
+            const int row = channels_->currentRow();
             outOfRangeShown_ = true;
             platform::showMessage(this,
                                   {QStringLiteral("数据超出范围 ！！"), platform::dataErrorTitle(),
                                    platform::MessageIcon::Information});
+            // A write that ended while the message was open moved the cursor
+            // to row 1: the cell is cleared in the row it was typed into.
+            channels_->moveTo(row);
         });
     });
     connect(label5, &ClickableLabel::clicked, this, [this] { EmergencyWindow::open(*emergency_); });

@@ -282,6 +282,27 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     EXPECT_EQ(messages.messages[0].icon, MessageIcon::Exclamation);
     EXPECT_EQ(messages.messages[2].title, "错误警告 ");
 
+    // A typo entered during a write, its message still open when the write
+    // ends: the cell it was typed into is cleared, and no other row.
+    messages.messages.clear();
+    setRow(0, {"145.50000"});
+    combo8()->setEditText("3");
+    writeUntil(2);
+    platform::setMessageHandler([&](const platform::Message& message) {
+        messages.messages.append(message);
+        pumpUntil([&] { return !window->writeSequence().isRunning(); });
+        return true;
+    });
+    typeInto(13, 1, "4385");
+    QTest::keyClick(window->grid()->focusWidget(), Qt::Key_Return);
+    finishWrite(2);
+    QTest::qWait(20);
+    EXPECT_EQ(messages.texts(), QStringList{"数据超出范围 ！！"});
+    EXPECT_EQ(value(13, 1), "");
+    EXPECT_EQ(value(0, 1), "145.50000");
+    window->grid()->setCurrentIndex(window->grid()->model()->index(2, 1));
+    EXPECT_EQ(window->channelCursor().currentRow(), 2);
+
     // The cable pulled while the line is idle: told, the ready text goes and
     // the port is closed.
     messages.messages.clear();
@@ -313,7 +334,7 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     child<QAction>("退出")->trigger();
     EXPECT_TRUE(window->isVisible());
     ASSERT_TRUE(pumpUntil([&] { return !window->isVisible(); }, 3000));
-    finishWrite(2);
+    finishWrite(3);
     EXPECT_EQ(radio->memory()[16][3], '5');
     EXPECT_TRUE(messages.messages.isEmpty()) << messages.texts().join('|').toStdString();
 
