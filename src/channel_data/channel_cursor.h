@@ -49,8 +49,7 @@ public:
     // the radio on the next write. This walk puts the rows back when the
     // emergency row is refused; a store that can, keeps both in one commit.
     virtual void replaceRowsAndEmergency(const std::array<ChannelRow, kChannelCount>& rows,
-                                         EmergencyCursor& emergency,
-                                         const EmergencyRow& fields);
+                                         EmergencyCursor& emergency, const EmergencyRow& fields);
 };
 
 // The cursor over the one-row emergency table (Data1). Every change follows

@@ -229,8 +229,8 @@ private:
             return false;
         }
         if (!stopHere()) {
-            fail(kFailed, port_.isOpen() ? silence
-                                         : messageText(radio_link::TransferMessage::PortNotOpen));
+            fail(kFailed,
+                 port_.isOpen() ? silence : messageText(radio_link::TransferMessage::PortNotOpen));
         }
         return false;
     }

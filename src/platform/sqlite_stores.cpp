@@ -40,7 +40,8 @@ QString nextConnectionName() {
 
 // A store the database refused: the file's name and the reason.
 DataError refusal(const QString& path, const QString& reason) {
-    return DataError(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason).toStdString());
+    return DataError(
+        QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason).toStdString());
 }
 
 QStringList namesOf(auto const& names) {
@@ -245,7 +246,7 @@ const FieldValue& SqliteTable::value(int row, int column) const {
 }
 
 QString SqliteTable::update(const QSqlDatabase& db, const QString& schema, int row,
-                           const std::vector<FieldValue>& fields) const {
+                            const std::vector<FieldValue>& fields) const {
     QStringList assignments;
     for (const QString& column : columns_) {
         assignments << quoted(column) + QStringLiteral(" = ?");
@@ -285,8 +286,8 @@ void SqliteTable::storeRows(const std::vector<std::vector<FieldValue>>& rows) {
         throw refusal(path_, db.lastError().text());
     }
     for (std::size_t row = 0; row < rows.size(); ++row) {
-        if (const QString failure = update(db, QStringLiteral("main"), static_cast<int>(row),
-                                           rows[row]);
+        if (const QString failure =
+                update(db, QStringLiteral("main"), static_cast<int>(row), rows[row]);
             !failure.isEmpty()) {
             db.rollback();
             throw refusal(path_, failure);

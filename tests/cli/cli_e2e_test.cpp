@@ -349,7 +349,7 @@ TEST_F(CliEndToEnd, RadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers) {
         arguments << "-p" << port(radio([i](auto& o) {
             o.noAnswer = i == 2;
             o.stopAfterRecords = i == 1 ? std::optional(5) : std::nullopt;
-            o.closeAfterRecords = i == 3 ? std::optional(5)
+            o.closeAfterRecords = i == 3   ? std::optional(5)
                                   : i == 4 ? std::optional(17)
                                            : std::nullopt;
         }));
@@ -434,7 +434,8 @@ TEST_F(CliEndToEnd, AStopLetsAStartedWriteFinishAndWritesNoOtherRadio) {
 
     // Ctrl+Z during a write stops the program once the radio has its set.
     QProcess paused;
-    paused.start(KR4720_CLI, {"write", "--no-backup", "-p", port(writing), folder.file("plan.csv")});
+    paused.start(KR4720_CLI,
+                 {"write", "--no-backup", "-p", port(writing), folder.file("plan.csv")});
     for (QDeadlineTimer limit(10000);
          writing.counters().writesStarted < 3 && !limit.hasExpired();) {
         QThread::msleep(5);
