@@ -22,6 +22,7 @@
 #include <sys/stat.h>
 
 using namespace kr4720;
+using namespace std::chrono_literals;
 using radio_link::RadioImageText;
 using testing::ContainsRegex;
 using testing::HasSubstr;
@@ -416,10 +417,7 @@ TEST_F(CliEndToEnd, AStopLetsAStartedWriteFinishAndWritesNoOtherRadio) {
     QProcess process;
     process.start(KR4720_CLI,
                   {"write", "-p", port(writing), "-p", port(reading), file("plan.csv", kCsv)});
-    for (QDeadlineTimer limit(10000);
-         writing.counters().writesStarted == 0 && !limit.hasExpired();) {
-        QThread::msleep(5);
-    }
+    ASSERT_TRUE(writing.waitFor([](const auto& c) { return c.writesStarted > 0; }, 10s));
     process.terminate();
     process.waitForFinished(60000);
     EXPECT_EQ(process.exitCode(), 128 + SIGTERM);
@@ -436,10 +434,7 @@ TEST_F(CliEndToEnd, AStopLetsAStartedWriteFinishAndWritesNoOtherRadio) {
     QProcess paused;
     paused.start(KR4720_CLI,
                  {"write", "--no-backup", "-p", port(writing), folder.file("plan.csv")});
-    for (QDeadlineTimer limit(10000);
-         writing.counters().writesStarted < 3 && !limit.hasExpired();) {
-        QThread::msleep(5);
-    }
+    ASSERT_TRUE(writing.waitFor([](const auto& c) { return c.writesStarted == 3; }, 10s));
     ::kill(static_cast<pid_t>(paused.processId()), SIGTSTP);
     const QString stat = QStringLiteral("/proc/%1/stat").arg(paused.processId());
     const auto stopped = [&] {
