@@ -226,4 +226,8 @@ TEST(EmergencyStore, ChannelsAndEmergencyRowAreStoredTogetherOrNotAtAll) {
                 testing::ThrowsMessage<DataError>(testing::HasSubstr("tw8810X.mdb: busy")));
     EXPECT_TRUE(storedChannelField(channelsPath, 1, channel_field::kReceiveFrequency).isNull());
     EXPECT_EQ(channels.value(15, channel_field::kReceiveFrequency), std::nullopt);
+    ASSERT_TRUE(runSql(emergencyPath, {"DROP TRIGGER busy"}));
+    channels.replaceRowsAndEmergency(rows, emergency, fields);
+    EXPECT_EQ(storedValue(emergencyPath, "SELECT 收频率 FROM 紧急信道"), "450");
+    EXPECT_EQ(emergency.field(0), "450");
 }
