@@ -346,13 +346,12 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
 // is a document also when the radio does not answer.
 TEST_F(CliEndToEnd, RadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers) {
     QStringList arguments{"write", "--verify", "--no-backup"};
+    const std::optional<int> closeAfter[] = {{}, {}, {}, 5, 17}; // mid-write, after the write
     for (int i = 0; i < 5; ++i) {
-        arguments << "-p" << port(radio([i](auto& o) {
+        arguments << "-p" << port(radio([i, &closeAfter](auto& o) {
             o.noAnswer = i == 2;
             o.stopAfterRecords = i == 1 ? std::optional(5) : std::nullopt;
-            o.closeAfterRecords = i == 3   ? std::optional(5)
-                                  : i == 4 ? std::optional(17)
-                                           : std::nullopt;
+            o.closeAfterRecords = closeAfter[i];
         }));
     }
     const CliRun run =
@@ -436,13 +435,11 @@ TEST_F(CliEndToEnd, AStopLetsAStartedWriteFinishAndWritesNoOtherRadio) {
                  {"write", "--no-backup", "-p", port(writing), folder.file("plan.csv")});
     ASSERT_TRUE(writing.waitFor([](const auto& c) { return c.writesStarted == 3; }, 10s));
     ::kill(static_cast<pid_t>(paused.processId()), SIGTSTP);
-    const QString stat = QStringLiteral("/proc/%1/stat").arg(paused.processId());
     const auto stopped = [&] {
-        QFile file(stat);
+        QFile file(QStringLiteral("/proc/%1/stat").arg(paused.processId()));
         return file.open(QIODevice::ReadOnly) && file.readAll().contains(") T ");
     };
-    for (QDeadlineTimer limit(10000); !stopped() && !limit.hasExpired();) {
-        QThread::msleep(5);
+    for (QDeadlineTimer limit(10000); !stopped() && !limit.hasExpired(); QThread::msleep(5)) {
     }
     ASSERT_TRUE(stopped());
     writing.waitForWritesSettled(std::chrono::seconds(5));

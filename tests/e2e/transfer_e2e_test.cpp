@@ -296,12 +296,9 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     typeInto(13, 1, "4385");
     QTest::keyClick(window->grid()->focusWidget(), Qt::Key_Return);
     finishWrite(2);
-    QTest::qWait(20);
     EXPECT_EQ(messages.texts(), QStringList{"数据超出范围 ！！"});
     EXPECT_EQ(value(13, 1), "");
     EXPECT_EQ(value(0, 1), "145.50000");
-    window->grid()->setCurrentIndex(window->grid()->model()->index(2, 1));
-    EXPECT_EQ(window->channelCursor().currentRow(), 2);
 
     // The cable pulled while the line is idle: told, the ready text goes and
     // the port is closed.
@@ -328,7 +325,6 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     ASSERT_TRUE(ready());
 
     // Exit during a write waits for its end.
-    combo8()->setEditText("3");
     writeUntil(8);
     combo8()->setEditText("5");
     child<QAction>("退出")->trigger();

@@ -49,9 +49,9 @@ TEST(Backups, OneNameTwiceInASecondKeepsBoth) {
     const QString accountHome = QFile::decodeName(getpwuid(getuid())->pw_dir);
     const std::pair<const char*, QString> cases[] = {
         {"/home/ann", "/home/ann"}, {"/", ""}, {"", accountHome}, {"relative", accountHome}};
+    qputenv("XDG_DATA_HOME", "relative");
     for (const auto& [homeValue, expected] : cases) {
         qputenv("HOME", homeValue);
-        qputenv("XDG_DATA_HOME", "relative");
         EXPECT_EQ(backupsFolder(), expected + "/.local/share/kr4720/backups") << homeValue;
     }
     qputenv("HOME", home);

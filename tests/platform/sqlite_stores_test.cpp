@@ -209,10 +209,8 @@ TEST(EmergencyStore, ChannelsAndEmergencyRowAreStoredTogetherOrNotAtAll) {
     const QString emergencyPath = folder.file("tw8810X.mdb");
     SqliteChannelTable channels(channelsPath);
     SqliteEmergencyTable emergency(emergencyPath);
-    std::array<ChannelRow, kChannelCount> rows{};
-    for (ChannelRow& row : rows) {
-        row[channel_field::kReceiveFrequency] = "145.5";
-    }
+    std::array<ChannelRow, kChannelCount> rows;
+    rows.fill({std::nullopt, "145.5"}); // a receive frequency in every row
     ASSERT_TRUE(runSql(channelsPath,
                        {"CREATE TABLE n (c)",
                         "CREATE TRIGGER counted AFTER UPDATE ON 信道表 BEGIN "
