@@ -341,7 +341,8 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
 
 // Radios are written at once, and one that does not answer or whose line
 // goes in the middle of the write does not stop the others. One whose
-// read-back breaks says that it was written. COM1 and COM2 are
+// read-back breaks, or whose line goes just after the write, says that it
+// was written. COM1 and COM2 are
 // among the ports "auto" looks at; only the one that answers is written. JSON
 // is a document also when the radio does not answer.
 TEST_F(CliEndToEnd, RadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers) {
@@ -408,7 +409,8 @@ TEST_F(CliEndToEnd, RadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers) {
 
 // Stopped (Ctrl+C; here SIGTERM) during a write: the radio that has been sent
 // "A" gets its whole set, the one still being read is not written. A reader
-// of the messages that goes away (`2>&1 | head`) ends nothing.
+// of the messages that goes away (`2>&1 | head`) ends nothing. Ctrl+Z pauses
+// the program only once the radio has its whole set.
 TEST_F(CliEndToEnd, AStopLetsAStartedWriteFinishAndWritesNoOtherRadio) {
     const VirtualRadio& writing = radio();
     const VirtualRadio& reading =
