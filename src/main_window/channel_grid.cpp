@@ -7,6 +7,7 @@
 
 #include <QHeaderView>
 #include <QProxyStyle>
+#include <QScopedValueRollback>
 
 #include <array>
 
@@ -216,10 +217,8 @@ void ChannelGrid::commitOpenEditor() {
 }
 
 void ChannelGrid::commitData(QWidget* editor) {
-    const bool outer = !committing_;
-    committing_ = true;
+    const QScopedValueRollback<bool> committing(committing_, true);
     QTableView::commitData(editor);
-    committing_ = !outer;
 }
 
 void ChannelGrid::currentChanged(const QModelIndex& current, const QModelIndex& previous) {

@@ -281,44 +281,32 @@ void SqliteTable::store(int row, const std::vector<FieldValue>& fields) {
 }
 
 void SqliteTable::storeRows(const std::vector<std::vector<FieldValue>>& rows) {
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    if (!db.transaction()) {
-        throw refusal(path_, db.lastError().text());
-    }
-    for (std::size_t row = 0; row < rows.size(); ++row) {
-        if (const QString failure =
-                update(db, QStringLiteral("main"), static_cast<int>(row), rows[row]);
-            !failure.isEmpty()) {
-            db.rollback();
-            throw refusal(path_, failure);
-        }
-    }
-    if (!db.commit()) {
-        const QString failure = db.lastError().text();
-        db.rollback();
-        throw refusal(path_, failure);
-    }
-    std::copy(rows.begin(), rows.end(), rows_.begin());
+    storeInOneTransaction(rows, nullptr, 0, {});
 }
 
 void SqliteTable::storeRowsWith(const std::vector<std::vector<FieldValue>>& rows,
                                 SqliteTable& partner, int partnerRow,
                                 const std::vector<FieldValue>& partnerFields) {
-    const QString schema = QStringLiteral("partner");
-    QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (!partnerAttached_) {
         // ATTACH would make an empty database of a file that has gone.
         if (!QFileInfo(partner.path_).isFile()) {
             throw refusal(partner.path_, QStringLiteral("文件不存在"));
         }
-        QSqlQuery attach(db);
-        attach.prepare(QStringLiteral("ATTACH DATABASE ? AS %1").arg(schema));
+        QSqlQuery attach(QSqlDatabase::database(connection_, false));
+        attach.prepare(QStringLiteral("ATTACH DATABASE ? AS partner"));
         attach.addBindValue(partner.path_);
         if (!attach.exec()) {
             throw refusal(partner.path_, attach.lastError().text());
         }
         partnerAttached_ = true;
     }
+    storeInOneTransaction(rows, &partner, partnerRow, partnerFields);
+}
+
+void SqliteTable::storeInOneTransaction(const std::vector<std::vector<FieldValue>>& rows,
+                                        SqliteTable* partner, int partnerRow,
+                                        const std::vector<FieldValue>& partnerFields) {
+    QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (!db.transaction()) {
         throw refusal(path_, db.lastError().text());
     }
@@ -327,9 +315,9 @@ void SqliteTable::storeRowsWith(const std::vector<std::vector<FieldValue>>& rows
     for (std::size_t row = 0; row < rows.size() && failure.isEmpty(); ++row) {
         failure = update(db, QStringLiteral("main"), static_cast<int>(row), rows[row]);
     }
-    if (failure.isEmpty()) {
-        failure = partner.update(db, schema, partnerRow, partnerFields);
-        failedPath = partner.path_;
+    if (failure.isEmpty() && partner != nullptr) {
+        failure = partner->update(db, QStringLiteral("partner"), partnerRow, partnerFields);
+        failedPath = partner->path_;
     }
     if (failure.isEmpty() && !db.commit()) {
         failure = db.lastError().text();
@@ -340,7 +328,9 @@ void SqliteTable::storeRowsWith(const std::vector<std::vector<FieldValue>>& rows
         throw refusal(failedPath, failure);
     }
     std::copy(rows.begin(), rows.end(), rows_.begin());
-    partner.rows_[static_cast<std::size_t>(partnerRow)] = partnerFields;
+    if (partner != nullptr) {
+        partner->rows_[static_cast<std::size_t>(partnerRow)] = partnerFields;
+    }
 }
 
 namespace {

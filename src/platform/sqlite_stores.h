@@ -70,6 +70,10 @@ public:
                        int partnerRow, const std::vector<FieldValue>& partnerFields);
 
 private:
+    // The transaction of storeRows, with the partner's row too when there is one.
+    void storeInOneTransaction(const std::vector<std::vector<FieldValue>>& rows,
+                               SqliteTable* partner, int partnerRow,
+                               const std::vector<FieldValue>& partnerFields);
     // Updates a row through connection `db`, where this table's file is
     // `schema`. Returns why it could not, empty when it did.
     QString update(const QSqlDatabase& db, const QString& schema, int row,
