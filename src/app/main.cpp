@@ -1,5 +1,6 @@
 #include "aux_windows/program_icon.h"
 #include "main_window/start_window.h"
+#include "platform/backups.h"
 #include "platform/first_frame.h"
 #include "platform/look.h"
 #include "platform/message_box.h"
@@ -26,7 +27,14 @@ int main(int argc, char* argv[]) {
     const std::jthread fontList = kr4720::platform::readFontListAhead();
     kr4720::platform::installQtTranslations();
     try {
-        kr4720::main_window::StartWindow window;
+        kr4720::main_window::StartWindowOptions options;
+        // Started from the desktop menu: the databases live in the user's data
+        // folder, while the file dialogs start in the folder the menu starts
+        // the program in (the home folder).
+        if (QCoreApplication::arguments().contains(QStringLiteral("--menu"))) {
+            options.databaseFolder = kr4720::platform::menuDatabaseFolder();
+        }
+        kr4720::main_window::StartWindow window(std::move(options));
         kr4720::platform::quitAfterFirstFrameIfAsked(&window);
         window.startUp();
         // From here on Ctrl+C or SIGTERM closes the window as its close box does.

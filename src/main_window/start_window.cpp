@@ -27,14 +27,17 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
+#include <QSysInfo>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace kr4720::main_window {
 namespace {
@@ -86,17 +89,38 @@ QLabel* placeLabel(QWidget* parent, const QString& name, const QString& text, co
 StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)) {
     setObjectName(QStringLiteral("启动窗体"));
-    folderLock_ =
-        std::make_unique<QLockFile>(databasePath(options_.databaseFolder, ".kr4720.lock"));
+    const QString channelFile = databasePath(options_.databaseFolder, kChannelDatabaseFile);
+    // A folder named for the databases (the desktop menu's) is made on the
+    // first start.
+    if (!options_.databaseFolder.isEmpty()) {
+        std::error_code made;
+        std::filesystem::create_directories(
+            QFile::encodeName(options_.databaseFolder).toStdString(), made);
+        if (made) {
+            throw platform::StoreOpenError(
+                channelFile, QStringLiteral("无法创建文件夹 %1").arg(options_.databaseFolder),
+                platform::StoreOpenError::Kind::Unusable, QString::fromLocal8Bit(made.message()));
+        }
+    }
+    const QString lockPath = databasePath(options_.databaseFolder, ".kr4720.lock");
+    folderLock_ = std::make_unique<QLockFile>(lockPath);
     folderLock_->setStaleLockTime(0); // gone only with the program that held it
     // A folder where no lock can be made (read-only) is left to the databases.
     if (!folderLock_->tryLock(0) && folderLock_->error() == QLockFile::LockFailedError) {
         qint64 holder = 0;
-        folderLock_->getLockInfo(&holder, nullptr, nullptr);
+        QString host;
+        folderLock_->getLockInfo(&holder, &host, nullptr);
+        // A lock from another computer (a shared home folder) cannot be
+        // checked from here: only the user can say that copy has gone.
         throw platform::StoreOpenError(
-            databasePath(options_.databaseFolder, kChannelDatabaseFile), {},
-            platform::StoreOpenError::Kind::Busy,
-            QStringLiteral("本软件已在这个文件夹中运行（进程 %1）").arg(holder));
+            channelFile, {}, platform::StoreOpenError::Kind::Busy,
+            host.isEmpty() || host == QSysInfo::machineHostName()
+                ? QStringLiteral("本软件已在这个文件夹中运行（进程 %1）").arg(holder)
+                : QStringLiteral("本软件已在电脑 %1 上使用这个文件夹（进程 %2）；"
+                                 "那台电脑上的本软件已经关闭时，请删除文件 %3 后再启动")
+                      .arg(host)
+                      .arg(holder)
+                      .arg(QDir::toNativeSeparators(QFileInfo(lockPath).absoluteFilePath())));
     }
     channels_ = std::make_unique<platform::SqliteChannelTable>(
         databasePath(options_.databaseFolder, kChannelDatabaseFile));

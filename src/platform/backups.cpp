@@ -38,6 +38,10 @@ QString backupsFolder() {
     return QDir::cleanPath(data + QStringLiteral("/kr4720/backups"));
 }
 
+QString menuDatabaseFolder() {
+    return homeFolder() + QStringLiteral("/.local/share/kr4720");
+}
+
 BackupSave saveBackup(const QString& what, const QByteArray& bytes, const QDateTime& when) {
     const QString folder = backupsFolder();
     const QString stem =

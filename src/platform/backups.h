@@ -12,6 +12,11 @@ namespace kr4720::platform {
 // variable is unset, empty or not an absolute path.
 QString backupsFolder();
 
+// Where the window keeps its databases when started from the desktop menu
+// (`kr4720 --menu`): ~/.local/share/kr4720, whatever folder the menu starts it
+// in. The home folder is found as for the backups.
+QString menuDatabaseFolder();
+
 // The time at the start of a backup's name; its text sorts as the time does.
 inline constexpr QLatin1StringView kBackupTimeFormat{"yyyy-MM-dd_HH-mm-ss"};
 

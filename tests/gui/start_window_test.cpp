@@ -196,6 +196,24 @@ TEST_F(StartWindowTest, AnUnusableDatabaseOrASecondWindowOnItStopsTheWindowFromB
     EXPECT_THROW(main_window::StartWindow(main_window::StartWindowOptions{folder.path()}),
                  platform::StoreOpenError);
     EXPECT_EQ(folder.read("tw8810X.mdb"), "not a database at all");
+    // The menu's folder is made when missing; one that cannot be is named. A
+    // lock left by a copy on another computer names that computer and the lock.
+    main_window::StartWindow(main_window::StartWindowOptions{folder.file("made/here")});
+    EXPECT_TRUE(QFile::exists(folder.file("made/here/tw8810X.mdb")));
+    folder.write("made/here/.kr4720.lock", "12345\nkr4720\notherpc\n");
+    const std::pair<QString, QString> refusals[] = {
+        {folder.file("tw8810X.mdb/x"), "无法创建文件夹 " + folder.file("tw8810X.mdb/x")},
+        {folder.file("made/here"), "电脑 otherpc 上使用这个文件夹（进程 12345）；那台电脑上的本软件"
+                                   "已经关闭时，请删除文件 " +
+                                       folder.file("made/here/.kr4720.lock")}};
+    for (const auto& [databaseFolder, said] : refusals) {
+        try {
+            main_window::StartWindow refused(main_window::StartWindowOptions{databaseFolder});
+            ADD_FAILURE() << databaseFolder.toStdString();
+        } catch (const platform::StoreOpenError& error) {
+            EXPECT_TRUE((error.problem() + error.detail()).contains(said)) << error.what();
+        }
+    }
 }
 
 // Qt's own dialogs and buttons (in message boxes and file dialogs) read Chinese.
