@@ -1,5 +1,7 @@
 #include "platform/line_trace.h"
 
+#include "platform/text_files.h"
+
 #include <QTime>
 
 #include <cerrno>
@@ -34,6 +36,9 @@ QString LineTrace::open(const QString& path) {
         return {};
     }
 #endif
+    if (isDatabaseFile(path)) {
+        return QStringLiteral("记录文件不能是数据库文件");
+    }
     // Unbuffered: each line is on the disk once put() returns.
     if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text |
                     QIODevice::Unbuffered)) {

@@ -24,6 +24,11 @@ QString openWholeFile(QSaveFile& file) {
     if (const QFileInfo target(file.fileName()); target.exists() && !target.isFile()) {
         return notPlainFile();
     }
+    // No channel set is ever saved over a database (the working copy's
+    // tw8810.mdb named as the output by mistake).
+    if (isDatabaseFile(file.fileName())) {
+        return QStringLiteral("这是数据库文件，不能用来保存");
+    }
     // Unbuffered: a write that fails (a full disk) fails here, where QSaveFile
     // notices it. A buffered write would fail only in commit(), which then
     // renames the empty temporary file over the old one all the same.
@@ -31,6 +36,13 @@ QString openWholeFile(QSaveFile& file) {
 }
 
 } // namespace
+
+bool isDatabaseFile(const QString& path) {
+    static constexpr char kHeader[] = "SQLite format 3"; // and its NUL: 16 bytes
+    QFile file(path);
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) &&
+           file.read(sizeof kHeader) == QByteArray(kHeader, sizeof kHeader);
+}
 
 QString checkWholeFileSave(const QString& path) {
     QSaveFile file(path); // its temporary file goes with it

@@ -15,6 +15,9 @@ QString saveWholeFile(const QString& path, const QByteArray& bytes);
 // before any work that would then be lost. Leaves nothing behind.
 QString checkWholeFileSave(const QString& path);
 
+// Whether the file is an SQLite database (such as the window's tw8810.mdb).
+bool isDatabaseFile(const QString& path);
+
 // Whether two names lead to the same file (links and "./" followed); for a
 // name that does not exist yet, whether the names are the same path.
 bool sameFile(const QString& one, const QString& other);
