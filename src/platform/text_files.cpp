@@ -8,6 +8,7 @@
 #include <cstring>
 
 #ifdef Q_OS_UNIX
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -69,6 +70,12 @@ QString saveWholeFile(const QString& path, const QByteArray& bytes) {
         return cancel();
     }
 #ifdef Q_OS_UNIX
+    // The new file takes the old one's place with its mode and, saved by root
+    // (sudo), its owner: a read-only file stays read-only, a user's file the user's.
+    if (struct stat old{}; ::stat(QFile::encodeName(path).constData(), &old) == 0) {
+        (void)::fchown(file.handle(), old.st_uid, old.st_gid); // refused unless root
+        ::fchmod(file.handle(), old.st_mode & 07777);
+    }
     // commit() syncs too but ignores the result; a file system that reports a
     // lost write only at sync or close must not get to replace the old file.
     if (::fsync(file.handle()) != 0) {

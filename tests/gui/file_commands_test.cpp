@@ -14,6 +14,7 @@
 
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kr4720;
 
@@ -58,7 +59,19 @@ TEST_F(FileCommands, SaveThenLoadGivesBackTheChannelSetAndBothEndOnRowOne) {
     setRow(0, {"146.12500", "67.0", "", "146.12500", "67.0", "", "add", "1", "off"});
     setRow(1, {"145.5", "", "023", "145.5", " ", "754", "del", "2", "on"});
     answer = folder.file("set.doc");
+    // Saved over, a file keeps its mode and, saved by root, its owner: root
+    // may write a read-only file.
+    folder.write("set.doc", "old");
+    const bool root = ::geteuid() == 0;
+    const mode_t mode = root ? 0444 : 0604;
+    ASSERT_EQ(::chmod(folder.file("set.doc").toLocal8Bit().constData(), mode), 0);
+    const uid_t owner = root ? 65534 : ::geteuid();
+    ASSERT_EQ(::chown(folder.file("set.doc").toLocal8Bit().constData(), owner, -1), 0);
     window->SaveChannelFile();
+    struct stat saved {};
+    ASSERT_EQ(::stat(folder.file("set.doc").toLocal8Bit().constData(), &saved), 0);
+    EXPECT_EQ(saved.st_mode & 0777, mode);
+    EXPECT_EQ(saved.st_uid, owner);
     ASSERT_EQ(requests.size(), 1u);
     EXPECT_TRUE(requests[0].save);
     EXPECT_EQ(requests[0].filter, "text(*.doc) (*.doc)");
