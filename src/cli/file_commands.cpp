@@ -168,8 +168,15 @@ void warnWhatIsLost(FileFormat target, const ChannelSet& set, bool hasSquelch, b
             QStringLiteral("注意：CSV 文件不能保存%1，%2没有写入文件")
                 .arg(namesOf(hasSquelch, squelch, hasEmergency, emergency),
                      hasSquelch && hasEmergency ? QStringLiteral("它们") : QStringLiteral("它")));
-    } else if (target == FileFormat::ChannelFile && hasEmergency) {
-        console.warning(QStringLiteral("注意：信道文件不能保存紧急信道，它没有写入文件"));
+    } else if (target == FileFormat::ChannelFile) {
+        if (hasEmergency) {
+            console.warning(QStringLiteral("注意：信道文件不能保存紧急信道，它没有写入文件"));
+        }
+        // A channel file always holds a squelch level, and a write of it sets the radio's.
+        if (!hasSquelch) {
+            console.warning(QStringLiteral(
+                "注意：源文件没有静噪级别，信道文件中用新信道组的默认值；可用 --squelch 指定"));
+        }
     } else if (target == FileFormat::Image && (!hasSquelch || !hasEmergency)) {
         console.warning(
             QStringLiteral("注意：源文件没有%1，镜像文件中用新信道组的默认值；可用 --squelch 和 "
