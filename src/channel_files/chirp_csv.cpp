@@ -723,7 +723,7 @@ std::string ChirpCsvImport::reportText() const {
     std::string report =
         taken > 0 ? "已导入 " + std::to_string(taken) + " 行，放入" + channels(1, taken) + "。"
                   : "没有可以导入的行。";
-    if (taken < kChannelCount) {
+    if (taken > 0 && taken < kChannelCount) {
         report += "\n" + channels(taken + 1, kChannelCount) + " 已清空。";
     }
     if (!skipped.empty()) {

@@ -694,6 +694,13 @@ void StartWindow::ImportChirpCsv() {
         refuse(QStringLiteral("：") + QString::fromStdString(import.errorText()));
         return;
     }
+    // A file with no row this radio can hold is the wrong file, not a wish to
+    // empty every channel: the rows skipped go on the second line.
+    if (import.taken == 0) {
+        refuse(QStringLiteral("：没有可以导入的行，信道没有改变"),
+               QString::fromStdString(import.reportText()).section(QLatin1Char('\n'), 1));
+        return;
+    }
     try {
         channel_files::ApplyChirpCsvRows(*import.rows, *channels_);
     } catch (const DataError& error) {

@@ -167,6 +167,7 @@ TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), 3); // the databases and set.doc
 
     folder.write("bad.csv", "Location,Name\r\n1,x\r\n");
+    folder.write("none.csv", "Location,Frequency\r\n");
     folder.write("short.doc", " 5,146.12500,67.0,,146.12500,67.0,,add,1,off,\n145.5,,023,");
     folder.write("binary.doc", "3,\x01\x02,146.125");
     // What the message says after the file's name; nothing: the system's words
@@ -180,6 +181,7 @@ TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
         {loadFile, folder.file("missing.doc"), ""},
         {importFile, folder.file("bad.csv"), "：第 1 行：标题行缺少 Frequency 列"},
         {importFile, folder.path(), "：这不是一个普通文件"},
+        {importFile, folder.file("none.csv"), "：没有可以导入的行，信道没有改变"},
         {importFile, folder.file("missing.csv"), ""}};
     for (const auto& [command, path, says] : cases) {
         SCOPED_TRACE(path.toStdString());
