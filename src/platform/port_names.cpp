@@ -9,6 +9,8 @@
 #include <future>
 
 #ifndef Q_OS_WIN
+#include <grp.h>
+#include <pwd.h>
 #include <unistd.h>
 #endif
 
@@ -55,6 +57,27 @@ QString devicePath(const QString& device) {
     const bool path = device.startsWith('/') || device.startsWith(QLatin1String("./")) ||
                       device.startsWith(QLatin1String("../"));
     return path ? device : QStringLiteral("/dev/") + device;
+}
+
+// Whether the account is a member of the group in the group database while
+// this process is not: it was added after the login.
+bool joinedSinceLogin(gid_t group) {
+    std::vector<gid_t> own(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+    own.resize(static_cast<std::size_t>(
+        std::max(::getgroups(static_cast<int>(own.size()), own.data()), 0)));
+    const passwd* account = ::getpwuid(::getuid());
+    if (account == nullptr || ::getegid() == group || std::ranges::count(own, group) > 0) {
+        return false;
+    }
+    int count = 64;
+    std::vector<gid_t> groups(static_cast<std::size_t>(count));
+    if (::getgrouplist(account->pw_name, account->pw_gid, groups.data(), &count) < 0) {
+        groups.resize(static_cast<std::size_t>(count));
+        if (::getgrouplist(account->pw_name, account->pw_gid, groups.data(), &count) < 0) {
+            return false;
+        }
+    }
+    return std::find(groups.begin(), groups.begin() + count, group) != groups.begin() + count;
 }
 #endif
 
@@ -198,8 +221,13 @@ QString portOpenFailureDetail(const QString& device, QSerialPort::SerialPortErro
     // write it; root's group is never the answer.
     const QFileInfo info(devicePath(device));
     const QString group = info.group(); // empty when it cannot be looked up
-    if (!group.isEmpty() && group != QLatin1String("root") &&
-        info.permission(QFile::ReadGroup | QFile::WriteGroup)) {
+    const bool groupMayUse = !group.isEmpty() && group != QLatin1String("root") &&
+                             info.permission(QFile::ReadGroup | QFile::WriteGroup);
+    if (groupMayUse && joinedSinceLogin(info.groupId())) {
+        // Joined already: the group comes with the next login.
+        detail +=
+            QStringLiteral("\n当前用户已在 %1 组中，但还没有重新登录，请注销后重新登录").arg(group);
+    } else if (groupMayUse) {
         detail += QStringLiteral("\n当前用户不能使用这个设备，请把自己加入 %1 组后重新登录："
                                  "sudo usermod -aG %1 $USER")
                       .arg(group);
