@@ -11,12 +11,29 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdio>
+#include <string_view>
 
 int main(int argc, char* argv[]) {
     // A trace piped into a reader that goes away (KR4720_TRACE=/dev/stdout
     // ... | head) stops the trace, not the program in the middle of a write.
     std::signal(SIGPIPE, SIG_IGN);
+#ifdef Q_OS_LINUX
+    // Without a display Qt aborts with advice to reinstall the program.
+    const bool platformNamed = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
+                               std::any_of(argv, argv + argc, [](const char* argument) {
+                                   return std::string_view(argument) == "-platform";
+                               });
+    if (!platformNamed && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fputs("kr4720: 没有图形界面（没有设置 DISPLAY），无法打开窗口；"
+                   "请在桌面中启动本软件，或使用 kr4720-cli\n",
+                   stderr);
+        return 1;
+    }
+#endif
     kr4720::platform::lookUpPortsAhead();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KR4720"));
