@@ -46,6 +46,10 @@ std::optional<LoadedFile> loadArgument(const QString& path, const QString& forma
 bool putSet(const QString& out, FileFormat format, const ChannelSet& set, const Console& console,
             const radio_link::RadioImage* received = nullptr);
 
+// A warning, on standard error, for each direction of a channel whose tone
+// hides its code on the radio.
+void warnToneBesideCode(const ChannelSet& set, const Console& console);
+
 // Warnings, on standard error, for what a file of `target` cannot hold of `set`.
 void warnWhatIsLost(FileFormat target, const ChannelSet& set, bool hasSquelch, bool hasEmergency,
                     const Console& console);

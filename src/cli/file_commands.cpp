@@ -2,6 +2,7 @@
 #include "channel_data/tone_tables.h"
 #include "channel_files/chirp_csv.h"
 #include "cli/commands.h"
+#include "radio_link/record_codec.h"
 
 #include <QJsonArray>
 
@@ -152,8 +153,30 @@ QString namesOf(bool first, const QString& firstName, bool second, const QString
 
 } // namespace
 
+void warnToneBesideCode(const ChannelSet& set, const Console& console) {
+    namespace f = channel_field;
+    QStringList sides;
+    for (std::size_t row = 0; row < set.rows.size(); ++row) {
+        const ChannelRow& channel = set.rows[row];
+        if (radio_link::ToneHidesCode(channel[f::kReceiveTone], channel[f::kReceiveCode])) {
+            sides << QStringLiteral("信道 %1 接收").arg(row + 1);
+        }
+        if (radio_link::ToneHidesCode(channel[f::kTransmitTone], channel[f::kTransmitCode])) {
+            sides << QStringLiteral("信道 %1 发送").arg(row + 1);
+        }
+    }
+    if (!sides.isEmpty()) {
+        console.warning(
+            QStringLiteral("注意：%1同时有哑音和数字哑音，对讲机只用哑音，数字哑音没有写入")
+                .arg(sides.join(QStringLiteral("、"))));
+    }
+}
+
 void warnWhatIsLost(FileFormat target, const ChannelSet& set, bool hasSquelch, bool hasEmergency,
                     const Console& console) {
+    if (target == FileFormat::Image) {
+        warnToneBesideCode(set, console);
+    }
     const QString squelch = QStringLiteral("静噪级别");
     const QString emergency = QStringLiteral("紧急信道");
     if (target == FileFormat::Csv) {

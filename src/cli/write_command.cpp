@@ -53,6 +53,7 @@ int runWrite(const Options& options, const Console& console, platform::LineTrace
             return kBadUsage;
         }
     }
+    warnToneBesideCode(overrides, console);
     PortTask task;
     task.kind = PortTask::Kind::Write;
     task.backup = !options.noBackup;

@@ -117,6 +117,10 @@ std::optional<std::string> EncodeFrequencyField(const FieldValue& megahertz, boo
     return ReverseDigitPairs(digits);
 }
 
+bool ToneHidesCode(const FieldValue& ctcss, const FieldValue& dcs) {
+    return valueOf(ctcss) != 0 && valueOf(dcs) != 0;
+}
+
 std::optional<std::string> EncodeToneField(const FieldValue& ctcss, const FieldValue& dcs,
                                            const DcsCodes& codes) {
     // A tone wins over a code in the same direction.

@@ -41,6 +41,10 @@ std::string ReverseDigitPairs(std::string_view eightCharacters);
 // when the value does not fit the field.
 std::optional<std::string> EncodeFrequencyField(const FieldValue& megahertz, bool receive);
 
+// Whether a direction holds both a tone and a code: its tone field then
+// carries the tone only.
+bool ToneHidesCode(const FieldValue& ctcss, const FieldValue& dcs);
+
 // The four-character tone field of one direction, or nothing when the tone
 // does not fit the field.
 std::optional<std::string> EncodeToneField(const FieldValue& ctcss, const FieldValue& dcs,
