@@ -273,6 +273,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
          2,
          "tw8810.mdb：这是数据库文件，不能用来保存"},
         {{"read", "-p", "x", "--trace", folder.file("tw8810.mdb")}, 2, "记录文件不能是数据库文件"},
+        {{"convert", folder.file("t.img"), file(QString(245, 'a') + ".doc", "x")}, 2, "文件名太长"},
         {{"show", "--json", "-q",
           file("skip.csv", kCsv + "3,,50,,0,,88.5,88.5,023,NN,023,,FM,5,,,,,,,\n")},
          0,
