@@ -431,10 +431,12 @@ void StartWindow::portOpenChanged(bool open) {
     }
 }
 
-// While idle nothing else would notice; a transfer says so itself. The ready
-// text went with the port (portOpenChanged).
+// While idle nothing else would notice; a transfer says so itself, and a line
+// lost while a transfer's own message was open is told when it has ended. The
+// ready text went with the port (portOpenChanged).
 void StartWindow::onLineLost() {
-    if (write_->isRunning() || read_->isRunning()) {
+    lineLostUntold_ = write_->isRunning() || read_->isRunning();
+    if (lineLostUntold_) {
         return;
     }
     platform::Message box{QStringLiteral("串行端口连接中断"), platform::portMessageTitle(),
@@ -493,6 +495,9 @@ void StartWindow::afterWrite() {
     }
     reportBackupFailure();
     reportTraceFailure();
+    if (lineLostUntold_) {
+        onLineLost();
+    }
 }
 
 void StartWindow::readChannels() {
@@ -505,6 +510,9 @@ void StartWindow::readChannels() {
     replyRecorder_->clear();
     read_->run();
     reportTraceFailure();
+    if (lineLostUntold_) {
+        onLineLost();
+    }
     // A whole reply the database could not take is kept all the same: the
     // backup is then the program's only copy of it, and the user is told where.
     if (const auto records = replyRecorder_->image();
@@ -791,6 +799,7 @@ void StartWindow::showMessage(radio_link::TransferMessage message,
                {}};
         break;
     case TransferMessage::LineLost:
+        lineLostUntold_ = false;
         box = {QStringLiteral("串行端口连接中断，数据传送没有完成 "),
                platform::portMessageTitle(),
                platform::MessageIcon::Exclamation,

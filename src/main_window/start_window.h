@@ -127,6 +127,7 @@ private:
     std::unique_ptr<platform::LineTrace> trace_;
     QString traceFailure_;
     bool traceStopTold_ = false;
+    bool lineLostUntold_ = false; // the line went while a transfer ran, and it did not say so
     std::unique_ptr<platform::SerialPort> port_;
     DcsCodes dcsCodes_;
     platform::CommonDialog commonDialog1_;

@@ -396,6 +396,14 @@ TEST_F(TransferEndToEnd, AFailedReadKeepsOnlyTheChannelsBeforeTheFailure) {
         EXPECT_EQ(combo8()->currentText(), "7");
         EXPECT_TRUE(window->timer3().isActive());
     }
+    // A cable pulled while the read's own message is open is told after it.
+    platform::setMessageHandler([&](const platform::Message& message) {
+        messages.messages.append(message);
+        radio->stop();
+        return pumpUntil([&] { return !window->serialPort().isOpen(); });
+    });
+    window->readChannels();
+    EXPECT_EQ(messages.texts(), (QStringList{"读数错误！！", "串行端口连接中断"}));
 }
 
 TEST_F(TransferEndToEnd, PollsNobodyAnswersAreFoldedIntoALineASecond) {
