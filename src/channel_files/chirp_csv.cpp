@@ -688,6 +688,13 @@ ChirpCsvImport ParseChirpCsv(std::string_view text, const DcsCodes& codes) {
                                            " 个值，标题行有 " +
                                            std::to_string(header.values.size()) + " 个");
         }
+        // More values than names: a comma inside a value that was not quoted,
+        // which moves every value after it into the next column.
+        if (record.values.size() > header.values.size()) {
+            return refuse(record.line,
+                          "有 " + std::to_string(record.values.size()) + " 个值，标题行只有 " +
+                              std::to_string(header.values.size()) + " 个（含逗号的值要加引号）");
+        }
         RowOutcome outcome = channelOf(CsvRow(columns, record.values), codes);
         if (!outcome.row) {
             result.skipped.push_back({record.line, std::move(outcome.reason)});

@@ -137,6 +137,8 @@ TEST(ChirpCsv, RefusesFilesItCannotReadNamingLineAndProblem) {
         {"Name,Frequency\r\n1,146.52\r\n", 1, "标题行缺少 Location 列"},
         {"\n\"Location\",Offset\n", 2, "标题行缺少 Frequency 列"},
         {kHeader + "1,,146.52,,0,,88.5\r\n", 2, "只有 7 个值，标题行有 21 个"},
+        {kHeader + "1,,146.52,,0,,88.5,88.5,023,NN,023,,FM,5,,BCL=1, beat=on,,,,,\n", 2,
+         "有 22 个值，标题行只有 21 个（含逗号的值要加引号）"},
         {kHeader + "\r\n1,\"W1AW,146.52,,0\r\n", 3, "引号没有结束"},
         {kHeader + "1,,146.52" + std::string(1, '\0') + ",,0", 2, "不是文本文件（含有控制字符）"},
         {"Location\r\r1,,146.52\x01", 3, "不是文本文件（含有控制字符）"},
