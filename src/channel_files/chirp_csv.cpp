@@ -658,6 +658,14 @@ ChirpCsvImport ParseChirpCsv(std::string_view text, const DcsCodes& codes) {
     if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
         text.remove_prefix(kByteOrderMark.size());
     }
+    // Spreadsheets save "Unicode text" as UTF-16, which says nothing as bytes.
+    if (text.starts_with("\xFF\xFE") || text.starts_with("\xFE\xFF")) {
+        return refuse(1, "这是 UTF-16 文本，请另存为 UTF-8 编码的 CSV 文件");
+    }
+    // Old DOS and Windows tools end a text file with Ctrl-Z.
+    if (text.ends_with('\x1A')) {
+        text.remove_suffix(1);
+    }
     if (const int line = lineOfControlByte(text); line != 0) {
         return refuse(line, "不是文本文件（含有控制字符）");
     }

@@ -142,6 +142,7 @@ TEST(ChirpCsv, RefusesFilesItCannotReadNamingLineAndProblem) {
         {kHeader + "\r\n1,\"W1AW,146.52,,0\r\n", 3, "引号没有结束"},
         {kHeader + "1,,146.52" + std::string(1, '\0') + ",,0", 2, "不是文本文件（含有控制字符）"},
         {"Location\r\r1,,146.52\x01", 3, "不是文本文件（含有控制字符）"},
+        {std::string("\xFF\xFEL\0", 4), 1, "这是 UTF-16 文本，请另存为 UTF-8 编码的 CSV 文件"},
     };
     for (const auto& c : cases) {
         const ChirpCsvImport imported = parse(c.text);
@@ -193,7 +194,7 @@ TEST(ChirpCsv, ReportsTakenSkippedAndLeftOver) {
 
 // Also with a byte-order mark, quoted header names, LF, CR and CRLF, quoted values
 // with commas, doubled quotes and a line break, blanks and tabs around a
-// value, blank lines and "#" lines.
+// value, blank lines, "#" lines and a Ctrl-Z at the end.
 TEST(ChirpCsv, ReadsAFileWrittenByChirpAndTheSpellingsOfOtherWriters) {
     const ChirpCsvImport spelt = parse(dataFile("other_spellings.csv"));
     ASSERT_TRUE(spelt.ok()) << spelt.errorText();
