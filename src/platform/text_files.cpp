@@ -35,6 +35,13 @@ QString openWholeFile(QSaveFile& file) {
     if (const QFileInfo target(file.fileName()); target.exists() && !target.isFile()) {
         return notPlainFile();
     }
+#ifdef Q_OS_UNIX
+    // A loop of links would be replaced by a plain file.
+    if (struct stat status{};
+        ::stat(QFile::encodeName(file.fileName()).constData(), &status) != 0 && errno == ELOOP) {
+        return QStringLiteral("这是一个循环的符号链接");
+    }
+#endif
     // No channel set is ever saved over a database (the working copy's
     // tw8810.mdb named as the output by mistake).
     if (isDatabaseFile(file.fileName())) {

@@ -248,6 +248,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
     qputenv("KR4720_COM1", "/dev/" + held.portName().toLocal8Bit()); // a radio may be on it
     // Opened, a FIFO with no writer would hold the program in open() for good.
     ASSERT_EQ(::mkfifo(folder.file("fifo.img").toLocal8Bit().constData(), 0600), 0);
+    QFile::link(folder.file("loop.doc"), folder.file("loop.doc"));
     std::vector<std::tuple<QStringList, int, std::string>> cases = {
         {{"show", file("short.img", std::string(32, '0') + "\n")}, 2, "short.img"},
         {{"show", file("short.doc", "3,1,")}, 2, "short.doc"},
@@ -274,6 +275,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
          "tw8810.mdb：这是数据库文件，不能用来保存"},
         {{"read", "-p", "x", "--trace", folder.file("tw8810.mdb")}, 2, "记录文件不能是数据库文件"},
         {{"convert", folder.file("t.img"), file(QString(245, 'a') + ".doc", "x")}, 2, "文件名太长"},
+        {{"convert", folder.file("t.img"), folder.file("loop.doc")}, 2, "这是一个循环的符号链接"},
         {{"show", "--json", "-q",
           file("skip.csv", kCsv + "3,,50,,0,,88.5,88.5,023,NN,023,,FM,5,,,,,,,\n")},
          0,
