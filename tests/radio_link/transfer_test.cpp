@@ -352,10 +352,9 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
     // A leading record, 435 / 435 MHz tx 67.0; then 451.175 MHz with code 023 and
     // 406.125 MHz with code 754, scan del, beat on, BCL 2; empty channels; channel
     // 16 as channel 1; and the emergency record with squelch 7, 450 / 460 MHz, beat on.
-    const std::string reply = zeroRecords(1) + "01000050993800000000000050437006" +
-                              "02000025614001553200002561405355" + zeroRecords(13) +
-                              "10000050993800000000000050437006" +
-                              "00070050494000001000000000460000";
+    const std::string reply =
+        zeroRecords(1) + "01000050993800000000000050437006" + "02000025614001553200002561405355" +
+        zeroRecords(13) + "10000050993800000000000050437006" + "00070050494000001000000000460000";
     std::string nonHex = reply.substr(0, 32 * 4);
     nonHex[32 * 3 + 5] = 'Z'; // channel 3
     // What comes, the message, how many rows are kept. A lost line closes once
