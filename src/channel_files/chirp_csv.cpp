@@ -422,7 +422,7 @@ std::optional<std::string> listCode(std::string_view value, const DcsCodes& code
 
 struct RowOutcome {
     std::optional<ChannelRow> row;
-    std::string reason;
+    std::string reason; // why it is skipped, or what was moved onto the raster
 };
 
 RowOutcome skip(std::string reason) {
@@ -534,6 +534,19 @@ RowOutcome channelOf(const CsvRow& row, const DcsCodes& codes) {
             return outOfRange("发送频率", *transmit);
         }
     }
+    // A frequency off the raster is stored moved, as a typed one is: the report
+    // names it (a transmit frequency equal to the receive one only once).
+    std::string moved;
+    const auto noteMove = [&moved](const char* name, double megahertz, const std::string& stored) {
+        if (std::abs(numberOf(stored).value_or(0) - megahertz) > 1e-7) {
+            moved += (moved.empty() ? "" : "，") + std::string(name) + " " +
+                     text::shortestNumberText(megahertz) + " MHz 存为 " + stored;
+        }
+    };
+    noteMove("接收频率", *receive, *receiveText);
+    if (transmit && *transmit != *receive) {
+        noteMove("发送频率", *transmit, *transmitText);
+    }
 
     const std::string_view mode = row["Mode"];
     if (!mode.empty() && mode != "FM" && mode != "NFM") {
@@ -598,7 +611,7 @@ RowOutcome channelOf(const CsvRow& row, const DcsCodes& codes) {
     channel[f::kScan] = row["Skip"] == "S" ? "del" : "add";
     channel[f::kBusyLockout] = busyLockout;
     channel[f::kBeatShift] = beatShift;
-    return {channel, {}};
+    return {channel, moved};
 }
 
 ChannelRow emptyChannel() {
@@ -708,6 +721,9 @@ ChirpCsvImport ParseChirpCsv(std::string_view text, const DcsCodes& codes) {
             result.skipped.push_back({record.line, std::move(outcome.reason)});
         } else if (result.taken < kChannelCount) {
             rows[static_cast<std::size_t>(result.taken++)] = std::move(*outcome.row);
+            if (!outcome.reason.empty()) {
+                result.moved.push_back({record.line, std::move(outcome.reason)});
+            }
         } else {
             ++result.leftOver;
         }
@@ -741,15 +757,20 @@ std::string ChirpCsvImport::reportText() const {
     if (taken > 0 && taken < kChannelCount) {
         report += "\n" + channels(taken + 1, kChannelCount) + " 已清空。";
     }
-    if (!skipped.empty()) {
-        report += "\n跳过 " + std::to_string(skipped.size()) + " 行：";
-        for (std::size_t i = 0; i < skipped.size() && i < kReportedSkips; ++i) {
-            report += "\n第 " + std::to_string(skipped[i].line) + " 行：" + skipped[i].reason;
+    const auto list = [&report](const std::string& title, const std::vector<CsvSkippedRow>& rows) {
+        if (rows.empty()) {
+            return;
         }
-        if (skipped.size() > kReportedSkips) {
-            report += "\n……另有 " + std::to_string(skipped.size() - kReportedSkips) + " 行未列出";
+        report += "\n" + title + " " + std::to_string(rows.size()) + " 行：";
+        for (std::size_t i = 0; i < rows.size() && i < kReportedSkips; ++i) {
+            report += "\n第 " + std::to_string(rows[i].line) + " 行：" + rows[i].reason;
         }
-    }
+        if (rows.size() > kReportedSkips) {
+            report += "\n……另有 " + std::to_string(rows.size() - kReportedSkips) + " 行未列出";
+        }
+    };
+    list("跳过", skipped);
+    list("频率不在步进上、已改动的", moved);
     if (leftOver > 0) {
         report += "\n超出 16 个信道的 " + std::to_string(leftOver) + " 行没有导入。";
     }

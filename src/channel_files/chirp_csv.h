@@ -43,11 +43,12 @@ struct ChirpCsvImport {
 
     int taken = 0;
     std::vector<CsvSkippedRow> skipped;
-    int leftOver = 0; // rows that could be held, beyond the 16th
+    std::vector<CsvSkippedRow> moved; // rows taken with a frequency moved onto the raster
+    int leftOver = 0;                 // rows that could be held, beyond the 16th
 
     bool ok() const { return rows.has_value(); }
     // The report shown after an import, in Chinese: rows taken, skipped with
-    // line and reason (the first ten), left over.
+    // line and reason, moved onto the raster (the first ten of each), left over.
     std::string reportText() const;
     // The refusal, in Chinese, naming line and problem.
     std::string errorText() const;

@@ -111,7 +111,7 @@ LoadedFile loadFile(const QString& path, FileFormat format, const DcsCodes& code
         ChannelSetCursor cursor(loaded.set);
         channel_files::ApplyChirpCsvRows(*load.rows, cursor);
         loaded.noRowTaken = load.taken == 0;
-        if (!load.skipped.empty() || load.leftOver > 0) {
+        if (!load.skipped.empty() || !load.moved.empty() || load.leftOver > 0) {
             loaded.report = path + QStringLiteral("：") + fromStd(load.reportText());
         }
         for (const channel_files::CsvSkippedRow& row : load.skipped) {

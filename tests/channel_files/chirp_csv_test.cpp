@@ -177,6 +177,13 @@ TEST(ChirpCsv, ReportsTakenSkippedAndLeftOver) {
               std::string::npos);
 
     EXPECT_EQ(parse(kHeader).reportText(), "没有可以导入的行。");
+    // Frequencies off the raster are named as stored; a transmit frequency
+    // equal to the receive one once.
+    EXPECT_EQ(parse(kHeader + "1,,145.0025,,0,,,,,,,,,,,,,,,,\n2,,146.52,+,0.6025,,,,,,,,,,,,,,,,")
+                  .reportText(),
+              "已导入 2 行，放入信道 1–2。\n信道 3–16 已清空。\n频率不在步进上、已改动的 2 行："
+              "\n第 2 行：接收频率 145.0025 MHz 存为 145.00000\n第 3 行：发送频率 147.1225 MHz "
+              "存为 147.12000");
     EXPECT_EQ(
         parse(kHeader + "1,,146.52,,0,,,,,,,,,,,,,,,,\n2,,600,,0,,,,,,,,,,,,,,,,").reportText(),
         "已导入 1 行，放入信道 1。\n信道 2–16 已清空。\n跳过 1 行：\n第 3 行：接收频率 600 MHz "
