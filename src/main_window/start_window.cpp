@@ -122,8 +122,7 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
                       .arg(holder)
                       .arg(QDir::toNativeSeparators(QFileInfo(lockPath).absoluteFilePath())));
     }
-    channels_ = std::make_unique<platform::SqliteChannelTable>(
-        databasePath(options_.databaseFolder, kChannelDatabaseFile));
+    channels_ = std::make_unique<platform::SqliteChannelTable>(channelFile);
     emergency_ = std::make_unique<platform::SqliteEmergencyTable>(
         databasePath(options_.databaseFolder, kEmergencyDatabaseFile));
     port_ = std::make_unique<platform::SerialPort>();

@@ -62,22 +62,22 @@ QString devicePath(const QString& device) {
 // Whether the account is a member of the group in the group database while
 // this process is not: it was added after the login.
 bool joinedSinceLogin(gid_t group) {
-    std::vector<gid_t> own(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
-    own.resize(static_cast<std::size_t>(
-        std::max(::getgroups(static_cast<int>(own.size()), own.data()), 0)));
+    std::vector<gid_t> session(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+    session.resize(static_cast<std::size_t>(
+        std::max(::getgroups(static_cast<int>(session.size()), session.data()), 0)));
     const passwd* account = ::getpwuid(::getuid());
-    if (account == nullptr || ::getegid() == group || std::ranges::count(own, group) > 0) {
+    if (account == nullptr || ::getegid() == group ||
+        std::ranges::find(session, group) != session.end()) {
         return false;
     }
-    int count = 64;
-    std::vector<gid_t> groups(static_cast<std::size_t>(count));
-    if (::getgrouplist(account->pw_name, account->pw_gid, groups.data(), &count) < 0) {
-        groups.resize(static_cast<std::size_t>(count));
-        if (::getgrouplist(account->pw_name, account->pw_gid, groups.data(), &count) < 0) {
-            return false;
-        }
+    // Asked first for the number of the account's groups, then for them.
+    int count = 0;
+    ::getgrouplist(account->pw_name, account->pw_gid, nullptr, &count);
+    std::vector<gid_t> listed(static_cast<std::size_t>(count));
+    if (::getgrouplist(account->pw_name, account->pw_gid, listed.data(), &count) < 0) {
+        return false;
     }
-    return std::find(groups.begin(), groups.begin() + count, group) != groups.begin() + count;
+    return std::ranges::find(listed, group) != listed.end();
 }
 #endif
 
