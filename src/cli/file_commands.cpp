@@ -122,6 +122,9 @@ std::optional<LoadedFile> loadArgument(const QString& path, const QString& forma
     if (!loaded.skipped.isEmpty()) {
         console.attach(QStringLiteral("skippedRows"), loaded.skipped);
     }
+    if (!loaded.moved.isEmpty()) {
+        console.attach(QStringLiteral("movedRows"), loaded.moved);
+    }
     return loaded;
 }
 

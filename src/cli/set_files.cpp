@@ -114,10 +114,16 @@ LoadedFile loadFile(const QString& path, FileFormat format, const DcsCodes& code
         if (!load.skipped.empty() || !load.moved.empty() || load.leftOver > 0) {
             loaded.report = path + QStringLiteral("：") + fromStd(load.reportText());
         }
-        for (const channel_files::CsvSkippedRow& row : load.skipped) {
-            loaded.skipped.append(QJsonObject{{QStringLiteral("line"), row.line},
-                                              {QStringLiteral("reason"), fromStd(row.reason)}});
-        }
+        const auto rowsOf = [](const std::vector<channel_files::CsvSkippedRow>& rows) {
+            QJsonArray array;
+            for (const channel_files::CsvSkippedRow& row : rows) {
+                array.append(QJsonObject{{QStringLiteral("line"), row.line},
+                                         {QStringLiteral("reason"), fromStd(row.reason)}});
+            }
+            return array;
+        };
+        loaded.skipped = rowsOf(load.skipped);
+        loaded.moved = rowsOf(load.moved);
         break;
     }
     case FileFormat::Table:

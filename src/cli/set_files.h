@@ -29,6 +29,7 @@ struct LoadedFile {
     QString error;           // Chinese, naming the file, the line and the problem
     QString report;          // what a CSV import took and skipped, when anything was skipped
     QJsonArray skipped;      // the rows it skipped: line and reason
+    QJsonArray moved;        // the rows whose frequency it moved onto the raster
     bool noRowTaken = false; // a CSV none of whose rows this radio can hold
 
     bool ok() const { return error.isEmpty(); }

@@ -18,8 +18,8 @@ int runWrite(const Options& options, const Console& console, platform::LineTrace
     }
     // Such a CSV would empty every channel of every radio: surely the wrong file.
     if (loaded->noRowTaken) {
-        console.failure(QStringLiteral("无法写入文件 %1：没有可以导入的行，对讲机没有写入")
-                            .arg(options.files[0]));
+        console.failure(
+            QStringLiteral("文件 %1 不能写入对讲机：没有可以导入的行").arg(options.files[0]));
         return kBadUsage;
     }
     ChannelSet overrides = loaded->set;
@@ -48,7 +48,7 @@ int runWrite(const Options& options, const Console& console, platform::LineTrace
         probe.squelch.assign(1, '0');
         const auto encoding = radio_link::EncodeRadioImage(merge(probe), codes);
         if (!encoding.ok()) {
-            console.failure(QStringLiteral("无法写入文件 %1：").arg(options.files[0]) +
+            console.failure(QStringLiteral("文件 %1 不能写入对讲机：").arg(options.files[0]) +
                             unencodableText(encoding));
             return kBadUsage;
         }
