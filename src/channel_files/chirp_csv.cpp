@@ -51,7 +51,6 @@ constexpr std::string_view kUnusedCode = "023";
 // A transmit frequency further away than this is a split, not an offset.
 constexpr std::int64_t kLargestOffsetHz = 70'000'000;
 constexpr std::size_t kReportedSkips = 10;
-constexpr std::size_t kShownValueLength = 24;
 
 // ---------------------------------------------------------------- numbers
 
@@ -350,16 +349,9 @@ private:
     std::vector<Comment> comments_;
 };
 
-// A value quoted in a reason, cut short on a character boundary.
+// A value quoted in a reason.
 std::string shown(std::string_view value) {
-    if (value.size() > kShownValueLength) {
-        std::size_t cut = kShownValueLength;
-        while (cut > 0 && (static_cast<unsigned char>(value[cut]) & 0xC0U) == 0x80U) {
-            --cut;
-        }
-        return "“" + text::visibleText(value.substr(0, cut)) + "…”";
-    }
-    return "“" + text::visibleText(value) + "”";
+    return "“" + text::visibleText(value, text::kQuotedValueLength) + "”";
 }
 
 std::optional<double> numberOf(std::string_view value) {

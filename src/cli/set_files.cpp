@@ -138,7 +138,8 @@ QString unencodableText(const radio_link::RadioImageEncoding& encoding) {
                               ? QStringLiteral("紧急信道 ")
                               : QStringLiteral("信道 %1 ").arg(encoding.channel);
     return QStringLiteral("数据超出范围 ！！（%1%2 %3）")
-        .arg(where, fromStd(encoding.field), fromStd(text::visibleText(encoding.value)));
+        .arg(where, fromStd(encoding.field),
+             fromStd(text::visibleText(encoding.value, text::kQuotedValueLength)));
 }
 
 QString checkSaveFile(const QString& path) {

@@ -19,7 +19,7 @@ MessageDetail unsendable(int channel, const EncodedRecord& record) {
     MessageDetail detail;
     detail.channel = channel;
     detail.field = record.unencodableField;
-    detail.value = text::visibleText(record.unencodableValue);
+    detail.value = text::visibleText(record.unencodableValue, text::kQuotedValueLength);
     return detail;
 }
 

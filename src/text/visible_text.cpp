@@ -65,4 +65,15 @@ std::string visibleText(std::string_view utf8) {
     return shown;
 }
 
+std::string visibleText(std::string_view utf8, std::size_t limit) {
+    if (utf8.size() <= limit) {
+        return visibleText(utf8);
+    }
+    std::size_t cut = limit;
+    while (cut > 0 && (static_cast<unsigned char>(utf8[cut]) & 0xC0U) == 0x80U) {
+        --cut;
+    }
+    return visibleText(utf8.substr(0, cut)) + "…";
+}
+
 } // namespace kr4720::text

@@ -12,4 +12,12 @@ namespace kr4720::text {
 // "<U+FEFF>88.5", not "88.5", so the user sees why it was refused.
 std::string visibleText(std::string_view utf8);
 
+// How much of a value a message quotes: a value pasted from a page of text
+// would otherwise fill the whole message box.
+inline constexpr std::size_t kQuotedValueLength = 24;
+
+// The same, cut after `limit` bytes on a character boundary, with "…" after
+// it, when the value is longer.
+std::string visibleText(std::string_view utf8, std::size_t limit);
+
 } // namespace kr4720::text
