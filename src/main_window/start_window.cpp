@@ -665,6 +665,7 @@ void StartWindow::LoadChannelFile() {
 
 bool StartWindow::chooseCsvFile(bool save) {
     csvDialog_.setFilter(QStringLiteral("CSV|*.csv"));
+    csvDialog_.setDefaultSuffix(QStringLiteral("csv"));
     return save ? csvDialog_.ShowSave(this) : csvDialog_.ShowOpen(this);
 }
 

@@ -35,6 +35,7 @@ bool CommonDialog::show(QWidget* parent, bool save) {
         QFileDialog dialog(parent, QString(), QString(), request.filter);
         dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        dialog.setDefaultSuffix(save ? defaultSuffix_ : QString());
         if (!fileName_.isEmpty()) {
             dialog.selectFile(fileName_);
         }

@@ -11,11 +11,15 @@ namespace kr4720::platform {
 
 // CommonDialog1: the file dialog of the file commands. It keeps the last
 // chosen name and offers it the next time either command opens it. No title
-// of its own and no default extension: a name typed without one is used as is.
+// of its own and, unless given one, no default extension: a name typed
+// without one is used as is.
 class CommonDialog {
 public:
     // "description|pattern", as the program's filter is written.
     void setFilter(const QString& filter) { filter_ = filter; }
+    // Added by the save dialog to a name typed without an extension; the
+    // dialog asks before it replaces a file of the name with the extension.
+    void setDefaultSuffix(const QString& suffix) { defaultSuffix_ = suffix; }
     // False when the user cancelled or chose no name; the last name is kept.
     bool ShowSave(QWidget* parent) { return show(parent, true); }
     bool ShowOpen(QWidget* parent) { return show(parent, false); }
@@ -34,6 +38,7 @@ private:
     bool show(QWidget* parent, bool save);
 
     QString filter_;
+    QString defaultSuffix_;
     QString fileName_;
 };
 
