@@ -277,7 +277,8 @@ private:
             // A line ends at a carriage return, a line feed or both, as rows do.
             const auto end = std::min(text_.find_first_of("\r\n", pos_), text_.size());
             const std::string_view rest = text_.substr(pos_, end - pos_);
-            const bool blank = rest.find_first_not_of(" \t") == std::string_view::npos;
+            // A row of bare commas, as spreadsheets leave below the list, is blank too.
+            const bool blank = rest.find_first_not_of(" \t,") == std::string_view::npos;
             if (!blank && rest.front() != '#') {
                 return;
             }
@@ -362,10 +363,22 @@ std::optional<double> numberOf(std::string_view value) {
 }
 
 // One data row of the file with its columns found by name.
+// Column names as spreadsheets may retype them: "frequency" is "Frequency".
+struct IgnoringCase {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](char x, char y) { return lower(x) < lower(y); });
+    }
+    static char lower(char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+};
+using Columns = std::map<std::string, std::size_t, IgnoringCase>;
+
 class CsvRow {
 public:
-    CsvRow(const std::map<std::string, std::size_t, std::less<>>& columns,
-           const std::vector<std::string>& values)
+    CsvRow(const Columns& columns, const std::vector<std::string>& values)
         : columns_(columns), values_(values) {}
 
     std::string_view operator[](std::string_view name) const {
@@ -374,7 +387,7 @@ public:
     }
 
 private:
-    const std::map<std::string, std::size_t, std::less<>>& columns_;
+    const Columns& columns_;
     const std::vector<std::string>& values_;
 };
 
@@ -681,13 +694,22 @@ ChirpCsvImport ParseChirpCsv(std::string_view text, const DcsCodes& codes) {
     if (!reader.next(header, error)) {
         return error.empty() ? refuse(1, "没有标题行") : refuse(header.line, error);
     }
-    std::map<std::string, std::size_t, std::less<>> columns;
+    Columns columns;
     for (std::size_t i = 0; i < header.values.size(); ++i) {
         columns.emplace(std::string(trimmed(header.values[i])), i);
     }
     for (const char* required : {"Location", "Frequency"}) {
         if (columns.find(std::string_view(required)) == columns.end()) {
-            return refuse(header.line, std::string("标题行缺少 ") + required + " 列");
+            // A spreadsheet set to another separator writes the header as one value.
+            const std::string_view only =
+                header.values.size() == 1 ? std::string_view(header.values[0]) : std::string_view();
+            const char* separator = only.find(';') != std::string_view::npos    ? "分号"
+                                    : only.find('\t') != std::string_view::npos ? "制表符"
+                                                                                : nullptr;
+            return refuse(header.line, std::string("标题行缺少 ") + required + " 列" +
+                                           (separator ? std::string("（这一行用") + separator +
+                                                            "分隔，CSV 文件要用逗号分隔）"
+                                                      : std::string()));
         }
     }
 

@@ -135,6 +135,10 @@ TEST(ChirpCsv, RefusesFilesItCannotReadNamingLineAndProblem) {
         {"", 1, "没有标题行"},
         {"\n# only a comment\n", 1, "没有标题行"},
         {"Name,Frequency\r\n1,146.52\r\n", 1, "标题行缺少 Location 列"},
+        {"Location;Frequency\r\n", 1,
+         "标题行缺少 Location 列（这一行用分号分隔，CSV 文件要用逗号分隔）"},
+        {"Location\tFrequency\r\n", 1,
+         "标题行缺少 Location 列（这一行用制表符分隔，CSV 文件要用逗号分隔）"},
         {"\n\"Location\",Offset\n", 2, "标题行缺少 Frequency 列"},
         {kHeader + "1,,146.52,,0,,88.5\r\n", 2, "只有 7 个值，标题行有 21 个"},
         {kHeader + "1,,146.52,,0,,88.5,88.5,023,NN,023,,FM,5,,BCL=1, beat=on,,,,,\n", 2,
@@ -199,9 +203,10 @@ TEST(ChirpCsv, ReportsTakenSkippedAndLeftOver) {
         "超出 130–500 MHz");
 }
 
-// Also with a byte-order mark, quoted header names, LF, CR and CRLF, quoted values
-// with commas, doubled quotes and a line break, blanks and tabs around a
-// value, blank lines, "#" lines and a Ctrl-Z at the end.
+// Also with a byte-order mark, quoted header names in any case, LF, CR and
+// CRLF, quoted values with commas, doubled quotes and a line break, blanks and
+// tabs around a value, blank lines, a row of bare commas, "#" lines and a
+// Ctrl-Z at the end.
 TEST(ChirpCsv, ReadsAFileWrittenByChirpAndTheSpellingsOfOtherWriters) {
     const ChirpCsvImport spelt = parse(dataFile("other_spellings.csv"));
     ASSERT_TRUE(spelt.ok()) << spelt.errorText();
