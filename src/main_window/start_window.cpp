@@ -390,6 +390,16 @@ void StartWindow::startUp() {
     channels_->MoveFirst();
     // A year of backups is thousands of files: the window is up first.
     platform::afterFirstFrame(this, [] { platform::removeOldBackups(platform::backupsFolder()); });
+    // The command on the second line reads in any face.
+    platform::afterFirstFrame(this, [this] {
+        if (!platform::chineseFontInstalled()) {
+            platform::showMessage(
+                this,
+                {QStringLiteral("没有安装中文字体，窗口中的文字无法显示"),
+                 platform::portMessageTitle(), platform::MessageIcon::Exclamation,
+                 QStringLiteral("sudo apt-get install fonts-arphic-ukai fonts-arphic-uming")});
+        }
+    });
     if (!traceFailure_.isEmpty()) {
         platform::showMessage(
             this,

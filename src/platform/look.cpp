@@ -127,6 +127,10 @@ QFont songFont(double pointSize) {
     return font;
 }
 
+bool chineseFontInstalled() {
+    return !QFontDatabase::families(QFontDatabase::SimplifiedChinese).isEmpty();
+}
+
 void setTextColor(QWidget* widget, const QColor& color) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::WindowText, color);

@@ -39,6 +39,8 @@ std::jthread readFontListAhead();
 // use, so the substitutions must be installed before.
 QFont kaiFont(double pointSize);
 QFont songFont(double pointSize);
+// False when no installed font draws Chinese: every caption is a row of boxes.
+bool chineseFontInstalled();
 
 inline const QColor kRed{255, 0, 0};
 inline const QColor kBlue{0, 0, 255};
