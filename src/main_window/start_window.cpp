@@ -825,8 +825,10 @@ void StartWindow::showMessage(radio_link::TransferMessage message,
 void StartWindow::closeEvent(QCloseEvent* event) {
     // Once "A" is out the radio gets all 17 records (about 2 s at most); the
     // window closes when the last one has gone.
+    // Text still being typed is taken now, so that it goes out with its
+    // record when that has not left yet; a typo keeps the window open.
     if (write_->isRunning()) {
-        closeAfterWrite_ = true;
+        closeAfterWrite_ = takeOpenEdit() || platform::stopSignal() != 0;
         event->ignore();
         return;
     }

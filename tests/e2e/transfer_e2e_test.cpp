@@ -324,14 +324,16 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     EXPECT_TRUE(window->serialPort().isOpen());
     ASSERT_TRUE(ready());
 
-    // Exit during a write waits for its end.
+    // Exit during a write waits for its end, and sends text still being typed.
     writeUntil(8);
     combo8()->setEditText("5");
+    typeInto(12, 1, "152");
     child<QAction>("退出")->trigger();
     EXPECT_TRUE(window->isVisible());
     ASSERT_TRUE(pumpUntil([&] { return !window->isVisible(); }, 3000));
     finishWrite(3);
     EXPECT_EQ(radio->memory()[16][3], '5');
+    EXPECT_EQ(radio->memory()[12].substr(4, 8), "00506910"); // 152 - 45.05 = 106.95
     EXPECT_TRUE(messages.messages.isEmpty()) << messages.texts().join('|').toStdString();
 
     // So does a stop signal, and the real message box of a line lost
