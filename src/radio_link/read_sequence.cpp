@@ -11,9 +11,12 @@
 namespace kr4720::radio_link {
 namespace {
 
-bool isRecord(std::string_view text) {
+// Reply record `index` (0 the leading record, 1 to 16 a channel, 17 the
+// emergency record) as the radio can send it.
+bool isRecord(std::string_view text, std::size_t index) {
     return text.size() == kRecordLength &&
-           text.find_first_not_of("0123456789ABCDEF") == std::string_view::npos;
+           text.find_first_not_of("0123456789ABCDEF") == std::string_view::npos &&
+           (index == 0 || DigitsInPlace(text, index > kChannelCount));
 }
 
 // Whether the fixed places of reply record `index` (1 to 16 a channel, 17
@@ -100,7 +103,7 @@ void ReadSequence::run() {
     }
     // Only whole records of the radio's characters are ever stored.
     std::size_t sound = 0;
-    while (sound < records.size() && isRecord(records[sound])) {
+    while (sound < records.size() && isRecord(records[sound], sound)) {
         ++sound;
     }
     if (records.size() == kReplyRecords) {

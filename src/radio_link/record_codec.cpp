@@ -350,6 +350,21 @@ DecodedChannel DecodeChannelRecord(std::string_view record, const DcsCodes& code
     return decoded;
 }
 
+bool DigitsInPlace(std::string_view record, bool emergency) {
+    const auto digits = [record](std::size_t from, std::size_t to) {
+        const std::string_view places = record.substr(from, to - from);
+        return places.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (emergency) {
+        return digits(3, 12) && digits(16, 17) && digits(20, 28);
+    }
+    // A code's tone field has its index's low digit in hex.
+    const auto tone = [&](std::size_t at) {
+        return record.substr(at + 2, 2) == DcsMarker ? digits(at, at + 1) : digits(at, at + 4);
+    };
+    return digits(4, 12) && tone(12) && digits(16, 18) && digits(20, 28) && tone(28);
+}
+
 DecodedEmergency DecodeEmergencyRecord(std::string_view record) {
     namespace f = emergency_field;
     DecodedEmergency decoded;

@@ -71,6 +71,11 @@ struct DecodedChannel {
 };
 DecodedChannel DecodeChannelRecord(std::string_view record, const DcsCodes& codes);
 
+// Whether the places of a 32-character channel record (or emergency record)
+// that hold decimal digits do. The radio keeps what it was sent, so a hex
+// letter there is a character garbled on the line.
+bool DigitsInPlace(std::string_view record, bool emergency);
+
 struct DecodedEmergency {
     std::string squelch; // the one character at position 4
     std::array<std::string, kEmergencyFieldCount> fields;

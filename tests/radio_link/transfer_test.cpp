@@ -142,7 +142,7 @@ void writeRecords(WriteSequence& writer, int ticks) {
 ChannelSet variedSet() {
     ChannelSet set;
     set.rows[0] = {"7", "435.00000", "", "", "435.00000", "67.0", "", "add", "off", "off"};
-    set.rows[1] = {"2", "145.5", "", "023", "146.1", "", "754", "del", "2", "on"};
+    set.rows[1] = {"2", "145.5", "", "065", "146.1", "", "754", "del", "2", "on"};
     set.rows[2] = {"3", "438.00625", "88.5", "", "430", "", "", "", " ", "on"};
     set.rows[15] = {"16", "130", "250.3", "023", "500", "100.0", "", "del", "1", "off"};
     set.emergency = {"450.00000", "460.00000", "on"};
@@ -357,6 +357,14 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
         zeroRecords(13) + "10000050993800000000000050437006" + "00070050494000001000000000460000";
     std::string nonHex = reply.substr(0, 32 * 4);
     nonHex[32 * 3 + 5] = 'Z'; // channel 3
+    // Hex letters where the radio keeps decimal digits: a frequency, a tone,
+    // the squelch level.
+    std::string garbled = reply;
+    garbled[32 + 6] = 'F';
+    std::string garbledTone = reply;
+    garbledTone[32 + 13] = 'B';
+    std::string garbledSquelch = reply;
+    garbledSquelch[32 * 17 + 3] = 'A';
     // What comes, the message, how many rows are kept. A lost line closes once
     // its characters have come.
     std::vector<std::tuple<std::string, std::string, TransferMessage, int>> cases = {
@@ -370,6 +378,11 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
         {"0xFF bytes", std::string(reply.size(), '\xFF'), BadReply, 0},
         {"letters", std::string(reply.size(), 'Z'), BadReply, 0},
         {"one lower-case digit", reply.substr(0, reply.size() - 1) + "a", BadReply, 0},
+        {"hex letter in a frequency", garbled, BadReply, 0},
+        {"hex letter in a tone", garbledTone, BadReply, 0},
+        {"hex letter in the squelch level", garbledSquelch, BadReply, 0},
+        {"hex letter in channel 3, then a time-out",
+         reply.substr(0, 32 * 4 + 5).replace(32 * 3 + 6, 1, "E"), ReadTimeout, 2},
         // A character lost in a channel's transmit fields shows only in the
         // channel number after it, or in the emergency record's zeros.
         {"lost in channel 1", reply.substr(0, 32 * 4).erase(32 + 25, 1), LineLost, 0},
