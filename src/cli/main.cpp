@@ -207,7 +207,7 @@ int main(int argc, char* argv[]) {
     kr4720::platform::LineTrace trace;
     kr4720::platform::LineTrace* tracePointer = nullptr;
     // `--trace plan.csv` with the trace's own name left out would empty the plan.
-    if (!options.trace.isEmpty() && fileFormat(options.trace, {})) {
+    if (!options.trace.isEmpty() && kr4720::platform::LineTrace::namesChannelFile(options.trace)) {
         return usageError(
             json,
             QStringLiteral("记录文件不能是信道文件（.img、.doc、.csv）：%1").arg(options.trace));

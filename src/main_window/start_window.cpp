@@ -128,7 +128,7 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
     port_ = std::make_unique<platform::SerialPort>();
     if (const QString traceFile = qEnvironmentVariable("KR4720_TRACE"); !traceFile.isEmpty()) {
         trace_ = std::make_unique<platform::LineTrace>();
-        // Opening the trace empties it: never over a file the window keeps.
+        // The trace's lines would spoil a file the window keeps.
         const std::string_view ownFiles[] = {kChannelDatabaseFile, kEmergencyDatabaseFile,
                                              ".kr4720.lock"};
         const bool ownFile = std::ranges::any_of(ownFiles, [&](std::string_view name) {

@@ -2,6 +2,7 @@
 
 #include "platform/text_files.h"
 
+#include <QFileInfo>
 #include <QTime>
 
 #include <cerrno>
@@ -39,12 +40,21 @@ QString LineTrace::open(const QString& path) {
     if (isDatabaseFile(path)) {
         return QStringLiteral("记录文件不能是数据库文件");
     }
-    // Unbuffered: each line is on the disk once put() returns.
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text |
-                    QIODevice::Unbuffered)) {
+    if (namesChannelFile(path)) {
+        return QStringLiteral("记录文件不能是信道文件（.img、.doc、.csv）");
+    }
+    // Unbuffered: each line is on the disk once put() returns, in one write
+    // that O_APPEND puts after any other program's.
+    if (!file_.open(QIODevice::Append | QIODevice::Text | QIODevice::Unbuffered)) {
         return file_.errorString();
     }
     return {};
+}
+
+bool LineTrace::namesChannelFile(const QString& path) {
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("img") || suffix == QLatin1String("doc") ||
+           suffix == QLatin1String("csv");
 }
 
 QByteArray LineTrace::lineText(const QString& clock, const QString& port, Direction direction,

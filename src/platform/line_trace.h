@@ -31,9 +31,13 @@ public:
     LineTrace(const LineTrace&) = delete;
     LineTrace& operator=(const LineTrace&) = delete;
 
-    // Starts a new file (an existing one is replaced). Returns the reason on
-    // failure, an empty text on success.
+    // Adds to the end of the file, so that an earlier run's lines stay and two
+    // programs tracing into one file keep each other's lines whole. Returns
+    // the reason on failure, an empty text on success. A database or channel
+    // file is refused: the lines would spoil it.
     QString open(const QString& path);
+    // A name that ends like a channel file (.img, .doc, .csv).
+    static bool namesChannelFile(const QString& path);
     bool isOpen() const { return file_.isOpen(); }
     // Why a line could not be written (a full disk), empty while every line
     // went in. The trace ends at that line, so what it holds has no gaps.

@@ -18,6 +18,7 @@ TEST(SerialPort, TalksOverAPseudoTerminalOneCharacterPerTakeAndReportsAMissingDe
     SerialPort port;
     TempFolder folder;
     kr4720::platform::LineTrace trace;
+    folder.write("trace.txt", "an earlier run\n");
     ASSERT_TRUE(trace.open(folder.file("trace.txt")).isEmpty());
     port.setTrace(&trace);
     ASSERT_TRUE(port.open()) << port.errorText().toStdString();
@@ -46,6 +47,7 @@ TEST(SerialPort, TalksOverAPseudoTerminalOneCharacterPerTakeAndReportsAMissingDe
     const QByteArray text = folder.read("trace.txt");
     EXPECT_TRUE(text.contains(" -> 41  |A|  [1 more before this one]\n")) << text.toStdString();
     EXPECT_TRUE(text.contains(" <- 43 7f  |C.|\n"));
+    EXPECT_TRUE(text.startsWith("an earlier run\n"));
     // A line that cannot be written (a full disk) is told, not lost in silence.
     kr4720::platform::LineTrace full;
     ASSERT_TRUE(full.open("/dev/full").isEmpty());
@@ -54,6 +56,7 @@ TEST(SerialPort, TalksOverAPseudoTerminalOneCharacterPerTakeAndReportsAMissingDe
     // A FIFO nobody reads is refused at once, not waited on for good.
     ASSERT_EQ(::mkfifo(folder.file("fifo").toLocal8Bit().constData(), 0600), 0);
     EXPECT_EQ(full.open(folder.file("fifo")), "没有程序在读这个管道");
+    EXPECT_EQ(full.open(folder.file("plan.DOC")), "记录文件不能是信道文件（.img、.doc、.csv）");
 
     pty.send("late");
     QThread::msleep(20);
