@@ -515,6 +515,7 @@ void StartWindow::readChannels() {
         return;
     }
     readMessage_.reset();
+    readBackup_.reset();
     // A read refused before "B" must not back up the last one's reply again.
     replyRecorder_->clear();
     read_->run();
@@ -527,7 +528,7 @@ void StartWindow::readChannels() {
     if (const auto records = replyRecorder_->image();
         records && readMessage_ != radio_link::TransferMessage::BadReply) {
         EmergencyWindow::reloadIfOpen();
-        const QString kept = keepBackup(QStringLiteral("read"), *records);
+        const QString kept = keepReadBackup(*records);
         const bool onlyCopy = readMessage_ == radio_link::TransferMessage::DataFailure;
         if (onlyCopy && !kept.isEmpty()) {
             platform::showMessage(this,
@@ -551,6 +552,14 @@ QString StartWindow::keepBackup(const QString& what, const radio_link::RadioImag
     backupFailure_ = saved.ok() ? QString() : saved.path;
     backupFailureReason_ = saved.error;
     return saved.ok() ? saved.path : QString();
+}
+
+// A read's reply is backed up once, as soon as it is known to be whole.
+QString StartWindow::keepReadBackup(const radio_link::RadioImage& records) {
+    if (!readBackup_) {
+        readBackup_ = keepBackup(QStringLiteral("read"), records);
+    }
+    return *readBackup_;
 }
 
 // When the backup was to be the only copy of a read, the reply is lost; the
@@ -816,6 +825,11 @@ void StartWindow::showMessage(radio_link::TransferMessage message,
                {}};
         break;
     case TransferMessage::DataFailure:
+        // A whole reply the database refused has no other copy: it is backed
+        // up before the box, which may stay open long, or outlive the program.
+        if (const auto records = replyRecorder_->image(); records && read_->isRunning()) {
+            keepReadBackup(*records);
+        }
         showDataError(QString::fromStdString(detail.text));
         return;
     }

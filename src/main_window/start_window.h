@@ -105,6 +105,7 @@ private:
     void afterWrite();
     QString keepBackup(const QString& what, const radio_link::RadioImage& image,
                        const QString& replacing = {});
+    QString keepReadBackup(const radio_link::RadioImage& records);
     void reportBackupFailure(bool onlyCopy = false);
     void reportTraceFailure();
 
@@ -170,6 +171,7 @@ private:
     // The message the running read showed, if any: whether it refused its
     // reply as not the radio's, or the database refused what it read.
     std::optional<radio_link::TransferMessage> readMessage_;
+    std::optional<QString> readBackup_; // the read's backup once made, empty when it failed
 };
 
 } // namespace kr4720::main_window

@@ -187,10 +187,18 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     EXPECT_THAT(read[0].toStdString(),
                 testing::MatchesRegex("[0-9]{4}(-[0-9]{2}){2}_[0-9]{2}(-[0-9]{2}){2}-read\\.img"));
     EXPECT_EQ(backup(read[0]), records);
-    // A whole reply the database refuses is kept all the same.
+    // A whole reply the database refuses is kept all the same, before the
+    // message: the program may not outlive the box.
     QFile::remove(folder.file("kr4720/backups/" + read[0]));
     ASSERT_TRUE(lockChannelTable(folder.file("tw8810.mdb")));
+    QList<qsizetype> backedUp;
+    platform::setMessageHandler([&](const platform::Message& message) {
+        backedUp << backups("-read.img").size();
+        messages.messages.append(message);
+        return true;
+    });
     window->readChannels();
+    EXPECT_EQ(backedUp, (QList<qsizetype>{1, 1}));
     ASSERT_TRUE(runSql(folder.file("tw8810.mdb"), {"DROP TRIGGER busy"}));
     const auto kept = backups("-read.img");
     ASSERT_EQ(kept.size(), 1);
