@@ -34,6 +34,7 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 #endif
+    kr4720::platform::catchStopSignals();
     kr4720::platform::lookUpPortsAhead();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KR4720"));
@@ -53,11 +54,20 @@ int main(int argc, char* argv[]) {
         }
         kr4720::main_window::StartWindow window(std::move(options));
         kr4720::platform::quitAfterFirstFrameIfAsked(&window);
-        window.startUp();
-        // From here on Ctrl+C or SIGTERM closes the window as its close box does.
+        // Ctrl+C or SIGTERM closes the window as its close box does, also one
+        // that came during start-up or while a start-up message is open.
         kr4720::platform::closeOnStopSignal(&window);
-        return QApplication::exec();
+        window.startUp();
+        const int code = QApplication::exec();
+        // A script or session manager can tell a stop from an exit.
+        const int signal = kr4720::platform::stopSignal();
+        return signal != 0 ? 128 + signal : code;
     } catch (const kr4720::platform::StoreOpenError& error) {
+        kr4720::platform::onStopSignal(&app, [] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                box->close();
+            }
+        });
         kr4720::platform::showMessage(nullptr, kr4720::platform::storeOpenMessage(error));
         return 1;
     }

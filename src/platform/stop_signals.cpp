@@ -44,7 +44,9 @@ void onSuspend(int) {
     stopNow();
 }
 
-void catchSignals() {
+} // namespace
+
+void catchStopSignals() {
     if (wake[0] >= 0 || ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         return;
     }
@@ -62,10 +64,8 @@ void catchSignals() {
     }
 }
 
-} // namespace
-
 void onStopSignal(QObject* context, std::function<void()> then) {
-    catchSignals();
+    catchStopSignals();
     if (stopSignal() != 0) {
         QTimer::singleShot(0, context, std::move(then));
         return;

@@ -12,6 +12,11 @@ namespace kr4720::platform {
 // nothing typed is lost. A signal ignored when the program started (nohup, a
 // background job) stays ignored.
 //
+// Catches the signals from here on, before anything asks to be told of them:
+// a stop during start-up then waits for the program's first safe point
+// instead of ending it half-way through making its databases.
+void catchStopSignals();
+
 // From the first call on, the signals are caught; `then` runs in the event
 // loop of `context`'s thread once one has come (soon, when one came before).
 void onStopSignal(QObject* context, std::function<void()> then);
