@@ -86,8 +86,10 @@ public:
     }
 
     // Under the bars on a terminal, otherwise a line of its own.
-    void stopping() {
-        footer_ = QStringLiteral("正在停止...（已开始写入的对讲机会先写完，以免信道不完整）");
+    void stopping(bool writing) {
+        footer_ = writing
+                      ? QStringLiteral("正在停止...（已开始写入的对讲机会先写完，以免信道不完整）")
+                      : QStringLiteral("正在停止...");
         if (console_.quiet()) {
             return;
         }
@@ -146,7 +148,9 @@ std::vector<PortResult> runFleet(const std::vector<PortTask>& tasks, const Conso
     std::vector<PortResult> results(tasks.size());
     ProgressBoard board(tasks, console);
     QEventLoop loop;
-    platform::onStopSignal(&loop, [&board] { board.stopping(); });
+    const bool writing = std::ranges::any_of(
+        tasks, [](const PortTask& task) { return task.kind == PortTask::Kind::Write; });
+    platform::onStopSignal(&loop, [&board, writing] { board.stopping(writing); });
     std::size_t running = tasks.size();
     std::vector<std::unique_ptr<QThread>> threads;
     for (std::size_t i = 0; i < tasks.size(); ++i) {
