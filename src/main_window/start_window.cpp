@@ -37,7 +37,6 @@
 #include <QSysInfo>
 
 #include <algorithm>
-#include <filesystem>
 
 namespace kr4720::main_window {
 namespace {
@@ -93,13 +92,11 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
     // A folder named for the databases (the desktop menu's) is made on the
     // first start.
     if (!options_.databaseFolder.isEmpty()) {
-        std::error_code made;
-        std::filesystem::create_directories(
-            QFile::encodeName(options_.databaseFolder).toStdString(), made);
-        if (made) {
+        if (const QString reason = platform::makeFolder(options_.databaseFolder);
+            !reason.isEmpty()) {
             throw platform::StoreOpenError(
                 channelFile, QStringLiteral("无法创建文件夹 %1").arg(options_.databaseFolder),
-                platform::StoreOpenError::Kind::Unusable, QString::fromLocal8Bit(made.message()));
+                platform::StoreOpenError::Kind::Unusable, reason);
         }
     }
     const QString lockPath = databasePath(options_.databaseFolder, ".kr4720.lock");

@@ -46,8 +46,9 @@ BackupSave saveBackup(const QString& what, const QByteArray& bytes, const QDateT
     const QString folder = backupsFolder();
     const QString stem =
         folder + QLatin1Char('/') + when.toString(kBackupTimeFormat) + QLatin1Char('-') + what;
-    if (!QDir().mkpath(folder)) {
-        return {stem + QStringLiteral(".img"), QStringLiteral("无法创建文件夹 %1").arg(folder)};
+    if (const QString reason = makeFolder(folder); !reason.isEmpty()) {
+        return {stem + QStringLiteral(".img"),
+                QStringLiteral("无法创建文件夹 %1：%2").arg(folder, reason)};
     }
     // Two backups of one second and one name (two cables whose devices share
     // a name, two reads within a second) each keep a file: a name is taken by

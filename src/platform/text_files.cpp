@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
@@ -54,6 +55,12 @@ QString openWholeFile(QSaveFile& file) {
 }
 
 } // namespace
+
+QString makeFolder(const QString& path) {
+    std::error_code made;
+    std::filesystem::create_directories(QFile::encodeName(path).toStdString(), made);
+    return made ? QString::fromLocal8Bit(made.message()) : QString();
+}
 
 bool isDatabaseFile(const QString& path) {
     static constexpr char kHeader[] = "SQLite format 3"; // and its NUL: 16 bytes

@@ -18,6 +18,10 @@ QString checkWholeFileSave(const QString& path);
 // Whether the file is an SQLite database (such as the window's tw8810.mdb).
 bool isDatabaseFile(const QString& path);
 
+// Makes a folder and the folders above it when missing. Returns the system's
+// reason when it cannot, an empty text otherwise.
+QString makeFolder(const QString& path);
+
 // Whether two names lead to the same file (links and "./" followed); for a
 // name that does not exist yet, whether the names are the same path.
 bool sameFile(const QString& one, const QString& other);
