@@ -50,6 +50,11 @@ bool putSet(const QString& out, FileFormat format, const ChannelSet& set, const 
 // hides its code on the radio.
 void warnToneBesideCode(const ChannelSet& set, const Console& console);
 
+// A warning, on standard error, naming each frequency outside 130–500 MHz and
+// each tone that is not one of the radio's 39: the window's grid takes none
+// of them, but a file may hold them and the radio gets them as they are.
+void warnOutsideTheGrid(const ChannelSet& set, const Console& console);
+
 // Warnings, on standard error, for what a file of `target` cannot hold of `set`.
 void warnWhatIsLost(FileFormat target, const ChannelSet& set, bool hasSquelch, bool hasEmergency,
                     const Console& console);

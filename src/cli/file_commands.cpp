@@ -1,11 +1,14 @@
+#include "channel_data/channel_edits.h"
 #include "channel_data/channel_layout.h"
 #include "channel_data/tone_tables.h"
 #include "channel_files/chirp_csv.h"
 #include "cli/commands.h"
 #include "radio_link/record_codec.h"
+#include "text/number_text.h"
 
 #include <QJsonArray>
 
+#include <algorithm>
 #include <cmath>
 
 namespace kr4720::cli {
@@ -172,6 +175,44 @@ void warnToneBesideCode(const ChannelSet& set, const Console& console) {
         console.warning(
             QStringLiteral("注意：%1同时有哑音和数字哑音，对讲机只用哑音，数字哑音没有写入")
                 .arg(sides.join(QStringLiteral("、"))));
+    }
+}
+
+void warnOutsideTheGrid(const ChannelSet& set, const Console& console) {
+    namespace f = channel_field;
+    static const std::vector<std::string> tones = receiveTonePickList();
+    const auto oneOfTheTones = [](double tone) {
+        return std::ranges::any_of(tones, [tone](const std::string& entry) {
+            return !entry.empty() && std::abs(text::leadingNumberValue(entry) - tone) < 0.05;
+        });
+    };
+    QStringList values;
+    for (std::size_t row = 0; row < set.rows.size(); ++row) {
+        const ChannelRow& channel = set.rows[row];
+        // A channel without a receive frequency goes out empty.
+        if (text::leadingNumberValue(textOf(channel[f::kReceiveFrequency])) == 0) {
+            continue;
+        }
+        for (const int field :
+             {f::kReceiveFrequency, f::kTransmitFrequency, f::kReceiveTone, f::kTransmitTone}) {
+            const auto& value = channel[static_cast<std::size_t>(field)];
+            const double number = text::leadingNumberValue(textOf(value));
+            const bool tone = field == f::kReceiveTone || field == f::kTransmitTone;
+            if (number != 0 && (tone ? !oneOfTheTones(number)
+                                     : number < kLowestFrequency || number > kHighestFrequency)) {
+                const auto name = kChannelFieldNames[static_cast<std::size_t>(field)];
+                values << QStringLiteral("信道 %1 %2 %3")
+                              .arg(row + 1)
+                              .arg(QString::fromUtf8(name.data(),
+                                                     static_cast<qsizetype>(name.size())),
+                                   QString::fromStdString(std::string(textOf(value))));
+            }
+        }
+    }
+    if (!values.isEmpty()) {
+        console.warning(
+            QStringLiteral("注意：%1 超出 130–500 MHz 或不是 39 个哑音之一，照原样写入对讲机")
+                .arg(values.join(QStringLiteral("、"))));
     }
 }
 

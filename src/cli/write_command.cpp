@@ -54,6 +54,7 @@ int runWrite(const Options& options, const Console& console, platform::LineTrace
         }
     }
     warnToneBesideCode(overrides, console);
+    warnOutsideTheGrid(overrides, console);
     PortTask task;
     task.kind = PortTask::Kind::Write;
     task.backup = !options.noBackup;
