@@ -7,6 +7,7 @@
 #include "platform/port_names.h"
 #include "platform/qt_translations.h"
 #include "platform/sqlite_stores.h"
+#include "platform/stop_signals.h"
 #include "platform/window_stop.h"
 
 #include <QApplication>
@@ -15,6 +16,17 @@
 #include <csignal>
 #include <cstdio>
 #include <string_view>
+
+namespace {
+
+// After a stop signal, 128 + its number, as a shell reports it: a script or
+// session manager can tell a stop from an exit.
+int exitStatus(int code) {
+    const int signal = kr4720::platform::stopSignal();
+    return signal != 0 ? 128 + signal : code;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     // A trace piped into a reader that goes away (KR4720_TRACE=/dev/stdout
@@ -58,10 +70,7 @@ int main(int argc, char* argv[]) {
         // that came during start-up or while a start-up message is open.
         kr4720::platform::closeOnStopSignal(&window);
         window.startUp();
-        const int code = QApplication::exec();
-        // A script or session manager can tell a stop from an exit.
-        const int signal = kr4720::platform::stopSignal();
-        return signal != 0 ? 128 + signal : code;
+        return exitStatus(QApplication::exec());
     } catch (const kr4720::platform::StoreOpenError& error) {
         kr4720::platform::onStopSignal(&app, [] {
             if (QWidget* box = QApplication::activeModalWidget()) {
@@ -69,6 +78,6 @@ int main(int argc, char* argv[]) {
             }
         });
         kr4720::platform::showMessage(nullptr, kr4720::platform::storeOpenMessage(error));
-        return 1;
+        return exitStatus(1);
     }
 }

@@ -40,7 +40,8 @@ QString LineTrace::open(const QString& path) {
     if (isDatabaseFile(path)) {
         return QStringLiteral("记录文件不能是数据库文件");
     }
-    if (namesChannelFile(path)) {
+    // Also through a link: the lines would go into the file it leads to.
+    if (namesChannelFile(path) || namesChannelFile(QFileInfo(path).canonicalFilePath())) {
         return QStringLiteral("记录文件不能是信道文件（.img、.doc、.csv）");
     }
     // Unbuffered: each line is on the disk once put() returns, in one write

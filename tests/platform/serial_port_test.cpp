@@ -57,6 +57,9 @@ TEST(SerialPort, TalksOverAPseudoTerminalOneCharacterPerTakeAndReportsAMissingDe
     ASSERT_EQ(::mkfifo(folder.file("fifo").toLocal8Bit().constData(), 0600), 0);
     EXPECT_EQ(full.open(folder.file("fifo")), "没有程序在读这个管道");
     EXPECT_EQ(full.open(folder.file("plan.DOC")), "记录文件不能是信道文件（.img、.doc、.csv）");
+    folder.write("plan.img", "");
+    ASSERT_TRUE(QFile::link(folder.file("plan.img"), folder.file("trace.log")));
+    EXPECT_EQ(full.open(folder.file("trace.log")), "记录文件不能是信道文件（.img、.doc、.csv）");
 
     pty.send("late");
     QThread::msleep(20);
