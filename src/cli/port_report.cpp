@@ -69,7 +69,7 @@ void reportPorts(const std::vector<PortTask>& tasks, const std::vector<PortResul
 
 int runOnEveryPort(const Options& options, PortTask task, const Console& console,
                    platform::LineTrace* trace, const QString& doneText) {
-    const std::vector<PortName> ports = resolvePorts(options.ports, console, trace);
+    const std::vector<PortName> ports = resolvePorts(options.ports, console, trace, true);
     if (ports.empty()) {
         return kFailed;
     }

@@ -68,7 +68,8 @@ std::vector<PortName> candidatePorts() {
 }
 
 std::vector<PortName> detectRadios(const std::vector<PortName>& ports, const Console& console,
-                                   platform::LineTrace* trace, bool reportFailures, int* code) {
+                                   platform::LineTrace* trace, bool reportFailures, int* code,
+                                   std::vector<PortName>* refused) {
     std::vector<PortTask> tasks;
     for (const PortName& port : ports) {
         PortTask task;
@@ -84,6 +85,8 @@ std::vector<PortName> detectRadios(const std::vector<PortName>& ports, const Con
     for (std::size_t i = 0; i < results.size(); ++i) {
         if (results[i].answered) {
             found.push_back(ports[i]);
+        } else if (refused != nullptr && results[i].refused && !ports[i].otherDevice) {
+            refused->push_back(ports[i]); // told by the command's own line for it
         } else if (reportFailures || (results[i].refused && !ports[i].otherDevice)) {
             console.failure(ports[i].label + QStringLiteral("：") + results[i].message,
                             results[i].detail);
@@ -96,16 +99,19 @@ std::vector<PortName> detectRadios(const std::vector<PortName>& ports, const Con
 }
 
 std::vector<PortName> resolvePorts(const QStringList& given, const Console& console,
-                                   platform::LineTrace* trace) {
+                                   platform::LineTrace* trace, bool keepRefused) {
     std::vector<PortName> ports;
     for (const QString& text : given) {
         if (text.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0) {
             console.note(QStringLiteral("正在查找对讲机..."));
-            const auto found = detectRadios(candidatePorts(), console, trace, false);
-            if (found.empty() && platform::stopSignal() == 0) {
+            std::vector<PortName> refused;
+            auto found = detectRadios(candidatePorts(), console, trace, false, nullptr,
+                                      keepRefused ? &refused : nullptr);
+            if (found.empty() && refused.empty() && platform::stopSignal() == 0) {
                 console.failure(QStringLiteral("没有找到应答的对讲机"),
                                 QStringLiteral("检查写频线和对讲机电源，或用 -p 指定端口"));
             }
+            found.insert(found.end(), refused.begin(), refused.end());
             for (const PortName& port : found) {
                 addPort(ports, port);
             }

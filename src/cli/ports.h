@@ -27,8 +27,11 @@ PortName resolvePort(const QString& text);
 
 // The ports named by -p, with "auto" replaced by every port where a radio
 // answers the poll; empty after a message when none is left.
+// With `keepRefused`, "auto" also gives the ports that could not be opened
+// (held by another program, say) and are no other device: a radio may be on
+// one, and the command then fails on it in its summary.
 std::vector<PortName> resolvePorts(const QStringList& given, const Console& console,
-                                   platform::LineTrace* trace);
+                                   platform::LineTrace* trace, bool keepRefused = false);
 
 // The ports a search looks at: every serial port of the system and the
 // devices COM1 and COM2 map to.
@@ -40,7 +43,7 @@ std::vector<PortName> candidatePorts();
 // it, unless it is another device (ModemManager holds a modem's ports).
 std::vector<PortName> detectRadios(const std::vector<PortName>& ports, const Console& console,
                                    platform::LineTrace* trace, bool reportFailures,
-                                   int* code = nullptr);
+                                   int* code = nullptr, std::vector<PortName>* refused = nullptr);
 
 int runPorts(const Options& options, const Console& console);
 int runDetect(const Options& options, const Console& console, platform::LineTrace* trace);

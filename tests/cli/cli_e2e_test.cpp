@@ -431,6 +431,12 @@ TEST_F(CliEndToEnd, RadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers) {
     EXPECT_EQ(live.completeWrites(), 2);
     qputenv("KR4720_COM1", port(*radios[1]).toLocal8Bit()); // two radios answer
     EXPECT_THAT(cli({"read", "-p", "auto"}).err, HasSubstr("找到不止一台对讲机"));
+    // A port another program holds is not left out of a write: a radio may be on it.
+    QSerialPort held(port(live));
+    ASSERT_TRUE(held.open(QIODevice::ReadWrite));
+    const CliRun busy = cli({"write", "-p", "auto", "--no-backup", folder.file("plan.csv")});
+    EXPECT_EQ(busy.code, 3);
+    EXPECT_THAT(busy.out, HasSubstr("失败：无法打开串行端口"));
 }
 
 // Stopped (Ctrl+C; here SIGTERM) during a write: the radio that has been sent
