@@ -12,11 +12,20 @@ namespace kr4720::radio_link {
 namespace {
 
 // Reply record `index` (0 the leading record, 1 to 16 a channel, 17 the
-// emergency record) as the radio can send it.
-bool isRecord(std::string_view text, std::size_t index) {
-    return text.size() == kRecordLength &&
-           text.find_first_not_of("0123456789ABCDEF") == std::string_view::npos &&
-           (index == 0 || DigitsInPlace(text, index > kChannelCount));
+// emergency record) as the radio can send it: a code is one of the 83.
+bool isRecord(std::string_view text, std::size_t index, const DcsCodes& codes) {
+    if (text.size() != kRecordLength ||
+        text.find_first_not_of("0123456789ABCDEF") != std::string_view::npos) {
+        return false;
+    }
+    if (index == 0 || index > kChannelCount) {
+        return index == 0 || DigitsInPlace(text, true);
+    }
+    const auto knownCode = [&](std::size_t at) {
+        return text.substr(at + 2, 2) != DcsMarker ||
+               !DecodeToneField(text.substr(at, 4), codes).dcs.empty();
+    };
+    return DigitsInPlace(text, false) && knownCode(12) && knownCode(28);
 }
 
 // Whether the fixed places of reply record `index` (1 to 16 a channel, 17
@@ -103,7 +112,7 @@ void ReadSequence::run() {
     }
     // Only whole records of the radio's characters are ever stored.
     std::size_t sound = 0;
-    while (sound < records.size() && isRecord(records[sound], sound)) {
+    while (sound < records.size() && isRecord(records[sound], sound, p_.codes)) {
         ++sound;
     }
     if (records.size() == kReplyRecords) {

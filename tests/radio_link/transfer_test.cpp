@@ -363,6 +363,8 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
     garbled[32 + 6] = 'F';
     std::string garbledTone = reply;
     garbledTone[32 + 13] = 'B';
+    std::string garbledCode = reply; // index 0x5A: no code
+    garbledCode[64 + 29] = 'A';
     std::string garbledSquelch = reply;
     garbledSquelch[32 * 17 + 3] = 'A';
     // What comes, the message, how many rows are kept. A lost line closes once
@@ -381,6 +383,7 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
         {"hex letter in a frequency", garbled, BadReply, 0},
         {"hex letter in a tone", garbledTone, BadReply, 0},
         {"hex letter in the squelch level", garbledSquelch, BadReply, 0},
+        {"code index past the 83", garbledCode, BadReply, 0},
         {"hex letter in channel 3, then a time-out",
          reply.substr(0, 32 * 4 + 5).replace(32 * 3 + 6, 1, "E"), ReadTimeout, 2},
         // A character lost in a channel's transmit fields shows only in the
