@@ -362,7 +362,6 @@ std::optional<double> numberOf(std::string_view value) {
     return text::leadingNumberValue(value);
 }
 
-// One data row of the file with its columns found by name.
 // Column names as spreadsheets may retype them: "frequency" is "Frequency".
 struct IgnoringCase {
     using is_transparent = void;
@@ -376,6 +375,7 @@ struct IgnoringCase {
 };
 using Columns = std::map<std::string, std::size_t, IgnoringCase>;
 
+// One data row of the file with its columns found by name.
 class CsvRow {
 public:
     CsvRow(const Columns& columns, const std::vector<std::string>& values)

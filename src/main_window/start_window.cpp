@@ -387,7 +387,8 @@ void StartWindow::startUp() {
     channels_->MoveFirst();
     // A year of backups is thousands of files: the window is up first.
     platform::afterFirstFrame(this, [] { platform::removeOldBackups(platform::backupsFolder()); });
-    // The command on the second line reads in any face.
+    // Without a Chinese face every caption is a row of boxes; the command on
+    // the message's second line reads in any face.
     platform::afterFirstFrame(this, [this] {
         if (!platform::chineseFontInstalled()) {
             platform::showMessage(
@@ -835,9 +836,9 @@ void StartWindow::showMessage(radio_link::TransferMessage message,
 
 void StartWindow::closeEvent(QCloseEvent* event) {
     // Once "A" is out the radio gets all 17 records (about 2 s at most); the
-    // window closes when the last one has gone.
-    // Text still being typed is taken now, so that it goes out with its
-    // record when that has not left yet; a typo keeps the window open.
+    // window closes when the last one has gone. Text still being typed is
+    // taken now, so that it goes out with its record when that has not left
+    // yet; a typo keeps the window open.
     if (write_->isRunning()) {
         closeAfterWrite_ = takeOpenEdit() || platform::stopSignal() != 0;
         event->ignore();
