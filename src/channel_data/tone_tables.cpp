@@ -1,5 +1,7 @@
 #include "channel_data/tone_tables.h"
 
+#include "text/number_text.h"
+
 namespace kr4720 {
 
 const std::array<std::string_view, 39> kCtcssTones = {
@@ -70,6 +72,19 @@ std::vector<std::string> busyLockoutPickList() {
 }
 std::vector<std::string> beatShiftPickList() {
     return {"off", "on", "  "};
+}
+
+std::optional<std::string_view> FindCtcssTone(double hz) {
+    const auto tenths = text::scaledWholeNumber(hz, 1);
+    if (!tenths) {
+        return std::nullopt;
+    }
+    for (const std::string_view tone : kCtcssTones) {
+        if (text::scaledWholeNumber(text::leadingNumberValue(tone), 1) == tenths) {
+            return tone;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace kr4720

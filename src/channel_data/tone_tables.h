@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,9 @@ namespace kr4720 {
 
 // The 39 CTCSS tones offered to the user, in Hz with one decimal.
 extern const std::array<std::string_view, 39> kCtcssTones;
+
+// The tone of the 39 that is `hz` to a tenth, as the list spells it.
+std::optional<std::string_view> FindCtcssTone(double hz);
 
 // The 83 DCS codes in the order the radio numbers them (index 1 to 83).
 extern const std::array<std::string_view, 83> kDcsCodeList;

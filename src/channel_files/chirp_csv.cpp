@@ -399,16 +399,8 @@ struct Signal {
 // The tone of a column as the pick list shows it, or the reason it cannot be held.
 std::optional<std::string> listTone(std::string_view value) {
     const auto number = numberOf(value);
-    const auto tenths = number ? text::scaledWholeNumber(*number, 1) : std::nullopt;
-    if (!tenths) {
-        return std::nullopt;
-    }
-    for (const std::string_view tone : kCtcssTones) {
-        if (text::scaledWholeNumber(text::leadingNumberValue(tone), 1) == tenths) {
-            return std::string(tone);
-        }
-    }
-    return std::nullopt;
+    const auto tone = number ? FindCtcssTone(*number) : std::nullopt;
+    return tone ? std::optional<std::string>(*tone) : std::nullopt;
 }
 
 // A code of the list with its leading zeros ("23" and "023" both give "023").

@@ -8,7 +8,6 @@
 
 #include <QJsonArray>
 
-#include <algorithm>
 #include <cmath>
 
 namespace kr4720::cli {
@@ -180,12 +179,6 @@ void warnToneBesideCode(const ChannelSet& set, const Console& console) {
 
 void warnOutsideTheGrid(const ChannelSet& set, const Console& console) {
     namespace f = channel_field;
-    static const std::vector<std::string> tones = receiveTonePickList();
-    const auto oneOfTheTones = [](double tone) {
-        return std::ranges::any_of(tones, [tone](const std::string& entry) {
-            return !entry.empty() && std::abs(text::leadingNumberValue(entry) - tone) < 0.05;
-        });
-    };
     QStringList values;
     for (std::size_t row = 0; row < set.rows.size(); ++row) {
         const ChannelRow& channel = set.rows[row];
@@ -198,7 +191,7 @@ void warnOutsideTheGrid(const ChannelSet& set, const Console& console) {
             const auto& value = channel[static_cast<std::size_t>(field)];
             const double number = text::leadingNumberValue(textOf(value));
             const bool tone = field == f::kReceiveTone || field == f::kTransmitTone;
-            if (number != 0 && (tone ? !oneOfTheTones(number)
+            if (number != 0 && (tone ? !FindCtcssTone(number)
                                      : number < kLowestFrequency || number > kHighestFrequency)) {
                 const auto name = kChannelFieldNames[static_cast<std::size_t>(field)];
                 values << QStringLiteral("信道 %1 %2 %3")

@@ -18,8 +18,11 @@ bool isRecord(std::string_view text, std::size_t index, const DcsCodes& codes) {
         text.find_first_not_of("0123456789ABCDEF") != std::string_view::npos) {
         return false;
     }
-    if (index == 0 || index > kChannelCount) {
-        return index == 0 || DigitsInPlace(text, true);
+    if (index == 0) {
+        return true;
+    }
+    if (index > kChannelCount) {
+        return DigitsInPlace(text, true);
     }
     const auto knownCode = [&](std::size_t at) {
         return text.substr(at + 2, 2) != DcsMarker ||
