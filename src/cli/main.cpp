@@ -69,6 +69,7 @@ const QMap<QString, const char*>& commandHelp() {
          "把文件写入对讲机；多个 -p（或 -p auto）时同时写入所有对讲机。\n"
          "写入前先读出每台对讲机，存为备份：\n"
          "  $XDG_DATA_HOME/kr4720/backups/YYYY-MM-DD_HH-MM-SS-PORT-before-write.img\n"
+         "（写入后删除一年以前的备份）\n"
          "文件没有的部分（信道文件没有紧急信道；CSV 没有紧急信道和静噪级别）保留对讲机原有的值。\n"
          "没有应答的对讲机不写入。没有信道号的文件按顺序写入信道 1-16。\n"
          "  --verify                   写入后读回核对\n"

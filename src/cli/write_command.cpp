@@ -1,5 +1,8 @@
 #include "cli/commands.h"
 
+#include "platform/backups.h"
+#include "platform/old_backups.h"
+
 namespace kr4720::cli {
 
 int runWrite(const Options& options, const Console& console, platform::LineTrace* trace) {
@@ -61,8 +64,14 @@ int runWrite(const Options& options, const Console& console, platform::LineTrace
     task.readBeforeWrite = !(options.noBackup && format == FileFormat::Image);
     task.setToWrite = merge;
     task.verify = options.verify;
-    return runOnEveryPort(options, task, console, trace,
-                          options.verify ? QStringLiteral("完成，已核对") : QStringLiteral("完成"));
+    const int status =
+        runOnEveryPort(options, task, console, trace,
+                       options.verify ? QStringLiteral("完成，已核对") : QStringLiteral("完成"));
+    // The backups folder keeps a year, as the window keeps it at its start.
+    if (task.backup) {
+        platform::removeOldBackups(platform::backupsFolder());
+    }
+    return status;
 }
 
 } // namespace kr4720::cli

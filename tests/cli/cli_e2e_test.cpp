@@ -184,6 +184,8 @@ TEST_F(CliEndToEnd, AWriteTakesWhatTheFileAndOptionsHoldAndKeepsTheRestOfTheRadi
     doc.squelch = "7";
     doc.rows[0] = {std::nullopt, "147.00000", "", "", "147.60000", "", "", "add", "off", "off"};
     const std::string demo = VirtualRadio::demoMemory()[16];
+    QDir().mkpath(folder.file("data/kr4720/backups"));
+    const QString yearsOld = file("data/kr4720/backups/2020-01-01_00-00-00-read.img", "");
     const struct {
         QStringList arguments;
         const char* receive1; // channel 1's receive frequency as sent
@@ -226,6 +228,7 @@ TEST_F(CliEndToEnd, AWriteTakesWhatTheFileAndOptionsHoldAndKeepsTheRestOfTheRadi
     EXPECT_EQ(r.memory(), image);
     EXPECT_EQ(r.readsAnswered(), 0);
     EXPECT_EQ(backups().size(), 3);
+    EXPECT_FALSE(QFile::exists(yearsOld)); // a write keeps a year of backups
     // A channel file's write reads the radio's emergency channel all the same.
     ASSERT_EQ(cli({"write", "--no-backup", "-p", port(r), folder.file("plan.doc")}).code, 0);
     EXPECT_EQ(r.memory()[16], "0007" + image[16].substr(4));
