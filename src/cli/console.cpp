@@ -70,11 +70,15 @@ void Console::output(const QByteArray& bytes) const {
     }
 }
 
+QJsonObject Console::status(int exitCode) const {
+    return {{QStringLiteral("ok"), exitCode == 0},
+            {QStringLiteral("exitCode"), exitCode},
+            {QStringLiteral("errors"), QJsonArray::fromStringList(failures_)}};
+}
+
 void Console::finish(int exitCode) const {
     if (json_ && !documentPrinted_) {
-        document(QJsonObject{{QStringLiteral("ok"), exitCode == 0},
-                             {QStringLiteral("exitCode"), exitCode},
-                             {QStringLiteral("errors"), QJsonArray::fromStringList(failures_)}});
+        document(status(exitCode));
     }
 }
 

@@ -38,8 +38,11 @@ public:
     void attach(const QString& key, const QJsonValue& value) const;
     // Raw text on standard error (the progress board draws with it).
     void raw(const QString& text) const;
+    // The exit status and the failures reported so far, as "ok", "exitCode"
+    // and "errors".
+    QJsonObject status(int exitCode) const;
     // With --json, a command that ends without its document still prints one:
-    // its exit status and the failures it reported.
+    // its status.
     void finish(int exitCode) const;
     // The system's reason when results could not be written to standard
     // output, or empty.

@@ -186,7 +186,9 @@ int runDetect(const Options& options, const Console& console, platform::LineTrac
     if (found.empty() && platform::stopSignal() == 0) {
         console.failure(QStringLiteral("没有找到应答的对讲机"));
     }
-    console.document(QJsonObject{{QStringLiteral("radios"), list}});
+    QJsonObject result = console.status(code);
+    result.insert(QStringLiteral("radios"), list);
+    console.document(result);
     return code;
 }
 

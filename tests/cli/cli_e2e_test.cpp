@@ -408,6 +408,9 @@ TEST_F(CliEndToEnd, RadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers) {
     const QJsonArray found = detect.json().value("radios").toArray();
     EXPECT_TRUE(found.contains(port(live)));
     EXPECT_FALSE(found.contains(port(dead)));
+    const QJsonObject none = cli({"detect", "--json", "-p", port(dead)}).json();
+    EXPECT_EQ(none["exitCode"].toInt(), 1);
+    EXPECT_EQ(none["errors"].toArray().last().toString(), "没有找到应答的对讲机");
 
     // A device that answers a poll with "C" and then keeps sending is no radio.
     PseudoTerminal gps;
