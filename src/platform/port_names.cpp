@@ -9,6 +9,7 @@
 #include <future>
 
 #ifndef Q_OS_WIN
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <unistd.h>
@@ -197,6 +198,24 @@ QString portDeviceName(int portNumber) {
 #endif
 }
 
+#ifndef Q_OS_WIN
+namespace {
+
+// Whether the path opens as a terminal; true when it cannot be told.
+bool isTerminal(const QString& path) {
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return true;
+    }
+    const bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    return terminal;
+}
+
+} // namespace
+#endif
+
 bool heldByAnotherProgram(const QString& device, QSerialPort::SerialPortError error) {
 #ifdef Q_OS_WIN
     Q_UNUSED(device);
@@ -215,6 +234,11 @@ QString portOpenFailureDetail(const QString& device, QSerialPort::SerialPortErro
     }
 #ifndef Q_OS_WIN
     if (error != QSerialPort::PermissionError) {
+        // A directory, a plain file or /dev/null: the system's reason alone
+        // ("Inappropriate ioctl for device") says nothing to a dealer.
+        if (error != QSerialPort::DeviceNotFoundError && !isTerminal(devicePath(device))) {
+            detail += QStringLiteral("\n这个设备不是串行端口，请选择写频线所在的端口");
+        }
         return detail;
     }
     // Joining the device's group helps only when that group may read and

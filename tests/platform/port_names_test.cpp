@@ -1,4 +1,5 @@
 #include "platform/port_names.h"
+#include "support/pseudo_terminal.h"
 #include "support/temp_folder.h"
 
 #include <QFile>
@@ -64,6 +65,14 @@ TEST(PortNames, AFailedOpenSaysWhetherAnotherProgramHoldsTheDeviceOrWhichGroupTo
     EXPECT_EQ(portOpenFailureDetail(device, QSerialPort::DeviceNotFoundError,
                                     "No such file or directory"),
               "设备 " + device + "：No such file or directory");
+    // A plain file is no serial port; a terminal that fails to open is.
+    EXPECT_EQ(portOpenFailureDetail(device, QSerialPort::OpenError, "Inappropriate ioctl"),
+              "设备 " + device +
+                  "：Inappropriate ioctl\n这个设备不是串行端口，请选择写频线所在的端口");
+    const PseudoTerminal terminal;
+    const QString tty = QString::fromStdString(terminal.path());
+    EXPECT_EQ(portOpenFailureDetail(tty, QSerialPort::OpenError, "I/O error"),
+              "设备 " + tty + "：I/O error");
     // A device the user may open is held by another program; root may open any.
     EXPECT_EQ(portOpenFailureDetail(device, QSerialPort::PermissionError, "Permission denied"),
               "设备 " + device + "：Permission denied\n这个设备正被其它程序使用，请先关闭那个程序");
