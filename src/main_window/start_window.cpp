@@ -22,6 +22,7 @@
 #include "platform/sqlite_stores.h"
 #include "platform/stop_signals.h"
 #include "platform/text_files.h"
+#include "platform/window_stop.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -516,7 +517,9 @@ void StartWindow::readChannels() {
     readBackup_.reset();
     // A read refused before "B" must not back up the last one's reply again.
     replyRecorder_->clear();
+    readHeldInput_ = true;
     read_->run();
+    dropInputHeldByRead();
     reportTraceFailure();
     if (lineLostUntold_) {
         onLineLost();
@@ -781,9 +784,20 @@ void StartWindow::setSquelchText(const std::string& text) {
     combo8_->setEditText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
+// Keys typed and clicks made while the read kept the thread were meant for
+// the window as it stood: typed on, they would land in the row the read left
+// current. They go before the read's first message, which they could close.
+void StartWindow::dropInputHeldByRead() {
+    if (readHeldInput_) {
+        readHeldInput_ = false;
+        platform::dropWaitingInput();
+    }
+}
+
 void StartWindow::showMessage(radio_link::TransferMessage message,
                               const radio_link::MessageDetail& detail) {
     using radio_link::TransferMessage;
+    dropInputHeldByRead();
     readMessage_ = message;
     platform::Message box{{}, platform::dataErrorTitle(), platform::MessageIcon::Information, {}};
     switch (message) {

@@ -103,6 +103,7 @@ private:
     void onLineLost();
     void portOpenChanged(bool open);
     void afterWrite();
+    void dropInputHeldByRead();
     QString keepBackup(const QString& what, const radio_link::RadioImage& image,
                        const QString& replacing = {});
     QString keepReadBackup(const radio_link::RadioImage& records);
@@ -129,6 +130,7 @@ private:
     QString traceFailure_;
     bool traceStopTold_ = false;
     bool lineLostUntold_ = false; // the line went while a transfer ran, and it did not say so
+    bool readHeldInput_ = false;  // a read kept the thread: input made meanwhile is dropped
     std::unique_ptr<platform::SerialPort> port_;
     DcsCodes dcsCodes_;
     platform::CommonDialog commonDialog1_;

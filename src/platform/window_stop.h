@@ -12,4 +12,10 @@ namespace kr4720::platform {
 // is the main one.
 void closeOnStopSignal(QWidget* window);
 
+// Drops the keys and clicks still waiting to be handled. Made while a
+// command kept the thread, they were aimed at what the window showed then, and
+// would otherwise act on whatever it shows now: digits typed into the row the
+// command left current, a menu command run after it.
+void dropWaitingInput();
+
 } // namespace kr4720::platform

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -167,7 +168,14 @@ TEST_F(TransferEndToEnd, AWriteSendsKeepsAndReadsBackTheChannelSet) {
     QWidget* text1 =
         main_window::EmergencyWindow::open(window->emergencyCursor())->findChild<QWidget*>("Text1");
     text1->setProperty("text", "400");
+    // A key typed while the read keeps the thread is not typed into the grid after it.
+    auto* grid = window->grid();
+    grid->setCurrentIndex(grid->model()->index(3, 1));
+    QCoreApplication::postEvent(grid,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_9, Qt::NoModifier, "9"));
     window->readChannels();
+    QApplication::processEvents();
+    EXPECT_EQ(grid->indexWidget(grid->currentIndex()), nullptr); // no editor with "9"
     EXPECT_EQ(text1->property("text"), "450");
     delete text1->window();
     EXPECT_TRUE(messages.messages.isEmpty());
