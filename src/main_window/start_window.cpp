@@ -271,6 +271,10 @@ void StartWindow::buildControls() {
             // A write that ended while the message was open moved the cursor
             // to row 1: the cell is cleared in the row it was typed into.
             channels_->moveTo(row);
+            // The box took the focus from the cell's editor, which is gone once
+            // the check is over: typing on belongs in the grid, not in the
+            // squelch box that would get it next.
+            QMetaObject::invokeMethod(grid_, qOverload<>(&QWidget::setFocus), Qt::QueuedConnection);
         });
     });
     connect(label5, &ClickableLabel::clicked, this, [this] { EmergencyWindow::open(*emergency_); });

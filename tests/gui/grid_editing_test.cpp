@@ -73,6 +73,18 @@ TEST_F(GridEditing, TypedFrequenciesAreCheckedAndStoredWhenTheRowIsLeft) {
     selectRow(0);
     EXPECT_EQ((QStringList{inFile(7, 1), inFile(7, 4)}), (QStringList{"500.00000", ""}));
     messages.expectOne("数据超出范围 ！！", "错误警告 ", platform::MessageIcon::Information);
+    // The box takes the focus; after it, typing goes on in the grid, not in
+    // the squelch box next in line.
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    platform::setMessageHandler([this](const platform::Message& message) {
+        child<QComboBox>("Combo8")->setFocus();
+        messages.messages.append(message);
+        return true;
+    });
+    type(7, 1, "4385");
+    EXPECT_TRUE(window->grid()->hasFocus());
+    selectRow(0);
 
     // A row that cannot be stored keeps the cursor, and a click elsewhere
     // leaves the highlight on it too.
