@@ -53,11 +53,18 @@ bool naturalLess(const QString& a, const QString& b) {
 }
 
 #ifndef Q_OS_WIN
-// The file Qt opens for a port name: a path as it stands, a bare name in /dev.
+// The file opened for a port name: a path as it stands, a relative path to an
+// existing file as the file (SerialPort opens it so), any other name in /dev.
 QString devicePath(const QString& device) {
     const bool path = device.startsWith('/') || device.startsWith(QLatin1String("./")) ||
                       device.startsWith(QLatin1String("../"));
-    return path ? device : QStringLiteral("/dev/") + device;
+    if (path) {
+        return device;
+    }
+    const QString existing =
+        device.contains('/') ? QFileInfo(device).absoluteFilePath() : QString();
+    return !existing.isEmpty() && QFileInfo::exists(existing) ? existing
+                                                              : QStringLiteral("/dev/") + device;
 }
 
 // Whether the account is a member of the group in the group database while

@@ -2,6 +2,7 @@
 #include "support/pseudo_terminal.h"
 #include "support/temp_folder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -76,6 +77,13 @@ TEST(PortNames, AFailedOpenSaysWhetherAnotherProgramHoldsTheDeviceOrWhichGroupTo
     // A device the user may open is held by another program; root may open any.
     EXPECT_EQ(portOpenFailureDetail(device, QSerialPort::PermissionError, "Permission denied"),
               "设备 " + device + "：Permission denied\n这个设备正被其它程序使用，请先关闭那个程序");
+    // A relative path names the file there, not one under /dev.
+    const QString here = QDir::currentPath();
+    QDir::setCurrent(folder.path() + "/..");
+    const QString relative = QFileInfo(folder.path()).fileName() + "/ttyUSB0";
+    EXPECT_TRUE(portOpenFailureDetail(relative, QSerialPort::PermissionError, "Permission denied")
+                    .endsWith("请先关闭那个程序"));
+    QDir::setCurrent(here);
     QFile::setPermissions(device, QFile::ReadGroup | QFile::WriteGroup);
     if (::geteuid() != 0 && group != "root") {
         EXPECT_EQ(portOpenFailureDetail(device, QSerialPort::PermissionError, "Permission denied"),
