@@ -54,6 +54,13 @@ RadioImageLoad ParseRadioImage(std::string_view text) {
             return refused(number, "第 " + std::to_string(number) + " 行不是 " +
                                        std::to_string(kRecordLength) + " 个十六进制字符");
         }
+        // A letter where the radio keeps decimal digits would decode into a
+        // value nobody set (8A as a tone reads 8.8): a damaged file, as the
+        // read refuses such a reply.
+        if (!DigitsInPlace(line, count == kChannelCount)) {
+            return refused(number, "第 " + std::to_string(number) +
+                                       " 行不是对讲机的记录：频率、哑音、标志或静噪级别中有字母");
+        }
         image[static_cast<std::size_t>(count++)] = std::string(line);
     }
     if (count < kImageRecordCount) {

@@ -240,7 +240,8 @@ TEST(RecordCodec, FieldsAndRecordsRoundTripOverTheRaster) {
 std::string imageText(const std::string& lineEnd = "\n", int records = kImageRecordCount) {
     std::string text;
     for (int i = 0; i < records; ++i) {
-        text += std::string(30, '0') + (i < 10 ? "0" : "1") + "0123456789ABCDEF"[i % 16];
+        text += (i < 10 ? "0" : "1") + std::string(1, "0123456789ABCDEF"[i % 16]) +
+                std::string(30, '0');
         text += lineEnd;
     }
     return text;
@@ -259,6 +260,10 @@ TEST(RadioImage, TextIsSeventeenLinesReadBackWithAnyLineEndOrRefusedNamingTheLin
     const std::vector<std::tuple<std::string, int, std::string>> refused = {
         {imageText().replace(33 * 2 + 31, 1, "a"), 3, "第 3 行不是 32 个十六进制字符"},
         {imageText().erase(33 * 4, 1), 5, "第 5 行不是 32 个十六进制字符"},
+        {imageText().replace(33 + 13, 1, "A"), 2,
+         "第 2 行不是对讲机的记录：频率、哑音、标志或静噪级别中有字母"},
+        {imageText().replace(33 * 16 + 3, 1, "A"), 17,
+         "第 17 行不是对讲机的记录：频率、哑音、标志或静噪级别中有字母"},
         {imageText("\n", 16), 17, "文件只有 16 行，应有 17 行"},
         {"", 1, "文件只有 0 行，应有 17 行"},
         {imageText("\n", 18), 18, "第 18 行多余：图像文件只有 17 行"},
