@@ -29,21 +29,24 @@ void reportPorts(const std::vector<PortTask>& tasks, const std::vector<PortResul
                          difference.radio.isEmpty() ? QStringLiteral("(空)") : difference.radio,
                          difference.file.isEmpty() ? QStringLiteral("(空)") : difference.file));
         }
-        if (result.code == kOk) {
-            QString line = QStringLiteral("%1  %2").arg(label, doneText);
-            if (!result.backupPath.isEmpty()) {
-                line += QStringLiteral("（备份 %1）").arg(result.backupPath);
-            }
-            console.result(line);
-        } else {
-            // A port that stopped did not fail: its message says what it did. One
-            // that failed after its whole write has the new set, and must say so.
+        // A port that stopped did not fail: its message says what it did. One
+        // that failed after its whole write has the new set, and must say so.
+        QString line = QStringLiteral("%1  %2").arg(label, doneText);
+        if (result.code != kOk) {
             QString failed;
             if (result.code < kStopped) {
                 failed = result.written ? QStringLiteral("已写入，核对失败：")
                                         : QStringLiteral("失败：");
             }
-            console.result(QStringLiteral("%1  %2%3").arg(label, failed, result.message));
+            line = QStringLiteral("%1  %2%3").arg(label, failed, result.message);
+        }
+        // Also after a failed write: a radio cut off in the middle holds part
+        // of the new set, and the backup is what it held before.
+        if (!result.backupPath.isEmpty()) {
+            line += QStringLiteral("（备份 %1）").arg(result.backupPath);
+        }
+        console.result(line);
+        if (result.code != kOk) {
             if (!result.detail.isEmpty() && !console.json()) {
                 console.raw(
                     QStringLiteral("  %1: %2\n").arg(label, indentedLines(result.detail, 4)));
