@@ -82,7 +82,9 @@ std::vector<PortName> detectRadios(const std::vector<PortName>& ports, const Con
     const Console silent(console.json(), true);
     const std::vector<PortResult> results = runFleet(tasks, silent);
     std::vector<PortName> found;
+    bool heldPortLeft = false; // a radio may be on a port another program holds
     for (std::size_t i = 0; i < results.size(); ++i) {
+        heldPortLeft = heldPortLeft || (results[i].refused && !ports[i].otherDevice);
         if (results[i].answered) {
             found.push_back(ports[i]);
         } else if (refused != nullptr && results[i].refused && !ports[i].otherDevice) {
@@ -93,7 +95,9 @@ std::vector<PortName> detectRadios(const std::vector<PortName>& ports, const Con
         }
     }
     if (code != nullptr) {
-        *code = found.empty() ? std::max(static_cast<int>(kFailed), combinedCode(results)) : kOk;
+        *code = found.empty()  ? std::max(static_cast<int>(kFailed), combinedCode(results))
+                : heldPortLeft ? kPortUnavailable
+                               : kOk;
     }
     return found;
 }

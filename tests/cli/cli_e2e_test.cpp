@@ -443,6 +443,8 @@ TEST_F(CliEndToEnd, RadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers) {
     const CliRun busy = cli({"write", "-p", "auto", "--no-backup", folder.file("plan.csv")});
     EXPECT_EQ(busy.code, 3);
     EXPECT_THAT(busy.out, HasSubstr("失败：无法打开串行端口"));
+    // Nor out of what detect finds.
+    EXPECT_EQ(cli({"detect", "-p", port(*radios[1]), "-p", port(live)}).code, 3);
 }
 
 // Stopped (Ctrl+C; here SIGTERM) during a write: the radio that has been sent
