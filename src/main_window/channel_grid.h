@@ -58,6 +58,10 @@ signals:
 protected:
     void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
     void commitData(QWidget* editor) override;
+    // Typing in a cell that takes no typing does nothing: Qt would move the
+    // cursor to the next row whose cell starts with the text, and with it the
+    // row the pick lists and a typed frequency go into.
+    void keyboardSearch(const QString&) override {}
 
 private:
     void followCursor(int row);

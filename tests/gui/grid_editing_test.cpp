@@ -85,6 +85,8 @@ TEST_F(GridEditing, TypedFrequenciesAreCheckedAndStoredWhenTheRowIsLeft) {
     type(7, 1, "4385");
     EXPECT_TRUE(window->grid()->hasFocus());
     selectRow(0);
+    QTest::keyClicks(window->grid(), "15"); // the channel-number cell takes no typing
+    EXPECT_EQ(window->channelCursor().currentRow(), 0);
 
     // A row that cannot be stored keeps the cursor, and a click elsewhere
     // leaves the highlight on it too.
