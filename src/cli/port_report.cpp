@@ -46,11 +46,8 @@ void reportPorts(const std::vector<PortTask>& tasks, const std::vector<PortResul
             line += QStringLiteral("（备份 %1）").arg(result.backupPath);
         }
         console.result(line);
-        if (result.code != kOk) {
-            if (!result.detail.isEmpty() && !console.json()) {
-                console.raw(
-                    QStringLiteral("  %1: %2\n").arg(label, indentedLines(result.detail, 4)));
-            }
+        if (result.code != kOk && !result.detail.isEmpty() && !console.json()) {
+            console.raw(QStringLiteral("  %1: %2\n").arg(label, indentedLines(result.detail, 4)));
         }
         QJsonObject entry{{QStringLiteral("port"), label},
                           {QStringLiteral("device"), tasks[i].device},

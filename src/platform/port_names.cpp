@@ -61,10 +61,10 @@ QString devicePath(const QString& device) {
     if (path) {
         return device;
     }
-    const QString existing =
-        device.contains('/') ? QFileInfo(device).absoluteFilePath() : QString();
-    return !existing.isEmpty() && QFileInfo::exists(existing) ? existing
-                                                              : QStringLiteral("/dev/") + device;
+    if (device.contains('/') && QFileInfo::exists(device)) {
+        return QFileInfo(device).absoluteFilePath();
+    }
+    return QStringLiteral("/dev/") + device;
 }
 
 // Whether the account is a member of the group in the group database while

@@ -94,7 +94,7 @@ VirtualRadio::Memory testMemory(char seed) {
     const char* hex = "0123456789ABCDEF";
     VirtualRadio::Memory memory;
     for (std::size_t i = 0; i < memory.size(); ++i) {
-        memory[i] = std::string(30, seed) + hex[i / 16] + hex[i % 16];
+        memory[i] = std::string{hex[i / 16], hex[i % 16]} + std::string(30, seed);
     }
     return memory;
 }
