@@ -31,14 +31,15 @@ void reportPorts(const std::vector<PortTask>& tasks, const std::vector<PortResul
         }
         // A port that stopped did not fail: its message says what it did. One
         // that failed after its whole write has the new set, and must say so.
-        QString line = QStringLiteral("%1  %2").arg(label, doneText);
-        if (result.code != kOk) {
-            QString failed;
-            if (result.code < kStopped) {
-                failed = result.written ? QStringLiteral("已写入，核对失败：")
-                                        : QStringLiteral("失败：");
-            }
-            line = QStringLiteral("%1  %2%3").arg(label, failed, result.message);
+        QString line = label + QStringLiteral("  ");
+        if (result.code == kOk) {
+            line += doneText;
+        } else if (result.code < kStopped) {
+            line +=
+                (result.written ? QStringLiteral("已写入，核对失败：") : QStringLiteral("失败：")) +
+                result.message;
+        } else {
+            line += result.message;
         }
         // Also after a failed write: a radio cut off in the middle holds part
         // of the new set, and the backup is what it held before.

@@ -82,14 +82,16 @@ std::vector<PortName> detectRadios(const std::vector<PortName>& ports, const Con
     const Console silent(console.json(), true);
     const std::vector<PortResult> results = runFleet(tasks, silent);
     std::vector<PortName> found;
-    bool heldPortLeft = false; // a radio may be on a port another program holds
+    bool heldPortLeft = false;
     for (std::size_t i = 0; i < results.size(); ++i) {
-        heldPortLeft = heldPortLeft || (results[i].refused && !ports[i].otherDevice);
+        // A radio may be on a port another program holds.
+        const bool held = results[i].refused && !ports[i].otherDevice;
+        heldPortLeft = heldPortLeft || held;
         if (results[i].answered) {
             found.push_back(ports[i]);
-        } else if (refused != nullptr && results[i].refused && !ports[i].otherDevice) {
+        } else if (refused != nullptr && held) {
             refused->push_back(ports[i]); // told by the command's own line for it
-        } else if (reportFailures || (results[i].refused && !ports[i].otherDevice)) {
+        } else if (reportFailures || held) {
             console.failure(ports[i].label + QStringLiteral("：") + results[i].message,
                             results[i].detail);
         }
