@@ -5,6 +5,7 @@
 #include "platform/look.h"
 #include "platform/sqlite_stores.h"
 
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QProxyStyle>
 #include <QScopedValueRollback>
@@ -214,6 +215,29 @@ void ChannelGrid::commitOpenEditor() {
         commitData(editor);
         closeEditor(editor, QAbstractItemDelegate::NoHint);
     }
+}
+
+bool ChannelGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    if (!QTableView::edit(index, trigger, event)) {
+        return false;
+    }
+    if (QWidget* editor = indexWidget(index)) {
+        editor->installEventFilter(this);
+    }
+    return true;
+}
+
+// Alt takes the focus to the menu bar, which gives it back when its menus
+// close. Closing the cell's editor there, as Qt does on losing the focus,
+// would leave the focus with the menu bar and typing would reach nothing; a
+// command picked from the menu takes the open text as a mouse click would.
+bool ChannelGrid::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut &&
+        static_cast<QFocusEvent*>(event)->reason() == Qt::MenuBarFocusReason &&
+        watched != viewport()) {
+        return true;
+    }
+    return QTableView::eventFilter(watched, event);
 }
 
 void ChannelGrid::commitData(QWidget* editor) {

@@ -49,6 +49,7 @@ public:
     // Puts text still open in a cell editor into the current record, as
     // leaving the cell would.
     void commitOpenEditor();
+    using QTableView::edit;
 
 signals:
     void cellEdited(int column);
@@ -62,6 +63,8 @@ protected:
     // cursor to the next row whose cell starts with the text, and with it the
     // row the pick lists and a typed frequency go into.
     void keyboardSearch(const QString&) override {}
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void followCursor(int row);

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
 #include <QWheelEvent>
@@ -87,6 +88,17 @@ TEST_F(GridEditing, TypedFrequenciesAreCheckedAndStoredWhenTheRowIsLeft) {
     selectRow(0);
     QTest::keyClicks(window->grid(), "15"); // the channel-number cell takes no typing
     EXPECT_EQ(window->channelCursor().currentRow(), 0);
+    // Alt lends the focus to the menu bar; Escape gives it back to the cell
+    // still open, and typing goes on there.
+    typeInto(3, 1, "14");
+    QTest::keyClick(window->grid()->focusWidget(), Qt::Key_Alt);
+    ASSERT_TRUE(window->menuBar()->hasFocus());
+    QTest::keyClick(window->menuBar(), Qt::Key_Escape);
+    QTest::keyClicks(QApplication::focusWidget(), "5");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    QApplication::processEvents();
+    selectRow(0);
+    EXPECT_EQ(inFile(3, 1), "145.00000");
 
     // A row that cannot be stored keeps the cursor, and a click elsewhere
     // leaves the highlight on it too.
