@@ -5,6 +5,7 @@
 #include "platform/look.h"
 #include "platform/sqlite_stores.h"
 
+#include <QCoreApplication>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QProxyStyle>
@@ -219,7 +220,16 @@ void ChannelGrid::commitOpenEditor() {
 
 bool ChannelGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
     if (!QTableView::edit(index, trigger, event)) {
-        return false;
+        // A click on the current cell opens it only after the double-click
+        // time, and Qt drops the keys typed meanwhile: a key opens it at once.
+        if (trigger != AnyKeyPressed || !edit(index, DoubleClicked, nullptr)) {
+            return false;
+        }
+        if (QWidget* editor = indexWidget(index)) {
+            QCoreApplication::sendEvent(editor->focusProxy() ? editor->focusProxy() : editor,
+                                        event);
+        }
+        return true;
     }
     if (QWidget* editor = indexWidget(index)) {
         editor->installEventFilter(this);

@@ -97,8 +97,18 @@ TEST_F(GridEditing, TypedFrequenciesAreCheckedAndStoredWhenTheRowIsLeft) {
     QTest::keyClicks(QApplication::focusWidget(), "5");
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
     QApplication::processEvents();
+    // A click on the current cell opens it only after the double-click time;
+    // keys typed sooner open it at once and every one lands in it.
+    const QModelIndex clicked = window->grid()->model()->index(5, 1);
+    window->grid()->setCurrentIndex(clicked);
+    QTest::mouseClick(window->grid()->viewport(), Qt::LeftButton, {},
+                      window->grid()->visualRect(clicked).center());
+    for (const char key : std::string("146.5\r")) {
+        QTest::keyClick(QApplication::focusWidget(), key == '\r' ? Qt::Key_Return : Qt::Key(key));
+    }
+    QApplication::processEvents();
     selectRow(0);
-    EXPECT_EQ(inFile(3, 1), "145.00000");
+    EXPECT_EQ((QStringList{inFile(3, 1), inFile(5, 1)}), (QStringList{"145.00000", "146.50000"}));
 
     // A row that cannot be stored keeps the cursor, and a click elsewhere
     // leaves the highlight on it too.
