@@ -22,14 +22,17 @@ QString LineTrace::open(const QString& path) {
     file_.setFileName(path);
 #ifndef Q_OS_WIN
     // Opening a FIFO for writing waits until a reader opens it, which with
-    // nobody reading holds the program before its window or first step.
+    // nobody reading holds the program before its window or first step. A
+    // device (/dev/stderr on a terminal) has no end to append at.
     const QByteArray name = QFile::encodeName(path);
     struct stat status {};
-    if (::stat(name.constData(), &status) == 0 && S_ISFIFO(status.st_mode)) {
+    if (::stat(name.constData(), &status) == 0 &&
+        (S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode))) {
         const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
         if (fd < 0) {
-            return errno == ENXIO ? QStringLiteral("没有程序在读这个管道")
-                                  : QString::fromLocal8Bit(std::strerror(errno));
+            return errno == ENXIO && S_ISFIFO(status.st_mode)
+                       ? QStringLiteral("没有程序在读这个管道")
+                       : QString::fromLocal8Bit(std::strerror(errno));
         }
         ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         file_.open(fd, QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered,

@@ -21,17 +21,14 @@ QString notPlainFile() {
     return QStringLiteral("这不是一个普通文件");
 }
 
-QString failureOf(const QSaveFile& file) {
-    // The new text takes a name of this one plus 7 characters before it
-    // replaces it, which a name near the file system's 255 bytes cannot take
-    // (Qt says "Unknown error").
+QString openWholeFile(QSaveFile& file) {
+    // Replacing a file takes a name of this one plus 7 characters for the new
+    // text, which a name near the file system's 255 bytes cannot take (Qt says
+    // "Unknown error"). Such a name is refused also while no file has it, or
+    // a save that worked once would fail every time after.
     if (QFile::encodeName(QFileInfo(file.fileName()).fileName()).size() > 255 - 7) {
         return QStringLiteral("文件名太长，请用短一点的名字（最多 248 个字节）");
     }
-    return file.errorString();
-}
-
-QString openWholeFile(QSaveFile& file) {
     // A device or FIFO would be replaced by a plain file (/dev/null, for root).
     if (const QFileInfo target(file.fileName()); target.exists() && !target.isFile()) {
         return notPlainFile();
@@ -51,7 +48,7 @@ QString openWholeFile(QSaveFile& file) {
     // Unbuffered: a write that fails (a full disk) fails here, where QSaveFile
     // notices it. A buffered write would fail only in commit(), which then
     // renames the empty temporary file over the old one all the same.
-    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ? QString() : failureOf(file);
+    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ? QString() : file.errorString();
 }
 
 } // namespace
@@ -108,7 +105,7 @@ QString saveWholeFile(const QString& path, const QByteArray& bytes) {
     }
 #endif
     if (!file.commit()) {
-        return failureOf(file);
+        return file.errorString();
     }
     return {};
 }
