@@ -46,15 +46,7 @@ void Console::failure(const QString& text, const QString& detail) const {
 }
 
 void Console::document(const QJsonObject& object) const {
-    if (!json_) {
-        return;
-    }
-    documentPrinted_ = true;
-    QJsonObject whole = object;
-    for (auto it = attached_.begin(); it != attached_.end(); ++it) {
-        whole.insert(it.key(), it.value());
-    }
-    output(QJsonDocument(whole).toJson(QJsonDocument::Indented));
+    document_ = object;
 }
 
 void Console::attach(const QString& key, const QJsonValue& value) const {
@@ -77,9 +69,16 @@ QJsonObject Console::status(int exitCode) const {
 }
 
 void Console::finish(int exitCode) const {
-    if (json_ && !documentPrinted_) {
-        document(status(exitCode));
+    if (!json_) {
+        return;
     }
+    QJsonObject whole = document_;
+    for (const QJsonObject& part : {attached_, status(exitCode)}) {
+        for (auto it = part.begin(); it != part.end(); ++it) {
+            whole.insert(it.key(), it.value());
+        }
+    }
+    output(QJsonDocument(whole).toJson(QJsonDocument::Indented));
 }
 
 void Console::raw(const QString& text) const {

@@ -31,18 +31,15 @@ public:
     // A failure on standard error, the library's words or a hint indented on a
     // second line.
     void failure(const QString& text, const QString& detail = {}) const;
-    // The JSON document of a command, with --json.
+    // The JSON document of a command, with --json; printed by finish().
     void document(const QJsonObject& object) const;
     // A member every document of this run gets, such as the rows a file's
     // import skipped, which -q would otherwise hide.
     void attach(const QString& key, const QJsonValue& value) const;
     // Raw text on standard error (the progress board draws with it).
     void raw(const QString& text) const;
-    // The exit status and the failures reported so far, as "ok", "exitCode"
-    // and "errors".
-    QJsonObject status(int exitCode) const;
-    // With --json, a command that ends without its document still prints one:
-    // its status.
+    // With --json, prints the command's document, or an empty one, with the
+    // run's status at its top: "ok", "exitCode" and "errors".
     void finish(int exitCode) const;
     // The system's reason when results could not be written to standard
     // output, or empty.
@@ -50,11 +47,14 @@ public:
 
 private:
     void output(const QByteArray& bytes) const;
+    // The exit status and the failures reported so far, as "ok", "exitCode"
+    // and "errors".
+    QJsonObject status(int exitCode) const;
 
     bool json_;
     bool quiet_;
     bool errorIsTerminal_;
-    mutable bool documentPrinted_ = false;
+    mutable QJsonObject document_;
     mutable QStringList failures_;
     mutable QJsonObject attached_;
     mutable QString outputFailure_;

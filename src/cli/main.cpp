@@ -10,6 +10,7 @@
 #include "platform/text_files.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QMap>
 
 #include <algorithm>
@@ -17,6 +18,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace kr4720::cli;
 
@@ -103,6 +106,34 @@ int usageError(bool json, const QString& text,
     return kBadUsage;
 }
 
+// `> result.json` on a full disk: the run is not a success.
+int checkedOutput(const Console& console, int code) {
+    if (console.outputFailure().isEmpty()) {
+        return code;
+    }
+    console.failure(QStringLiteral("无法写入标准输出，结果不完整"), console.outputFailure());
+    return code == kOk ? kBadUsage : code;
+}
+
+// True when `path` is the file or pipe standard output goes to (/dev/stdout,
+// say), where its lines would spoil what a program reads; a terminal only
+// shows both.
+bool writesToStandardOutput(const QString& path) {
+    struct stat file {};
+    struct stat output {};
+    return !path.isEmpty() && isatty(STDOUT_FILENO) == 0 &&
+           ::stat(QFile::encodeName(path).constData(), &file) == 0 &&
+           ::fstat(STDOUT_FILENO, &output) == 0 && file.st_dev == output.st_dev &&
+           file.st_ino == output.st_ino;
+}
+
+// Help and the version are results too.
+int printText(const char* text) {
+    const Console console(false, false);
+    console.data(text);
+    return checkedOutput(console, kOk);
+}
+
 int runCommand(const Options& options, const Console& console, kr4720::platform::LineTrace* trace) {
     const QString& command = options.command;
     if (command == QLatin1String("ports")) {
@@ -166,13 +197,11 @@ int main(int argc, char* argv[]) {
         return usageError(json, options.error);
     }
     if (options.version) {
-        std::printf("kr4720-cli %s\n", KR4720_VERSION);
-        return kOk;
+        return printText("kr4720-cli " KR4720_VERSION "\n");
     }
     if (options.command.isEmpty()) {
         if (options.help) {
-            std::fputs(kProgramHelp, stdout);
-            return kOk;
+            return printText(kProgramHelp);
         }
         std::fputs(kProgramHelp, stderr);
         Console(json, false).finish(kBadUsage);
@@ -183,8 +212,7 @@ int main(int argc, char* argv[]) {
         return usageError(json, QStringLiteral("未知命令 %1").arg(options.command));
     }
     if (options.help) {
-        std::fputs(*help, stdout);
-        return kOk;
+        return printText(*help);
     }
     static const QMap<QString, QStringList> allowed{
         {QStringLiteral("ports"), {}},
@@ -207,6 +235,14 @@ int main(int argc, char* argv[]) {
     const Console console(options.json, options.quiet);
     kr4720::platform::LineTrace trace;
     kr4720::platform::LineTrace* tracePointer = nullptr;
+    if (options.trace == QLatin1String("-")) {
+        return usageError(json, QStringLiteral("记录文件不能写到 -"),
+                          QStringLiteral("要在屏幕上看线路记录，请用 --trace /dev/stderr"));
+    }
+    if (options.json && writesToStandardOutput(options.trace)) {
+        return usageError(
+            json, QStringLiteral("--json：标准输出用于 JSON 结果，记录文件不能写到标准输出"));
+    }
     // `--trace plan.csv` with the trace's own name left out would empty the plan.
     if (!options.trace.isEmpty() && kr4720::platform::LineTrace::namesChannelFile(options.trace)) {
         return usageError(
@@ -245,10 +281,5 @@ int main(int argc, char* argv[]) {
         code = kStopped + signal;
     }
     console.finish(code);
-    // `> result.json` on a full disk: the run is not a success.
-    if (!console.outputFailure().isEmpty()) {
-        console.failure(QStringLiteral("无法写入标准输出，结果不完整"), console.outputFailure());
-        code = code == kOk ? kBadUsage : code;
-    }
-    return code;
+    return checkedOutput(console, code);
 }

@@ -4,8 +4,25 @@ namespace kr4720::cli {
 
 Options parseOptions(const QStringList& arguments) {
     Options options;
+    const auto operand = [&options](const QString& text) {
+        if (options.command.isEmpty()) {
+            options.command = text;
+        } else {
+            options.files << text;
+        }
+    };
+    bool optionsEnded = false;
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         QString argument = arguments[i];
+        // After "--" every argument is a command or a file, "-x.doc" too.
+        if (optionsEnded) {
+            operand(argument);
+            continue;
+        }
+        if (argument == QLatin1String("--")) {
+            optionsEnded = true;
+            continue;
+        }
         std::optional<QString> attached;
         if (argument.startsWith(QLatin1String("--")) && argument.contains(QLatin1Char('='))) {
             attached = argument.section(QLatin1Char('='), 1);
@@ -27,38 +44,42 @@ Options parseOptions(const QStringList& arguments) {
             return std::nullopt;
         };
         const auto flag = [&](bool& target, const char* name) {
+            if (attached) {
+                options.error = QStringLiteral("选项 %1 不带值").arg(argument);
+                return;
+            }
             target = true;
-            options.given << QString::fromLatin1(name);
+            options.given.push_back({QString::fromLatin1(name), argument});
         };
         if (argument == QLatin1String("-p") || argument == QLatin1String("--port")) {
             if (const auto v = value()) {
                 options.ports << *v;
-                options.given << QStringLiteral("port");
+                options.given.push_back({QStringLiteral("port"), argument});
             }
         } else if (argument == QLatin1String("-o") || argument == QLatin1String("--output")) {
             if (const auto v = value()) {
                 options.output = *v;
-                options.given << QStringLiteral("output");
+                options.given.push_back({QStringLiteral("output"), argument});
             }
         } else if (argument == QLatin1String("--format")) {
             if (const auto v = value()) {
                 options.format = *v;
-                options.given << QStringLiteral("format");
+                options.given.push_back({QStringLiteral("format"), argument});
             }
         } else if (argument == QLatin1String("--trace")) {
             if (const auto v = value()) {
                 options.trace = *v;
-                options.given << QStringLiteral("trace");
+                options.given.push_back({QStringLiteral("trace"), argument});
             }
         } else if (argument == QLatin1String("--squelch")) {
             if (const auto v = value()) {
                 options.squelch = *v;
-                options.given << QStringLiteral("squelch");
+                options.given.push_back({QStringLiteral("squelch"), argument});
             }
         } else if (argument == QLatin1String("--emergency")) {
             if (const auto v = value()) {
                 options.emergency = *v;
-                options.given << QStringLiteral("emergency");
+                options.given.push_back({QStringLiteral("emergency"), argument});
             }
         } else if (argument == QLatin1String("--json")) {
             flag(options.json, "json");
@@ -73,11 +94,7 @@ Options parseOptions(const QStringList& arguments) {
         } else if (argument == QLatin1String("--no-backup")) {
             flag(options.noBackup, "no-backup");
         } else if (argument == QLatin1String("-") || !argument.startsWith(QLatin1Char('-'))) {
-            if (options.command.isEmpty()) {
-                options.command = argument;
-            } else {
-                options.files << argument;
-            }
+            operand(argument);
         } else {
             options.error = QStringLiteral("未知选项 %1").arg(argument);
         }
@@ -91,9 +108,9 @@ Options parseOptions(const QStringList& arguments) {
 QString checkAllowed(const Options& options, const QStringList& allowed) {
     static const QStringList everywhere{QStringLiteral("json"), QStringLiteral("quiet"),
                                         QStringLiteral("help"), QStringLiteral("trace")};
-    for (const QString& name : options.given) {
+    for (const auto& [name, typed] : options.given) {
         if (!allowed.contains(name) && !everywhere.contains(name)) {
-            return QStringLiteral("命令 %1 没有选项 --%2").arg(options.command, name);
+            return QStringLiteral("命令 %1 没有选项 %2").arg(options.command, typed);
         }
     }
     return {};

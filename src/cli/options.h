@@ -24,7 +24,11 @@ struct Options {
     bool verify = false;
     bool noBackup = false;
     QStringList files;
-    QStringList given; // the long names of the options given, for the checks
+    struct Given {
+        QString name;  // the long name, for the checks
+        QString typed; // as typed, for the messages: "-p", "--port"
+    };
+    QList<Given> given;
 
     QString error; // a usage error, Chinese
 };

@@ -262,6 +262,10 @@ private:
             {recorder, channels, emergency, codes_, display, timer3, clock});
         sequence.run();
         if (const auto message = display.message()) {
+            // Ctrl+C while the radio was silent is the user's stop, not the radio's.
+            if (stopHere()) {
+                return false;
+            }
             if (*message == radio_link::TransferMessage::ReadTimeout &&
                 !recorder.image().has_value() && recorder.takenCount() == 0) {
                 fail(kFailed, QStringLiteral("对讲机没有应答"));

@@ -48,7 +48,7 @@ PortName resolvePort(const QString& text) {
         device = QStringLiteral("/dev/") + text;
     }
 #endif
-    return {device, labelOf(device)};
+    return {device, labelOf(device), false, true};
 }
 
 std::vector<PortName> candidatePorts() {
@@ -82,11 +82,12 @@ std::vector<PortName> detectRadios(const std::vector<PortName>& ports, const Con
     const Console silent(console.json(), true);
     const std::vector<PortResult> results = runFleet(tasks, silent);
     std::vector<PortName> found;
-    bool heldPortLeft = false;
+    bool portLeft = false;
     for (std::size_t i = 0; i < results.size(); ++i) {
-        // A radio may be on a port another program holds.
+        // A radio may be on a port another program holds, or on one the user
+        // named that could not be opened.
         const bool held = results[i].refused && !ports[i].otherDevice;
-        heldPortLeft = heldPortLeft || held;
+        portLeft = portLeft || held || (ports[i].named && results[i].code == kPortUnavailable);
         if (results[i].answered) {
             found.push_back(ports[i]);
         } else if (refused != nullptr && held) {
@@ -97,9 +98,9 @@ std::vector<PortName> detectRadios(const std::vector<PortName>& ports, const Con
         }
     }
     if (code != nullptr) {
-        *code = found.empty()  ? std::max(static_cast<int>(kFailed), combinedCode(results))
-                : heldPortLeft ? kPortUnavailable
-                               : kOk;
+        *code = found.empty() ? std::max(static_cast<int>(kFailed), combinedCode(results))
+                : portLeft    ? kPortUnavailable
+                              : kOk;
     }
     return found;
 }
@@ -128,7 +129,11 @@ std::vector<PortName> resolvePorts(const QStringList& given, const Console& cons
     return ports;
 }
 
-int runPorts(const Options&, const Console& console) {
+int runPorts(const Options& options, const Console& console) {
+    if (!options.files.isEmpty()) {
+        console.failure(QStringLiteral("用法：kr4720-cli ports"));
+        return kBadUsage;
+    }
     QJsonArray list;
     for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
         const QString id =
@@ -167,6 +172,11 @@ int runPorts(const Options&, const Console& console) {
 }
 
 int runDetect(const Options& options, const Console& console, platform::LineTrace* trace) {
+    if (!options.files.isEmpty()) {
+        console.failure(QStringLiteral("用法：kr4720-cli detect [-p PORT]..."),
+                        QStringLiteral("端口要用 -p 给出：-p %1").arg(options.files[0]));
+        return kBadUsage;
+    }
     std::vector<PortName> ports;
     const bool named = !options.ports.isEmpty();
     if (named) {
@@ -192,9 +202,7 @@ int runDetect(const Options& options, const Console& console, platform::LineTrac
     if (found.empty() && platform::stopSignal() == 0) {
         console.failure(QStringLiteral("没有找到应答的对讲机"));
     }
-    QJsonObject result = console.status(code);
-    result.insert(QStringLiteral("radios"), list);
-    console.document(result);
+    console.document({{QStringLiteral("radios"), list}});
     return code;
 }
 

@@ -19,6 +19,7 @@ struct PortName {
     QString label;  // how it is named in messages and backups: "ttyUSB0"
     // A USB device whose chip no programming cable uses: a laptop's modem, a GPS.
     bool otherDevice = false;
+    bool named = false; // by the user, not found by a search
 };
 
 // A device path as it is, "ttyUSB0" as /dev/ttyUSB0, COM1 and COM2 as the

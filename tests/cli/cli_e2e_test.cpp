@@ -264,11 +264,18 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"frobnicate"}, 2, "未知命令 frobnicate"},
         {{"show", folder.file("plan.csv"), "--format", "xyz"}, 2, "--format：xyz 不是文件格式"},
         {{"read", "-p"}, 2, "选项 -p 缺少值"},
+        {{"show", "--json=no", "x.csv"}, 2, "选项 --json 不带值"},
+        {{"show", "x.csv", "-p", "y"}, 2, "命令 show 没有选项 -p"},
+        {{"show", "--", "-x.csv"}, 2, "无法读取文件 -x.csv"},
+        {{"detect", "x"}, 2, "端口要用 -p 给出：-p x"},
+        {{"detect", "-p", port(radio()), "-p", folder.file("no-such-port")}, 3, "端口不存在"},
+        {{"read", "-p", "x", "--trace", "-"}, 2, "记录文件不能写到 -"},
+        {{"read", "-p", "x", "--json", "--trace", "/dev/stdout"}, 2, "记录文件不能写到标准输出"},
         {{"convert", file("t.img", RadioImageText(VirtualRadio::demoMemory())), "-"},
          0,
          "静噪级别  3\n"},
         {{"show", folder.file("plan.csv")}, 0, "（文件中没有）\n静噪级别  （文件中没有）"},
-        {{"show", "--json", folder.file("plan.csv")}, 0, "null,\n    \"squelch\": null"},
+        {{"show", "--json", folder.file("plan.csv")}, 0, "\"ok\": true,\n    \"squelch\": null"},
         {{"show", file("blank.doc", std::string(145, ','))}, 0, "静噪级别  （文件中没有）"},
         {{"show", "--json", folder.file("blank.doc")}, 0, "\"bcl\": \"\","},
         {{"convert", folder.file("t.img"), "-", "--format", "csv"}, 0, "Location,Name,Frequency"},
@@ -277,7 +284,9 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
          2,
          "tw8810.mdb：这是数据库文件，不能用来保存"},
         {{"read", "-p", "x", "--trace", folder.file("tw8810.mdb")}, 2, "记录文件不能是数据库文件"},
-        {{"convert", folder.file("t.img"), file(QString(245, 'a') + ".doc", "x")}, 2, "文件名太长"},
+        {{"convert", folder.file("t.img"), folder.file(QString(245, 'a') + ".doc")},
+         2,
+         "文件名太长"},
         {{"convert", folder.file("t.img"), folder.file("loop.doc")}, 2, "这是一个循环的符号链接"},
         {{"show", "--json", "-q",
           file("skip.csv", kCsv + "3,,50,,0,,88.5,88.5,023,NN,023,,FM,5,,,,,,,\n" +
@@ -353,7 +362,8 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
     for (const auto& [script, said] :
          {std::pair{"\"$0\" convert \"$1\" \"$1$(printf '\\271\\372').doc\"",
                     "参数不是 UTF-8 文本"},
-          std::pair{"\"$0\" show \"$1\" > /dev/full", "无法写入标准输出，结果不完整"}}) {
+          std::pair{"\"$0\" show \"$1\" > /dev/full", "无法写入标准输出，结果不完整"},
+          std::pair{"\"$0\" --help > /dev/full", "无法写入标准输出"}}) {
         const CliRun run = cli({"-c", script, KR4720_CLI, folder.file("plan.csv")}, "sh");
         EXPECT_EQ(run.code, 2) << script;
         EXPECT_THAT(run.err, HasSubstr(said));
@@ -366,6 +376,11 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
     EXPECT_THAT(write.out, HasSubstr("失败：读数错误！！"));
     EXPECT_EQ(broken.counters().writesStarted, 0);
     EXPECT_EQ(cli({"--version"}).out, "kr4720-cli 1.1.0\n");
+    EXPECT_EQ(
+        cli({"read", "-p", port(radio()), "-q", "--trace", "/dev/full", "-o",
+             folder.file("full.img")})
+            .err,
+        "kr4720-cli: 无法继续写入记录文件 /dev/full，记录不完整\n  No space left on device\n");
 }
 
 // Radios are written at once, and one that does not answer or whose line
@@ -466,6 +481,15 @@ TEST_F(CliEndToEnd, AStopLetsAStartedWriteFinishAndWritesNoOtherRadio) {
         process.readAllStandardOutput().toStdString(),
         testing::AllOf(HasSubstr("  完成（备份 "), testing::EndsWith("  已停止，没有写入\n")));
     EXPECT_EQ(reading.counters().writesStarted, 0);
+    // Stopped while a radio is silent: the user stopped it, not the radio.
+    const VirtualRadio& silent = radio([](auto& o) { o.noAnswer = true; });
+    process.start(KR4720_CLI, {"read", "-p", port(silent)});
+    ASSERT_TRUE(silent.waitFor([](const auto& c) { return c.bytesReceived > 0; }, 10s));
+    process.terminate();
+    process.waitForFinished(60000);
+    EXPECT_EQ(process.exitCode(), 128 + SIGTERM);
+    EXPECT_THAT(process.readAllStandardError().toStdString(),
+                testing::AllOf(HasSubstr("已停止"), Not(HasSubstr("没有应答"))));
     cli({"-c", "\"$0\" \"$@\" 2>&1 | head -c 1", KR4720_CLI, "write", "-p", port(writing),
          folder.file("plan.csv")},
         "sh");
