@@ -163,6 +163,9 @@ int main(int argc, char* argv[]) {
     // A reader that goes away (`| head`, `| less` left early) must not end the
     // program in the middle of a write: its output is then lost, not the radios.
     std::signal(SIGPIPE, SIG_IGN);
+    // A stop that comes before or during a file command (convert, show) still
+    // ends the run with its status and, with --json, its document.
+    kr4720::platform::catchStopSignals();
     // A standard descriptor the caller closed (`>&-`) would be taken by the
     // next file opened, the trace, and the result written into it. Holding it
     // with /dev/null opened for reading makes writing the result fail instead.
