@@ -17,7 +17,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -163,17 +162,11 @@ int main(int argc, char* argv[]) {
     // A reader that goes away (`| head`, `| less` left early) must not end the
     // program in the middle of a write: its output is then lost, not the radios.
     std::signal(SIGPIPE, SIG_IGN);
-    // A stop that comes before or during a file command (convert, show) still
-    // ends the run with its status and, with --json, its document.
+    // Also holds the standard descriptors the caller closed (`>&-`): writing
+    // the result then fails instead of going into the trace. A stop that comes
+    // during a file command (convert, show) still ends the run with its status
+    // and, with --json, its document.
     kr4720::platform::catchStopSignals();
-    // A standard descriptor the caller closed (`>&-`) would be taken by the
-    // next file opened, the trace, and the result written into it. Holding it
-    // with /dev/null opened for reading makes writing the result fail instead.
-    for (int fd = 0; fd <= 2; ++fd) {
-        if (::fcntl(fd, F_GETFD) == -1) {
-            ::open("/dev/null", O_RDONLY);
-        }
-    }
     QCoreApplication app(argc, argv);
     const bool json = std::any_of(argv + 1, argv + argc, [](const char* argument) {
         return std::strcmp(argument, "--json") == 0;

@@ -235,10 +235,12 @@ bool heldByAnotherProgram(const QString& device, QSerialPort::SerialPortError er
 
 QString portOpenFailureDetail(const QString& device, QSerialPort::SerialPortError error,
                               const QString& reason) {
-    QString detail = QStringLiteral("设备 %1：%2").arg(device, reason);
+    // The system's "Permission denied" (Qt's "Permission error while locking")
+    // would send the user after a permission that is there.
     if (heldByAnotherProgram(device, error)) {
-        return detail + QStringLiteral("\n这个设备正被其它程序使用，请先关闭那个程序");
+        return QStringLiteral("设备 %1 正被其它程序使用，请先关闭那个程序").arg(device);
     }
+    QString detail = QStringLiteral("设备 %1：%2").arg(device, reason);
 #ifndef Q_OS_WIN
     if (error != QSerialPort::PermissionError) {
         // A directory, a plain file or /dev/null: the system's reason alone

@@ -47,7 +47,18 @@ void onSuspend(int) {
 } // namespace
 
 void catchStopSignals() {
-    if (wake[0] >= 0 || ::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (wake[0] >= 0) {
+        return;
+    }
+    // A standard descriptor the caller closed (`2>&-`) would be taken by the
+    // pipe or the next file opened (a trace, a backup), and messages written
+    // into it. /dev/null opened for reading makes such writes fail instead.
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1) {
+            ::open("/dev/null", O_RDONLY);
+        }
+    }
+    if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         return;
     }
     struct sigaction action {};

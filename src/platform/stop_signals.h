@@ -14,7 +14,8 @@ namespace kr4720::platform {
 //
 // Catches the signals from here on, before anything asks to be told of them:
 // a stop during start-up then waits for the program's first safe point
-// instead of ending it half-way through making its databases.
+// instead of ending it half-way through making its databases. First thing in
+// main: it also fills the standard descriptors the caller closed.
 void catchStopSignals();
 
 // From the first call on, the signals are caught; `then` runs in the event

@@ -5,6 +5,7 @@
 #include "platform/serial_port.h"
 #include "platform/window_stop.h"
 #include "radio_link/radio_image.h"
+#include "support/pseudo_terminal.h"
 #include "support/sqlite_peek.h"
 #include "support/window_fixture.h"
 #include "virtual_radio/virtual_radio.h"
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -449,4 +451,23 @@ TEST_F(TransferEndToEnd, ATraceThatStopsIsToldOnceAfterATransfer) {
     window->readChannels();
     messages.expectOne("无法继续写入线路记录文件 /dev/full，记录不完整", "错误警告 ",
                        MessageIcon::Information, "空间");
+}
+
+// Started with its output closed (`>&- 2>&-`, as some launchers start it) the
+// program stays up: what it writes to standard error must not reach the pipe
+// that tells it to stop.
+TEST(WindowProgram, StartedWithItsOutputClosedRunsUntilStopped) {
+    const TempFolder folder;
+    const PseudoTerminal port;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("KR4720_COM1", QString::fromStdString(port.path()));
+    environment.remove("XDG_RUNTIME_DIR"); // Qt warns of it on standard error
+    QProcess program;
+    program.setProcessEnvironment(environment);
+    program.setWorkingDirectory(folder.path());
+    program.start("/bin/sh", {"-c", R"(exec "$0" >&- 2>&-)", KR4720_APP});
+    EXPECT_FALSE(program.waitForFinished(3000));
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(20000));
+    EXPECT_EQ(program.exitCode(), 128 + SIGTERM);
 }

@@ -76,7 +76,7 @@ TEST(PortNames, AFailedOpenSaysWhetherAnotherProgramHoldsTheDeviceOrWhichGroupTo
               "设备 " + tty + "：I/O error");
     // A device the user may open is held by another program; root may open any.
     EXPECT_EQ(portOpenFailureDetail(device, QSerialPort::PermissionError, "Permission denied"),
-              "设备 " + device + "：Permission denied\n这个设备正被其它程序使用，请先关闭那个程序");
+              "设备 " + device + " 正被其它程序使用，请先关闭那个程序");
     // A relative path names the file there, not one under /dev.
     const QString here = QDir::currentPath();
     QDir::setCurrent(folder.path() + "/..");
