@@ -263,6 +263,7 @@ int main(int argc, char* argv[]) {
         lineCommandFiles.value(options.command, -1) == options.files.size()) {
         if (const QString error = trace.open(options.trace); !error.isEmpty()) {
             console.failure(QStringLiteral("无法写入记录文件 %1").arg(options.trace), error);
+            console.finish(kBadUsage);
             return kBadUsage;
         }
         tracePointer = &trace;

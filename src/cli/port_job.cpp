@@ -315,6 +315,10 @@ private:
     }
 
     bool send(ChannelSet& set) {
+        // A stop that came while the backup was saved: the radio is not written.
+        if (stopHere()) {
+            return false;
+        }
         const platform::SuspendHold hold;
         report(Phase::Writing, 0);
         ChannelSetCursor channels(set);

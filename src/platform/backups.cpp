@@ -16,11 +16,16 @@ namespace {
 
 // Without HOME (a service, `env -i`) Qt answers "/", which would put backups
 // at the top of the file system: the account's own home folder is used then.
+// Port threads save backups at once: the account is looked up reentrantly.
 QString homeFolder() {
     QString home = qEnvironmentVariable("HOME");
 #ifdef Q_OS_UNIX
-    if (const passwd* account = getpwuid(getuid()); QDir::isRelativePath(home) && account) {
-        home = QFile::decodeName(account->pw_dir);
+    passwd account{};
+    passwd* found = nullptr;
+    char buffer[4096];
+    if (QDir::isRelativePath(home) &&
+        getpwuid_r(getuid(), &account, buffer, sizeof buffer, &found) == 0 && found) {
+        home = QFile::decodeName(account.pw_dir);
     }
 #endif
     return QDir::isRelativePath(home) ? QDir::homePath() : QDir::cleanPath(home);

@@ -23,7 +23,10 @@ QString LineTrace::open(const QString& path) {
 #ifndef Q_OS_WIN
     // Opening a FIFO for writing waits until a reader opens it, which with
     // nobody reading holds the program before its window or first step. A
-    // device (/dev/stderr on a terminal) has no end to append at.
+    // device (/dev/stderr on a terminal) has no end to append at. Both stay
+    // without blocking: a reader that stops (a full pipe, a terminal paused
+    // with Ctrl+S) must not hold a radio between two records; the trace stops
+    // instead and is told after the transfer.
     const QByteArray name = QFile::encodeName(path);
     struct stat status {};
     if (::stat(name.constData(), &status) == 0 &&
@@ -34,7 +37,6 @@ QString LineTrace::open(const QString& path) {
                        ? QStringLiteral("没有程序在读这个管道")
                        : QString::fromLocal8Bit(std::strerror(errno));
         }
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         file_.open(fd, QIODevice::WriteOnly | QIODevice::Text | QIODevice::Unbuffered,
                    QFileDevice::AutoCloseHandle);
         return {};
@@ -179,7 +181,8 @@ void LineTrace::record(const QString& port, Direction direction, const QByteArra
     }
     state.pending += bytes;
     state.lastArrival = now;
-    while (state.pending.size() >= kBurstLine) {
+    // A trace that stops (a full disk) part-way stops this too.
+    while (file_.isOpen() && state.pending.size() >= kBurstLine) {
         flushPending(port, state, kBurstLine);
         state.pendingClock = clock;
     }

@@ -73,7 +73,10 @@ bool joinedSinceLogin(gid_t group) {
     std::vector<gid_t> session(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
     session.resize(static_cast<std::size_t>(
         std::max(::getgroups(static_cast<int>(session.size()), session.data()), 0)));
-    const passwd* account = ::getpwuid(::getuid());
+    passwd entry{};
+    passwd* account = nullptr;
+    char buffer[4096];
+    ::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &account); // port threads at once
     if (account == nullptr || ::getegid() == group ||
         std::ranges::find(session, group) != session.end()) {
         return false;

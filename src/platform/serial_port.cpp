@@ -5,6 +5,11 @@
 #include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QSerialPortInfo>
+#include <QThread>
+
+#ifdef Q_OS_UNIX
+#include <sys/ioctl.h>
+#endif
 
 namespace kr4720::platform {
 
@@ -68,6 +73,9 @@ bool SerialPort::open() {
 void SerialPort::close() {
     received_.clear();
     if (port_.isOpen()) {
+        // Closing puts back the settings the device had before, at once: the
+        // last record must be on the line first, or it goes out at another speed.
+        waitForSent(QDeadlineTimer(500));
         port_.close();
         emit openChanged(false);
     }
@@ -147,7 +155,21 @@ bool SerialPort::drainOutput(std::chrono::milliseconds timeout) {
             return false;
         }
     }
-    return port_.isOpen();
+    return port_.isOpen() && waitForSent(deadline);
+}
+
+// What the driver still holds (a USB cable's buffer) leaves at 9600 baud, a
+// millisecond a character.
+bool SerialPort::waitForSent(const QDeadlineTimer& deadline) {
+#ifdef Q_OS_UNIX
+    for (int queued = 0; ::ioctl(port_.handle(), TIOCOUTQ, &queued) == 0 && queued > 0;
+         QThread::msleep(2)) {
+        if (deadline.hasExpired()) {
+            return false;
+        }
+    }
+#endif
+    return true;
 }
 
 void SerialPort::handleError(QSerialPort::SerialPortError error) {

@@ -4,6 +4,7 @@
 #include "radio_link/serial_link.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QSerialPort>
 #include <QString>
@@ -39,7 +40,7 @@ public:
     QString openFailureDetail() const { return openFailureDetail_; }
     // Every byte sent and received from now on also goes to the trace.
     void setTrace(LineTrace* trace) { trace_ = trace; }
-    // Waits until everything queued has gone to the device; false on time-out.
+    // Waits until everything queued has left the device; false on time-out.
     bool drainOutput(std::chrono::milliseconds timeout);
 
     bool isOpen() const override;
@@ -59,6 +60,7 @@ signals:
 private:
     void takeAvailable();
     void handleError(QSerialPort::SerialPortError error);
+    bool waitForSent(const QDeadlineTimer& deadline);
 
     QSerialPort port_;
     int portNumber_ = 1;

@@ -67,7 +67,9 @@ void catchStopSignals() {
     sigemptyset(&action.sa_mask);
     struct sigaction suspend = action;
     suspend.sa_handler = onSuspend;
-    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGTSTP}) {
+    // Ctrl+\ too: pressed when Ctrl+C seems to do nothing while a radio gets
+    // the rest of its set, it would end the program in the middle of it.
+    for (const int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP}) {
         struct sigaction before {};
         if (sigaction(number, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
             sigaction(number, number == SIGTSTP ? &suspend : &action, nullptr);

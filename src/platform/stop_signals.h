@@ -6,7 +6,7 @@
 
 namespace kr4720::platform {
 
-// Ctrl+C, SIGTERM and SIGHUP do not end the program at once: they become a
+// Ctrl+C, Ctrl+\, SIGTERM and SIGHUP do not end the program at once: they become a
 // request to stop, which the program meets at its next safe point, so that a
 // radio that has been sent "A" receives its whole set (about two seconds) and
 // nothing typed is lost. A signal ignored when the program started (nohup, a

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #ifdef Q_OS_UNIX
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -107,6 +108,16 @@ QString saveWholeFile(const QString& path, const QByteArray& bytes) {
     if (!file.commit()) {
         return file.errorString();
     }
+#ifdef Q_OS_UNIX
+    // The new name is on the disk once its folder is: a backup must outlive a
+    // power cut just after the write it was kept for.
+    if (const int folder = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
+                                  O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        folder >= 0) {
+        ::fsync(folder);
+        ::close(folder);
+    }
+#endif
     return {};
 }
 

@@ -19,6 +19,7 @@
 #include <memory>
 #include <thread>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 using namespace kr4720;
@@ -232,12 +233,21 @@ TEST_F(CliEndToEnd, AWriteTakesWhatTheFileAndOptionsHoldAndKeepsTheRestOfTheRadi
     // A channel file's write reads the radio's emergency channel all the same.
     ASSERT_EQ(cli({"write", "--no-backup", "-p", port(r), folder.file("plan.doc")}).code, 0);
     EXPECT_EQ(r.memory()[16], "0007" + image[16].substr(4));
+    // A trace whose reader stops reading stops too, and holds up no record.
+    ASSERT_EQ(::mkfifo(folder.file("fifo").toLocal8Bit().constData(), 0600), 0);
+    const int reader = ::open(folder.file("fifo").toLocal8Bit().constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GT(::fcntl(reader, F_SETPIPE_SZ, 4096), 0);
+    const CliRun stalled = cli({"write", "--no-backup", "--verify", "-p", port(r), "--trace",
+                                folder.file("fifo"), folder.file("plan.img")});
+    ::close(reader);
+    EXPECT_THAT(stalled.err, HasSubstr("记录不完整"));
+    EXPECT_EQ(std::pair(stalled.code, r.memory()), std::pair(0, image));
 
     // Where no backup can be kept, nothing is written.
     qputenv("XDG_DATA_HOME", QFile::encodeName(folder.file("plan.csv"))); // a file
     const CliRun refused = cli({"write", "-p", port(r), folder.file("plan.csv")});
     EXPECT_THAT(refused.out, testing::EndsWith("，没有写入\n"));
-    EXPECT_EQ(r.counters().writesStarted, 2);
+    EXPECT_EQ(r.counters().writesStarted, 3);
 }
 
 // Status 0 with help or the version on standard output; 1 for a transfer that
@@ -353,6 +363,8 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
     // file is not sent to the standard output the document takes.
     EXPECT_EQ(cli({"--json", "show", "--bogus"}).json()["errors"][0].toString().section('\n', 0, 0),
               "未知选项 --bogus");
+    EXPECT_EQ(
+        cli({"read", "-p", "x", "--json", "--trace", folder.file("none/t")}).json()["exitCode"], 2);
     EXPECT_EQ(cli({"convert", folder.file("t.img"), "-", "--format", "csv", "--json"})
                   .json()["errors"][0]
                   .toString(),
@@ -481,13 +493,13 @@ TEST_F(CliEndToEnd, AStopLetsAStartedWriteFinishAndWritesNoOtherRadio) {
         process.readAllStandardOutput().toStdString(),
         testing::AllOf(HasSubstr("  完成（备份 "), testing::EndsWith("  已停止，没有写入\n")));
     EXPECT_EQ(reading.counters().writesStarted, 0);
-    // Stopped while a radio is silent: the user stopped it, not the radio.
+    // Stopped (Ctrl+\) while a radio is silent: the user stopped it, not the radio.
     const VirtualRadio& silent = radio([](auto& o) { o.noAnswer = true; });
     process.start(KR4720_CLI, {"read", "-p", port(silent)});
     ASSERT_TRUE(silent.waitFor([](const auto& c) { return c.bytesReceived > 0; }, 10s));
-    process.terminate();
+    ::kill(static_cast<pid_t>(process.processId()), SIGQUIT);
     process.waitForFinished(60000);
-    EXPECT_EQ(process.exitCode(), 128 + SIGTERM);
+    EXPECT_EQ(process.exitCode(), 128 + SIGQUIT);
     EXPECT_THAT(process.readAllStandardError().toStdString(),
                 testing::AllOf(HasSubstr("已停止"), Not(HasSubstr("没有应答"))));
     cli({"-c", "\"$0\" \"$@\" 2>&1 | head -c 1", KR4720_CLI, "write", "-p", port(writing),
