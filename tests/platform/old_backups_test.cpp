@@ -2,7 +2,6 @@
 #include "platform/old_backups.h"
 #include "support/temp_folder.h"
 
-
 #include <pwd.h>
 #include <unistd.h>
 
