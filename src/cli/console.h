@@ -31,6 +31,9 @@ public:
     // A failure on standard error, the library's words or a hint indented on a
     // second line.
     void failure(const QString& text, const QString& detail = {}) const;
+    // A failure told in a result line (a port's in the summary): only the JSON
+    // document's "errors" get it.
+    void recordFailure(const QString& text) const { failures_ << text; }
     // The JSON document of a command, with --json; printed by finish().
     void document(const QJsonObject& object) const;
     // A member every document of this run gets, such as the rows a file's

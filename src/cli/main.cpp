@@ -200,8 +200,7 @@ int main(int argc, char* argv[]) {
             return printText(kProgramHelp);
         }
         std::fputs(kProgramHelp, stderr);
-        Console(json, false).finish(kBadUsage);
-        return kBadUsage;
+        return usageError(json, QStringLiteral("没有给出命令"));
     }
     const auto help = commandHelp().find(options.command);
     if (help == commandHelp().end()) {

@@ -47,6 +47,9 @@ void reportPorts(const std::vector<PortTask>& tasks, const std::vector<PortResul
             line += QStringLiteral("（备份 %1）").arg(result.backupPath);
         }
         console.result(line);
+        if (result.code != kOk) {
+            console.recordFailure(line);
+        }
         if (result.code != kOk && !result.detail.isEmpty() && !console.json()) {
             console.raw(QStringLiteral("  %1: %2\n").arg(label, indentedLines(result.detail, 4)));
         }

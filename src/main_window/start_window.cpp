@@ -603,8 +603,13 @@ constexpr qint64 kChannelFileReadLimit = 16 * 1024 * 1024;
 } // namespace
 
 // Both file commands start on row 1 and then ask for a file; false when there
-// is nothing to do.
+// is nothing to do. Text still open in a cell is taken first, as every file
+// command does: taken on the move to row 1, it would be stored into its own
+// row and leave the cursor there while the grid stood on row 1.
 bool StartWindow::chooseChannelFile(bool save) {
+    if (!takeOpenEdit()) {
+        return false;
+    }
     try {
         channels_->MoveFirst();
     } catch (const DataError& error) {
@@ -688,6 +693,9 @@ void StartWindow::LoadChannelFile() {
 }
 
 bool StartWindow::chooseCsvFile(bool save) {
+    if (!takeOpenEdit()) {
+        return false;
+    }
     csvDialog_.setFilter(QStringLiteral("CSV|*.csv"));
     csvDialog_.setDefaultSuffix(QStringLiteral("csv"));
     return save ? csvDialog_.ShowSave(this) : csvDialog_.ShowOpen(this);

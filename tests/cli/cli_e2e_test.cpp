@@ -272,6 +272,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"read"}, 2, "read 需要正好一个 -p PORT"},
         {{"verify", file("plan.csv", kCsv)}, 2, "用法：kr4720-cli verify -p PORT FILE"},
         {{"frobnicate"}, 2, "未知命令 frobnicate"},
+        {{"--json"}, 2, "没有给出命令"},
         {{"show", folder.file("plan.csv"), "--format", "xyz"}, 2, "--format：xyz 不是文件格式"},
         {{"read", "-p"}, 2, "选项 -p 缺少值"},
         {{"show", "--json=no", "x.csv"}, 2, "选项 --json 不带值"},
@@ -451,7 +452,8 @@ TEST_F(CliEndToEnd, RadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers) {
     EXPECT_THAT(cli({"detect", "-p", QString::fromStdString(gps.path())}).err,
                 HasSubstr("端口上的设备一直在发送数据，不像是对讲机"));
 
-    const QJsonObject failed = cli({"read", "--json", "-p", port(dead)}).json();
+    const QJsonObject failed =
+        cli({"write", "--json", "--no-backup", "-p", port(dead), folder.file("plan.img")}).json();
     EXPECT_EQ(failed.value("exitCode").toInt(), 1);
     EXPECT_EQ(failed["errors"][0].toString().section("：", 1), "对讲机没有应答");
 

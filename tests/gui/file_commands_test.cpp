@@ -155,10 +155,15 @@ TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
     window->SaveChannelFile();
     setRow(0, {"145.00000", "67.0", "", "145.00000", "", "", "del", "2", "on"});
     setRow(3, {"438.50000", "88.5", "", "438.50000", "88.5", "", "add", "off", "off"});
+    // A cell still open goes into its own row, and the grid stays with the cursor.
+    answer.reset();
+    typeInto(9, 1, "204");
+    window->LoadChannelFile();
+    EXPECT_EQ(std::pair(value(9, 1), window->grid()->currentIndex().row()),
+              std::pair(FieldValue("204.00000"), window->channelCursor().currentRow()));
     const auto before = allRows();
 
     // Cancelled, also where the dialog still holds the file chosen before.
-    answer.reset();
     window->LoadChannelFile();
     window->SaveChannelFile();
     importCsv();
