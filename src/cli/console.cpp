@@ -38,7 +38,7 @@ void Console::warning(const QString& text) const {
 }
 
 void Console::failure(const QString& text, const QString& detail) const {
-    failures_ << (detail.isEmpty() ? text : text + QLatin1Char('\n') + detail);
+    recordFailure(detail.isEmpty() ? text : text + QLatin1Char('\n') + detail);
     raw(QStringLiteral("kr4720-cli: ") + text + QLatin1Char('\n'));
     if (!detail.isEmpty()) {
         raw(QStringLiteral("  ") + indentedLines(detail, 2) + QLatin1Char('\n'));

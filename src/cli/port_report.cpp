@@ -49,9 +49,10 @@ void reportPorts(const std::vector<PortTask>& tasks, const std::vector<PortResul
         console.result(line);
         if (result.code != kOk) {
             console.recordFailure(line);
-        }
-        if (result.code != kOk && !result.detail.isEmpty() && !console.json()) {
-            console.raw(QStringLiteral("  %1: %2\n").arg(label, indentedLines(result.detail, 4)));
+            if (!result.detail.isEmpty() && !console.json()) {
+                console.raw(
+                    QStringLiteral("  %1: %2\n").arg(label, indentedLines(result.detail, 4)));
+            }
         }
         QJsonObject entry{{QStringLiteral("port"), label},
                           {QStringLiteral("device"), tasks[i].device},
