@@ -48,7 +48,7 @@ PortName resolvePort(const QString& text) {
         device = QStringLiteral("/dev/") + text;
     }
 #endif
-    return {device, labelOf(device), false, true};
+    return {.device = device, .label = labelOf(device), .named = true};
 }
 
 std::vector<PortName> candidatePorts() {
