@@ -38,18 +38,19 @@ bool isTypo(const FieldValue& field) {
 }
 
 // The typed frequency of `field` checked and normalised. Empty or 0 empties
-// the field (and returns nothing); a typo or a value out of range shows the
-// message, then empties the field.
+// the field (and returns nothing); a typo or a value out of range empties the
+// field, then shows the message. Emptied first: a write running meanwhile
+// sends the row while the message is open, and must not send the refused text.
 std::optional<std::string> checkedFrequency(ChannelCursor& cursor, int field,
                                             const std::function<void()>& showOutOfRange) {
     const double value = valueOf(cursor.field(field));
     const bool typo = isTypo(cursor.field(field));
     const auto frequency = value == 0.0 || typo ? std::nullopt : normalisedFrequency(value);
-    if (typo || (value != 0.0 && !frequency)) {
-        showOutOfRange();
-    }
     if (!frequency) {
         cursor.setField(field, std::string());
+    }
+    if (typo || (value != 0.0 && !frequency)) {
+        showOutOfRange();
     }
     return frequency;
 }

@@ -206,6 +206,11 @@ void ChannelGrid::followCursor(int row) {
         selectionModel()->clear();
     }
     following_ = false;
+    // Leaving a cell still being typed in stores its text into that row,
+    // which moves the cursor back there: the grid goes where edits go.
+    if (table_.currentRow() != row) {
+        followCursor(table_.currentRow());
+    }
 }
 
 void ChannelGrid::commitOpenEditor() {

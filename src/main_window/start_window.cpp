@@ -35,9 +35,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
+#include <QScopedValueRollback>
 #include <QSysInfo>
 
 #include <algorithm>
+#include <utility>
 
 namespace kr4720::main_window {
 namespace {
@@ -162,7 +164,7 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
         write_->onTimer1();
         if (!write_->isRunning()) {
             afterWrite();
-            if (closeAfterWrite_) {
+            if (std::exchange(closeAfterWrite_, false)) {
                 close();
             }
         }
@@ -514,9 +516,10 @@ void StartWindow::afterWrite() {
 
 void StartWindow::readChannels() {
     // A read keeps the thread until it ends, so it would stall a running write.
-    if (write_->isRunning()) {
+    if (write_->isRunning() || !takeOpenEdit()) {
         return;
     }
+    const QScopedValueRollback reading(reading_, true);
     readMessage_.reset();
     readBackup_.reset();
     // A read refused before "B" must not back up the last one's reply again.
@@ -861,6 +864,14 @@ void StartWindow::showMessage(radio_link::TransferMessage message,
 }
 
 void StartWindow::closeEvent(QCloseEvent* event) {
+    // Dropping the input a read held runs the events that waited, a close
+    // among them: the read goes on below, and must keep its window. A stop
+    // signal's next try closes it after the read; a click on the close box
+    // is dropped with the rest.
+    if (reading_) {
+        event->ignore();
+        return;
+    }
     // Once "A" is out the radio gets all 17 records (about 2 s at most); the
     // window closes when the last one has gone. Text still being typed is
     // taken now, so that it goes out with its record when that has not left

@@ -130,6 +130,7 @@ private:
     QString traceFailure_;
     bool traceStopTold_ = false;
     bool lineLostUntold_ = false; // the line went while a transfer ran, and it did not say so
+    bool reading_ = false;        // readChannels is on the stack
     bool readHeldInput_ = false;  // a read kept the thread: input made meanwhile is dropped
     std::unique_ptr<platform::SerialPort> port_;
     DcsCodes dcsCodes_;

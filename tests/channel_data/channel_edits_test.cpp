@@ -25,7 +25,7 @@ TEST(NormalisedFrequency, MovesTypedFrequenciesOntoTheRaster) {
 TEST(AfterFrequencyEdit, ChecksTheEditedFrequencyColumn) {
     // Column 1 is normalised and copied to column 4, or emptied together with it when it is
     // empty; column 4 needs a receive frequency and leaves it alone. Out of range or a typo, only
-    // the edited column is emptied, after the message. Other columns are not checked.
+    // the edited column is emptied, before the message. Other columns are not checked.
     // The edited column, the receive and transmit frequencies before and after, the messages.
     const std::vector<std::tuple<int, FieldValue, FieldValue, FieldValue, FieldValue, int>> cases =
         {{1, "145.0123", {}, "145.01000", "145.01000", 0},
@@ -47,7 +47,7 @@ TEST(AfterFrequencyEdit, ChecksTheEditedFrequencyColumn) {
         cursor.setField(1, receive);
         cursor.setField(4, transmit);
         int shown = 0;
-        afterFrequencyEdit(cursor, column, [&] { ++shown; });
+        afterFrequencyEdit(cursor, column, [&] { shown += cursor.field(column) == ""; });
         EXPECT_EQ(std::tuple(cursor.field(1), cursor.field(4), shown),
                   std::tuple(receiveAfter, transmitAfter, messages))
             << column << ' ' << receive.value_or("-") << ' ' << transmit.value_or("-");

@@ -311,12 +311,34 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
         pumpUntil([&] { return !window->writeSequence().isRunning(); });
         return true;
     });
-    typeInto(13, 1, "4385");
+    typeInto(13, 1, "600");
     QTest::keyClick(window->grid()->focusWidget(), Qt::Key_Return);
     finishWrite(2);
     EXPECT_EQ(messages.texts(), QStringList{"数据超出范围 ！！"});
     EXPECT_EQ(value(13, 1), "");
+    EXPECT_EQ(radio->memory()[13].substr(4, 8), "00000000"); // as the grid shows it
     EXPECT_EQ(value(0, 1), "145.50000");
+    // Text still open in a cell as the write ends goes into its row, where
+    // the grid then stands.
+    writeUntil(2);
+    typeInto(9, 1, "145.5");
+    finishWrite(3);
+    EXPECT_EQ(window->grid()->currentIndex().row(), window->channelCursor().currentRow());
+    // An exit asked for during a write and refused at its end (否: a row that
+    // cannot be stored) is not carried out when the next write ends.
+    platform::setMessageHandler([&](const platform::Message& message) {
+        messages.messages.append(message);
+        return false;
+    });
+    writeUntil(2);
+    window->channelCursor().setField(1, "150");
+    ASSERT_TRUE(lockChannelTable(folder.file("tw8810.mdb")));
+    child<QAction>("退出")->trigger();
+    finishWrite(4);
+    ASSERT_TRUE(runSql(folder.file("tw8810.mdb"), {"DROP TRIGGER busy"}));
+    writeUntil(2);
+    finishWrite(5);
+    EXPECT_TRUE(window->isVisible());
 
     // The cable pulled while the line is idle: told, the ready text goes and
     // the port is closed.
@@ -349,7 +371,7 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     child<QAction>("退出")->trigger();
     EXPECT_TRUE(window->isVisible());
     ASSERT_TRUE(pumpUntil([&] { return !window->isVisible(); }, 3000));
-    finishWrite(3);
+    finishWrite(6);
     EXPECT_EQ(radio->memory()[16][3], '5');
     EXPECT_EQ(radio->memory()[12].substr(4, 8), "00506910"); // 152 - 45.05 = 106.95
     EXPECT_TRUE(messages.messages.isEmpty()) << messages.texts().join('|').toStdString();
@@ -371,6 +393,17 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
         {"CREATE TRIGGER busy BEFORE UPDATE ON 信道表 BEGIN SELECT RAISE(ABORT, 'x'); END"}));
     window->channelCursor().setField(1, "150");
     platform::closeOnStopSignal(window.get());
+    EXPECT_TRUE(pumpUntil([&] { return !window->isVisible(); }, 3000));
+    // One that comes during a read closes the window after the read, not
+    // beneath it: the read's message would keep a hidden program running.
+    startRadio([](auto& options) { options.noAnswer = true; });
+    platform::setMessageHandler([&](const platform::Message& message) {
+        messages.messages.append(message);
+        return true;
+    });
+    platform::closeOnStopSignal(window.get());
+    window->readChannels();
+    EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(pumpUntil([&] { return !window->isVisible(); }, 3000));
 }
 
