@@ -94,9 +94,30 @@ SqliteTable::SqliteTable(const QString& path, const QString& table, int fieldCou
         // Look at an existing file read-only first, so that a file we cannot
         // use is never touched. A lock held by another program is not going
         // away while we wait: a second is plenty.
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=1000"));
+        const QString readOnly = QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=1000");
+        db.setConnectOptions(readOnly);
         if (!db.open()) {
             failOn(db.lastError(), QStringLiteral("无法打开"));
+        }
+        // A save cut off by a crash or a power cut left its journal beside
+        // the file (SQLITE_READONLY_ROLLBACK): SQLite puts back the file as it
+        // was before that save, which a read-only connection cannot do.
+        const QString look = QStringLiteral("SELECT count(*) FROM sqlite_master");
+        if (QSqlQuery query(db);
+            !query.exec(look) && query.lastError().nativeErrorCode().toInt() == 776) {
+            db.close();
+            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
+            if (!db.open()) {
+                failOn(db.lastError(), QStringLiteral("无法打开"));
+            }
+            if (QSqlQuery rollBack(db); !rollBack.exec(look)) {
+                failOn(rollBack.lastError(), QStringLiteral("无法打开"));
+            }
+            db.close();
+            db.setConnectOptions(readOnly);
+            if (!db.open()) {
+                failOn(db.lastError(), QStringLiteral("无法打开"));
+            }
         }
         load();
         db.close();

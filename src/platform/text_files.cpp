@@ -136,8 +136,21 @@ FileStart readFileStart(const QString& path, qint64 limit) {
         start.error = file.errorString();
         return start;
     }
+    // A read error (a failing stick, a share gone) ends a read short with no
+    // error of its own: read on until the end, where the error shows.
+    while (start.bytes.size() <= limit) {
+        const QByteArray more = file.read(limit + 1 - start.bytes.size());
+        if (more.isEmpty()) {
+            break;
+        }
+        start.bytes += more;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        start.error = file.errorString();
+        start.bytes.clear();
+        return start;
+    }
     start.opened = true;
-    start.bytes = file.read(limit + 1);
     start.tooLarge = start.bytes.size() > limit;
     start.bytes.truncate(limit);
     return start;

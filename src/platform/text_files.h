@@ -27,9 +27,9 @@ QString makeFolder(const QString& path);
 bool sameFile(const QString& one, const QString& other);
 
 struct FileStart {
-    bool opened = false;
+    bool opened = false;     // opened and read to its end or the limit
     bool notRegular = false; // a folder, FIFO, device or socket: never opened
-    QString error;           // why it was not opened: the system's words, or ours
+    QString error;           // why it was not opened or read: the system's words, or ours
     QByteArray bytes;        // at most the limit
     bool tooLarge = false;   // the file goes on past the limit
 };

@@ -278,6 +278,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"show", "--json=no", "x.csv"}, 2, "选项 --json 不带值"},
         {{"show", "x.csv", "-p", "y"}, 2, "命令 show 没有选项 -p"},
         {{"show", "--", "-x.csv"}, 2, "无法读取文件 -x.csv"},
+        {{"show", "/proc/self/mem", "--format", "img"}, 2, "mem：Input/output error"},
         {{"detect", "x"}, 2, "端口要用 -p 给出：-p x"},
         {{"detect", "-p", port(radio()), "-p", folder.file("no-such-port")}, 3, "端口不存在"},
         {{"read", "-p", "x", "--trace", "-"}, 2, "记录文件不能写到 -"},

@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
+
 // Reads or changes a database file past the store under test, on a
 // connection of its own.
 inline QVariant storedValue(const QString& path, const QString& sql) {
@@ -24,7 +26,9 @@ inline QVariant storedValue(const QString& path, const QString& sql) {
     return result;
 }
 
-inline bool runSql(const QString& path, const QStringList& statements) {
+// `beforeClose` runs while a transaction the statements began is still open.
+inline bool runSql(const QString& path, const QStringList& statements,
+                   const std::function<void()>& beforeClose = {}) {
     bool ok = true;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "setup");
@@ -33,6 +37,9 @@ inline bool runSql(const QString& path, const QStringList& statements) {
         QSqlQuery query(db);
         for (const QString& statement : statements) {
             ok = query.exec(statement) && ok;
+        }
+        if (beforeClose) {
+            beforeClose();
         }
         db.close();
     }
