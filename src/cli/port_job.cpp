@@ -61,6 +61,8 @@ public:
             detail_ = detail.channel > kChannelCount ? detail.field + " " + detail.value
                                                      : "信道 " + std::to_string(detail.channel) +
                                                            "：" + detail.field + " " + detail.value;
+        } else if (message == radio_link::TransferMessage::LongSilence) {
+            detail_ = "停顿了 " + detail.text + " 秒";
         } else {
             detail_ = detail.text;
         }
@@ -95,6 +97,8 @@ QString messageText(radio_link::TransferMessage message) {
         return QStringLiteral("串行端口连接中断，数据传送没有完成");
     case TransferMessage::DataFailure:
         return QStringLiteral("数据操作失败");
+    case TransferMessage::LongSilence:
+        return QStringLiteral("数据传送停顿过久，对讲机可能没有收下，请重新写入");
     }
     return {};
 }
@@ -334,8 +338,9 @@ private:
         platform::WindowTimer windowTimer1(timer1);
         platform::WindowTimer windowTimer4(timer4);
         IdleTimer timer3;
-        radio_link::WriteSequence sequence(
-            {port_, channels, emergency, codes_, display, windowTimer1, timer3, windowTimer4});
+        platform::SteadyClock clock;
+        radio_link::WriteSequence sequence({port_, channels, emergency, codes_, display,
+                                            windowTimer1, timer3, windowTimer4, clock});
         QEventLoop loop;
         QObject::connect(&timer4, &QTimer::timeout, &loop, [&] { sequence.onTimer4(); });
         QObject::connect(&timer1, &QTimer::timeout, &loop, [&] {

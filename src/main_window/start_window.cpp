@@ -153,9 +153,9 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
     sentRecorder_ = std::make_unique<radio_link::SentRecorder>(*port_);
     replyRecorder_ = std::make_unique<radio_link::ReplyRecorder>(*port_);
     handshake_ = std::make_unique<radio_link::RadioReadyHandshake>(*port_, display, windowTimer3_);
-    write_ = std::make_unique<radio_link::WriteSequence>(
-        radio_link::WriteSequence::Parts{*sentRecorder_, *channels_, *emergency_, dcsCodes_,
-                                         display, windowTimer1_, windowTimer3_, windowTimer4_});
+    write_ = std::make_unique<radio_link::WriteSequence>(radio_link::WriteSequence::Parts{
+        *sentRecorder_, *channels_, *emergency_, dcsCodes_, display, windowTimer1_, windowTimer3_,
+        windowTimer4_, clock_});
     read_ = std::make_unique<radio_link::ReadSequence>(radio_link::ReadSequence::Parts{
         *replyRecorder_, *channels_, *emergency_, dcsCodes_, display, windowTimer3_, clock_});
     connect(&timer3_, &QTimer::timeout, this, [this] { handshake_->tick(); });
@@ -837,6 +837,13 @@ void StartWindow::showMessage(radio_link::TransferMessage message,
     case TransferMessage::SquelchReplaced:
         box.text = QStringLiteral("静噪级别超出范围，已写入原来的静噪级别 %1 ")
                        .arg(QString::fromStdString(detail.text));
+        break;
+    case TransferMessage::LongSilence:
+        box = {QStringLiteral("数据传送停顿了 %1 秒，对讲机可能没有收下，请重新写入 ")
+                   .arg(QString::fromStdString(detail.text)),
+               platform::portMessageTitle(),
+               platform::MessageIcon::Exclamation,
+               {}};
         break;
     case TransferMessage::PortNotOpen:
         box = {QStringLiteral("串行端口没有打开，请先选择端口 "),

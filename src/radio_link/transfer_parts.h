@@ -34,6 +34,7 @@ enum class TransferMessage {
     LineLost,        // the port failed in the middle of a transfer
     DataFailure,     // the channel store refused a change
     SquelchReplaced, // the squelch text could not be sent; the level checked before "A" was
+    LongSilence,     // a write's line fell silent so long that the radio may have given it up
 };
 
 // What a message is about, where it says more than its kind.
@@ -42,6 +43,7 @@ struct MessageDetail {
     MessageDetail(std::string words) : text(std::move(words)) {}
 
     // DataFailure: the store's own words. SquelchReplaced: the level sent.
+    // LongSilence: the longest silence in seconds, to a tenth ("2.3").
     std::string text;
     // OutOfRange: the channel (1-16, 17 for the emergency record and the
     // squelch level), the field and its value that cannot be sent, as a

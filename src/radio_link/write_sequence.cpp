@@ -4,6 +4,10 @@
 #include "channel_data/data_error.h"
 #include "text/visible_text.h"
 
+#include <algorithm>
+#include <string>
+#include <utility>
+
 namespace kr4720::radio_link {
 namespace {
 
@@ -84,6 +88,8 @@ void WriteSequence::start() {
         abort(TransferMessage::LineLost);
         return;
     }
+    lastSent_ = p_.clock.now();
+    longestSilence_ = {};
     p_.timer4.start();
 }
 
@@ -155,6 +161,11 @@ void WriteSequence::sendEmergency() {
 
 bool WriteSequence::send(const std::string& record) {
     if (p_.link.isOpen() && p_.link.output(record)) {
+        const Clock::TimePoint now = p_.clock.now();
+        longestSilence_ =
+            std::max(longestSilence_,
+                     std::chrono::duration_cast<std::chrono::milliseconds>(now - lastSent_));
+        lastSent_ = now;
         return true;
     }
     abort(TransferMessage::LineLost);
@@ -180,12 +191,18 @@ void WriteSequence::finish() {
         replacedSquelch_.clear();
         p_.display.showMessage(TransferMessage::SquelchReplaced, {level});
     }
+    if (const auto silence = std::exchange(longestSilence_, {}); silence > kLongestSilence) {
+        const auto tenths = silence.count() / 100;
+        p_.display.showMessage(TransferMessage::LongSilence,
+                               {std::to_string(tenths / 10) + "." + std::to_string(tenths % 10)});
+    }
 }
 
 void WriteSequence::abort(TransferMessage message) {
     p_.timer1.stop();
     p_.timer4.stop();
     replacedSquelch_.clear();
+    longestSilence_ = {};
     p_.display.showMessage(message, {});
     finish();
 }

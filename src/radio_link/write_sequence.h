@@ -24,6 +24,8 @@ namespace kr4720::radio_link {
 // checked. A squelch text that cannot be sent is replaced by the level checked
 // before "A", and the user is told so when the write ends. Only a lost line
 // stops a write early. The cursor stays where it is while the records go out.
+// A line that fell silent too long between two parts of the write (a frozen
+// or starved computer) is told when it ends: the radio may have given it up.
 class WriteSequence {
 public:
     struct Parts {
@@ -35,11 +37,14 @@ public:
         Timer& timer1;
         Timer& timer3;
         Timer& timer4;
+        Clock& clock;
     };
 
     // The pause after "A" (Timer4) and the spacing of the records (Timer1).
     static constexpr std::chrono::milliseconds kPauseAfterStart{500};
     static constexpr std::chrono::milliseconds kRecordSpacing{100};
+    // Silence on the line longer than this, after "A" or a record, is told.
+    static constexpr std::chrono::milliseconds kLongestSilence{1500};
 
     explicit WriteSequence(Parts parts) : p_(parts) {}
 
@@ -72,6 +77,8 @@ private:
     std::string checkedSquelch_;
     // The squelch level sent instead of an unsendable text, or empty.
     std::string replacedSquelch_;
+    Clock::TimePoint lastSent_;
+    std::chrono::milliseconds longestSilence_{0};
 };
 
 } // namespace kr4720::radio_link

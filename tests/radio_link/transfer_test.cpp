@@ -99,7 +99,7 @@ struct Rig {
     // A write on `line` (the fake line if none) from `table` (the set's rows if none).
     WriteSequence writer(SerialLink* line = nullptr, ChannelCursor* table = nullptr) {
         return WriteSequence({line != nullptr ? *line : link, table != nullptr ? *table : channels,
-                              emergency, codes, display, timer1, timer3, timer4});
+                              emergency, codes, display, timer1, timer3, timer4, link});
     }
     ReadSequence reader() {
         return ReadSequence({link, channels, emergency, codes, display, timer3, link});
@@ -291,22 +291,30 @@ TEST(WriteSequence, StoresRowOnesNumberBeforeAAndNoStoreOrEditAfterItStopsTheRec
 // A squelch edit the record cannot carry sends the level checked before "A" and
 // says so once the write has ended; only a lost line ends a write early, with
 // its own message.
-TEST(WriteSequence, AnUnsendableSquelchEditSendsTheCheckedLevelAndALostLineEndsTheWrite) {
-    for (const auto& [typed, open, last, messages] :
-         {std::tuple("12", true, "00030000000000000000000000000000", Messages{SquelchReplaced}),
-          std::tuple("5", true, "00050000000000000000000000000000", Messages{}),
-          std::tuple("12", false, "", Messages{LineLost})}) {
+// A silence before the last record, as a frozen computer leaves, is told when
+// it is over 1.5 s, and not after a lost line.
+TEST(WriteSequence, AnUnsendableSquelchEditSendsTheCheckedLevelALongSilenceIsToldALostLineEnds) {
+    const std::string five = "00050000000000000000000000000000";
+    for (const auto& [typed, open, silence, last, messages] :
+         {std::tuple("12", true, 0, "00030000000000000000000000000000", Messages{SquelchReplaced}),
+          std::tuple("5", true, 1500, five.c_str(), Messages{}),
+          std::tuple("5", true, 1690, five.c_str(), Messages{LongSilence}),
+          std::tuple("12", false, 1690, "", Messages{LineLost})}) {
         SCOPED_TRACE(typed + std::string(open ? "" : ", line lost"));
         Rig rig;
         auto writer = rig.writer();
         writeRecords(writer, 16);
         rig.display.squelch = typed;
         rig.link.open = open;
+        rig.link.current += std::chrono::milliseconds(silence);
         writer.onTimer1();
         EXPECT_FALSE(writer.isRunning() || rig.timer1.active);
         EXPECT_EQ(writer.sendStep(), 0);
         EXPECT_EQ(rig.link.sent.substr(1 + 16 * 32), last);
         EXPECT_EQ(rig.display.messages, messages);
+        if (messages == Messages{LongSilence}) {
+            EXPECT_EQ(rig.display.details.back().text, "1.6");
+        }
         if (messages == Messages{SquelchReplaced}) {
             EXPECT_EQ(rig.display.details.back().text, "3");
             EXPECT_TRUE(rig.display.endedBeforeMessage.back());
