@@ -312,7 +312,7 @@ TEST(WriteSequence, AnUnsendableSquelchEditSendsTheCheckedLevelALongSilenceIsTol
         EXPECT_EQ(writer.sendStep(), 0);
         EXPECT_EQ(rig.link.sent.substr(1 + 16 * 32), last);
         EXPECT_EQ(rig.display.messages, messages);
-        if (messages == Messages{LongSilence}) {
+        if (rig.display.messages == Messages{LongSilence}) {
             EXPECT_EQ(rig.display.details.back().text, "1.6");
         }
         if (messages == Messages{SquelchReplaced}) {
