@@ -22,26 +22,24 @@ int removeOldBackups(const QString& folder, const QDateTime& now) {
     QStringList names = QDir(folder).entryList({QStringLiteral("*.img")},
                                                QDir::Files | QDir::NoSymLinks, QDir::Unsorted);
     names.sort();
-    // A clock set years ahead must not take every backup with it: the year is
-    // counted back from the newest backup when that is older than now.
-    QDateTime newest = now;
-    for (auto name = names.crbegin(); name != names.crend(); ++name) {
-        if (const QDateTime saved = savedAt(*name); saved.isValid()) {
-            newest = std::min(newest, saved);
-            break;
-        }
-    }
-    const QDateTime limit = newest.addDays(-365);
-    // A year of backups is thousands of files: only the names that sort
-    // before the limit's time need their time read.
-    const QString limitText = limit.toString(kBackupTimeFormat);
+    // The year is counted back from the newest backup when that is older than
+    // now, and a gap of over a year between two backups (a clock set years
+    // ahead or back, a long break) starts the count afresh for those before
+    // it: no wrong clock takes the last year of backups with it, not even
+    // once backups have been made with it.
     int removed = 0;
-    for (const QString& name : names) {
-        if (QStringView(name).left(limitText.size()) >= limitText) {
-            break;
+    QDateTime later;
+    QDateTime limit;
+    for (auto name = names.crbegin(); name != names.crend(); ++name) {
+        const QDateTime saved = savedAt(*name);
+        if (!saved.isValid()) {
+            continue;
         }
-        const QDateTime saved = savedAt(name);
-        if (saved.isValid() && saved < limit && QFile::remove(folder + QLatin1Char('/') + name)) {
+        if (!later.isValid() || saved.addDays(365) < later) {
+            limit = std::min(now, saved).addDays(-365);
+        }
+        later = saved;
+        if (saved < limit && QFile::remove(folder + QLatin1Char('/') + *name)) {
             ++removed;
         }
     }
