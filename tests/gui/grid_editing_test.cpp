@@ -78,11 +78,7 @@ TEST_F(GridEditing, TypedFrequenciesAreCheckedAndStoredWhenTheRowIsLeft) {
     // the squelch box next in line.
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    platform::setMessageHandler([this](const platform::Message& message) {
-        child<QComboBox>("Combo8")->setFocus();
-        messages.messages.append(message);
-        return true;
-    });
+    messages.record([this] { child<QComboBox>("Combo8")->setFocus(); });
     type(7, 1, "4385");
     EXPECT_TRUE(window->grid()->hasFocus());
     selectRow(0);

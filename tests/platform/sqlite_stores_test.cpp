@@ -178,13 +178,11 @@ TEST(ChannelStore, UnusableBusyOrDamagedFilesAreRefusedWithTheirMessageAndLeftUn
     EXPECT_NO_THROW(SqliteEmergencyTable(folder.file("tw8810X.mdb")));
     // A save cut off by a crash leaves its journal beside the file, which is
     // then put back as it was before that save.
-    TempFolder saving;
-    TempFolder crashed;
+    TempFolder saving, crashed;
     runSql(saving.file("tw8810.mdb"),
-           channelTableSql(16) +
-               QStringList{"PRAGMA cache_size = 2", "BEGIN", "UPDATE 信道表 SET 接收频率 = '9'",
-                           "CREATE TABLE junk (b)"} +
-               QStringList(50, "INSERT INTO junk VALUES (randomblob(3000))"),
+           channelTableSql(16) + QStringList{"PRAGMA cache_size = 2", "BEGIN",
+                                             "UPDATE 信道表 SET 接收频率 = '9'",
+                                             "CREATE TABLE junk AS SELECT randomblob(150000)"},
            [&] {
                for (const QString name : {"tw8810.mdb", "tw8810.mdb-journal"}) {
                    QFile::copy(saving.file(name), crashed.file(name));

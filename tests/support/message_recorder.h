@@ -4,16 +4,24 @@
 
 #include <QList>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 // Answers every message box at once and keeps what it was asked to show.
 class MessageRecorder {
 public:
-    MessageRecorder() {
-        kr4720::platform::setMessageHandler([this](const kr4720::platform::Message& message) {
-            messages.append(message);
-            return answer;
-        });
+    MessageRecorder() { record(); }
+    // Records from now on (again), running `first` as each message comes.
+    void record(const std::function<void()>& first = {}) {
+        kr4720::platform::setMessageHandler(
+            [this, first](const kr4720::platform::Message& message) {
+                if (first) {
+                    first();
+                }
+                messages.append(message);
+                return answer;
+            });
     }
     ~MessageRecorder() { kr4720::platform::setMessageHandler({}); }
 
