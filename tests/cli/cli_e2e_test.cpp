@@ -1,4 +1,5 @@
 #include "channel_files/channel_file.h"
+#include "platform/backups.h"
 #include "radio_link/radio_image.h"
 #include "support/pseudo_terminal.h"
 #include "support/temp_folder.h"
@@ -185,8 +186,10 @@ TEST_F(CliEndToEnd, AWriteTakesWhatTheFileAndOptionsHoldAndKeepsTheRestOfTheRadi
     doc.squelch = "7";
     doc.rows[0] = {std::nullopt, "147.00000", "", "", "147.60000", "", "", "add", "off", "off"};
     const std::string demo = VirtualRadio::demoMemory()[16];
-    QDir().mkpath(folder.file("data/kr4720/backups"));
-    const QString yearsOld = file("data/kr4720/backups/2020-01-01_00-00-00-read.img", "");
+    // Over a year old, and a year apart from the next backup at most.
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString yearsOld = platform::saveBackup("read", "", now.addDays(-400)).path;
+    ASSERT_TRUE(platform::saveBackup("read", "", now.addDays(-200)).ok());
     const struct {
         QStringList arguments;
         const char* receive1; // channel 1's receive frequency as sent
@@ -228,7 +231,7 @@ TEST_F(CliEndToEnd, AWriteTakesWhatTheFileAndOptionsHoldAndKeepsTheRestOfTheRadi
     EXPECT_TRUE(run.json()["ports"][0]["written"].toBool());
     EXPECT_EQ(r.memory(), image);
     EXPECT_EQ(r.readsAnswered(), 0);
-    EXPECT_EQ(backups().size(), 3);
+    EXPECT_EQ(backups().size(), 4);
     EXPECT_FALSE(QFile::exists(yearsOld)); // a write keeps a year of backups
     // A channel file's write reads the radio's emergency channel all the same.
     ASSERT_EQ(cli({"write", "--no-backup", "-p", port(r), folder.file("plan.doc")}).code, 0);

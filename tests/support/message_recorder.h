@@ -13,12 +13,10 @@ class MessageRecorder {
 public:
     MessageRecorder() { record(); }
     // Records from now on (again), running `first` as each message comes.
-    void record(const std::function<void()>& first = {}) {
+    void record(const std::function<void()>& first = [] {}) {
         kr4720::platform::setMessageHandler(
             [this, first](const kr4720::platform::Message& message) {
-                if (first) {
-                    first();
-                }
+                first();
                 messages.append(message);
                 return answer;
             });
