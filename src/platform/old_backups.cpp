@@ -1,23 +1,45 @@
 #include "platform/old_backups.h"
 
-#include "platform/backups.h"
-
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <compare>
+#include <optional>
 
 namespace kr4720::platform {
+namespace {
+
+// A time as a backup's name gives it: the day and the second of that day.
+// Read from the digits, as QDateTime::fromString takes some 25 µs a name
+// and a busy year leaves tens of thousands of backups.
+struct Stamp {
+    qint64 day = 0;
+    int second = 0;
+    auto operator<=>(const Stamp&) const = default;
+};
+
+std::optional<Stamp> savedAt(const QString& name) {
+    static const QRegularExpression backupName(
+        QStringLiteral(R"(^(\d{4})-(\d\d)-(\d\d)_(\d\d)-(\d\d)-(\d\d)-.+\.img$)"));
+    const QRegularExpressionMatch match = backupName.match(name);
+    if (!match.hasMatch()) {
+        return std::nullopt;
+    }
+    const auto number = [&match](int group) { return match.capturedView(group).toInt(); };
+    const QDate date(number(1), number(2), number(3));
+    const QTime time(number(4), number(5), number(6));
+    if (!date.isValid() || !time.isValid()) {
+        return std::nullopt;
+    }
+    return Stamp{date.toJulianDay(), time.msecsSinceStartOfDay() / 1000};
+}
+
+} // namespace
 
 int removeOldBackups(const QString& folder, const QDateTime& now) {
-    static const QRegularExpression backupName(
-        QStringLiteral(R"(^(\d{4}-\d{2}-\d{2}_\d{2}-\d{2}-\d{2})-.+\.img$)"));
-    const auto savedAt = [](const QString& name) {
-        const QRegularExpressionMatch match = backupName.match(name);
-        return match.hasMatch() ? QDateTime::fromString(match.captured(1), kBackupTimeFormat)
-                                : QDateTime();
-    };
+    const Stamp today{now.date().toJulianDay(), now.time().msecsSinceStartOfDay() / 1000};
     // A backup's name starts with its time, so the names sort by it.
     QStringList names = QDir(folder).entryList({QStringLiteral("*.img")},
                                                QDir::Files | QDir::NoSymLinks, QDir::Unsorted);
@@ -28,18 +50,19 @@ int removeOldBackups(const QString& folder, const QDateTime& now) {
     // it: no wrong clock takes the last year of backups with it, not even
     // once backups have been made with it.
     int removed = 0;
-    QDateTime later;
-    QDateTime limit;
+    std::optional<Stamp> later;
+    Stamp limit;
     for (auto name = names.crbegin(); name != names.crend(); ++name) {
-        const QDateTime saved = savedAt(*name);
-        if (!saved.isValid()) {
+        const std::optional<Stamp> saved = savedAt(*name);
+        if (!saved) {
             continue;
         }
-        if (!later.isValid() || saved.addDays(365) < later) {
-            limit = std::min(now, saved).addDays(-365);
+        if (!later || Stamp{saved->day + 365, saved->second} < *later) {
+            const Stamp newest = std::min(today, *saved);
+            limit = {newest.day - 365, newest.second};
         }
         later = saved;
-        if (saved < limit && QFile::remove(folder + QLatin1Char('/') + *name)) {
+        if (*saved < limit && QFile::remove(folder + QLatin1Char('/') + *name)) {
             ++removed;
         }
     }
