@@ -504,13 +504,43 @@ void StartWindow::afterWrite() {
     writeBackedUp_ = false;
     // A row edited while the write ran goes out as it was at its tick: the
     // backup then holds what really went on the line.
-    if (const auto sent = sentRecorder_->image(); sent && sent != writeBackup_) {
+    const auto sent = sentRecorder_->image();
+    if (sent && sent != writeBackup_) {
         keepBackup(QStringLiteral("write"), *sent, writeBackupPath_);
     }
     reportBackupFailure();
     reportTraceFailure();
+    if (sent) {
+        tellEditsNotWritten(*sent);
+    }
     if (lineLostUntold_) {
         onLineLost();
+    }
+}
+
+// A row changed after its record had gone (typing finished after its tick,
+// or taken only as the write ended) differs from the radio now: said, so that
+// the user writes again instead of trusting the grid.
+void StartWindow::tellEditsNotWritten(const radio_link::RadioImage& sent) {
+    std::optional<radio_link::RadioImage> now;
+    try {
+        now = radio_link::RecordsToWrite(*channels_, *emergency_, dcsCodes_, squelchText());
+    } catch (const DataError&) {
+        // The store failing is told when the grid leaves the row.
+    }
+    QStringList changed;
+    for (int row = 0; now && row < kChannelCount; ++row) {
+        if ((*now)[static_cast<std::size_t>(row)] != sent[static_cast<std::size_t>(row)]) {
+            changed << QString::number(row + 1);
+        }
+    }
+    if (!changed.isEmpty()) {
+        platform::showMessage(
+            this, {QStringLiteral("信道 %1 在写入时改动，改动没有写入对讲机，请再写一次 ")
+                       .arg(changed.join(QStringLiteral("、"))),
+                   platform::dataErrorTitle(),
+                   platform::MessageIcon::Information,
+                   {}});
     }
 }
 

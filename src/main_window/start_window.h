@@ -103,6 +103,7 @@ private:
     void onLineLost();
     void portOpenChanged(bool open);
     void afterWrite();
+    void tellEditsNotWritten(const radio_link::RadioImage& sent);
     void dropInputHeldByRead();
     QString keepBackup(const QString& what, const radio_link::RadioImage& image,
                        const QString& replacing = {});

@@ -82,6 +82,10 @@ SqliteTable::SqliteTable(const QString& path, const QString& table, int fieldCou
       maximumRows_(maximumRows), connection_(nextConnectionName()) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db.setDatabaseName(path);
+    // A lock held by another program is not going away while the window
+    // waits without a word: a second is plenty (Qt's default is five).
+    const QString working = QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000");
+    db.setConnectOptions(working);
     const QFileInfo file(path);
     // An empty file is what a first start stopped before its tables were
     // made leaves behind: there is nothing in it to keep.
@@ -92,9 +96,8 @@ SqliteTable::SqliteTable(const QString& path, const QString& table, int fieldCou
         fail(QStringLiteral("不是普通文件"), StoreOpenError::Kind::Unusable, {});
     } else {
         // Look at an existing file read-only first, so that a file we cannot
-        // use is never touched. A lock held by another program is not going
-        // away while we wait: a second is plenty.
-        const QString readOnly = QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=1000");
+        // use is never touched.
+        const QString readOnly = QStringLiteral("QSQLITE_OPEN_READONLY;") + working;
         db.setConnectOptions(readOnly);
         if (!db.open()) {
             failOn(db.lastError(), QStringLiteral("无法打开"));
@@ -106,7 +109,7 @@ SqliteTable::SqliteTable(const QString& path, const QString& table, int fieldCou
         if (QSqlQuery query(db);
             !query.exec(look) && query.lastError().nativeErrorCode().toInt() == 776) {
             db.close();
-            db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000"));
+            db.setConnectOptions(working);
             if (!db.open()) {
                 failOn(db.lastError(), QStringLiteral("无法打开"));
             }
@@ -121,7 +124,7 @@ SqliteTable::SqliteTable(const QString& path, const QString& table, int fieldCou
         }
         load();
         db.close();
-        db.setConnectOptions();
+        db.setConnectOptions(working);
     }
     if (!db.isOpen() && !db.open()) {
         failOn(db.lastError(), QStringLiteral("无法打开"));

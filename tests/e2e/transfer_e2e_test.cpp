@@ -305,12 +305,13 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     EXPECT_EQ(messages.texts(), QStringList{"数据超出范围 ！！"});
     EXPECT_EQ(value(13, 1), "");
     EXPECT_EQ(value(0, 1), "145.50000");
-    // Text still open in a cell as the write ends goes into its row, where
-    // the grid then stands.
+    // Text still open in a cell as the write ends goes into its row, and the
+    // grid stands where the cursor is. The radio did not get it: said so.
     writeUntil(2);
     typeInto(9, 1, "145.5");
     finishWrite(3);
     EXPECT_EQ(window->grid()->currentIndex().row(), window->channelCursor().currentRow());
+    EXPECT_EQ(messages.texts().last(), "信道 10 在写入时改动，改动没有写入对讲机，请再写一次 ");
     // An exit asked for during a write and refused at its end (否: a row that
     // cannot be stored) is not carried out when the next write ends.
     messages.answer = false;

@@ -103,6 +103,12 @@ TEST_F(GridEditing, TypedFrequenciesAreCheckedAndStoredWhenTheRowIsLeft) {
     QApplication::processEvents();
     selectRow(0);
     EXPECT_EQ((QStringList{inFile(3, 1), inFile(5, 1)}), (QStringList{"145.00000", "146.50000"}));
+    // The cursor moved by the program (a write ending) with a cell still open:
+    // the text goes into its row, and the grid stands where the cursor does.
+    typeInto(6, 1, "147");
+    window->channelCursor().MoveFirst();
+    EXPECT_EQ(window->grid()->currentIndex().row(), window->channelCursor().currentRow());
+    selectRow(0);
 
     // A row that cannot be stored keeps the cursor, and a click elsewhere
     // leaves the highlight on it too.
