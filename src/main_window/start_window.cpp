@@ -536,7 +536,7 @@ void StartWindow::tellEditsNotWritten(const radio_link::RadioImage& sent) {
     }
     if (!changed.isEmpty()) {
         platform::showMessage(
-            this, {QStringLiteral("信道 %1 在写入时改动，改动没有写入对讲机，请再写一次 ")
+            this, {QStringLiteral("信道 %1 在写入时改动，改动没有写入对讲机，请重新写入 ")
                        .arg(changed.join(QStringLiteral("、"))),
                    platform::dataErrorTitle(),
                    platform::MessageIcon::Information,

@@ -311,7 +311,7 @@ TEST_F(TransferEndToEnd, AWriteRunsToItsEndAndAPulledCableClosesThePortUntilOk) 
     typeInto(9, 1, "145.5");
     finishWrite(3);
     EXPECT_EQ(window->grid()->currentIndex().row(), window->channelCursor().currentRow());
-    EXPECT_EQ(messages.texts().last(), "信道 10 在写入时改动，改动没有写入对讲机，请再写一次 ");
+    EXPECT_EQ(messages.texts().last(), "信道 10 在写入时改动，改动没有写入对讲机，请重新写入 ");
     // An exit asked for during a write and refused at its end (否: a row that
     // cannot be stored) is not carried out when the next write ends.
     messages.answer = false;
