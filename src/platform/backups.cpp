@@ -6,8 +6,7 @@
 #include <QFile>
 
 #ifdef Q_OS_UNIX
-#include <pwd.h>
-#include <unistd.h>
+#include "platform/account.h"
 #endif
 
 namespace kr4720::platform {
@@ -16,16 +15,13 @@ namespace {
 
 // Without HOME (a service, `env -i`) Qt answers "/", which would put backups
 // at the top of the file system: the account's own home folder is used then.
-// Port threads save backups at once: the account is looked up reentrantly.
 QString homeFolder() {
     QString home = qEnvironmentVariable("HOME");
 #ifdef Q_OS_UNIX
-    passwd account{};
-    passwd* found = nullptr;
-    char buffer[4096];
-    if (QDir::isRelativePath(home) &&
-        getpwuid_r(getuid(), &account, buffer, sizeof buffer, &found) == 0 && found) {
-        home = QFile::decodeName(account.pw_dir);
+    if (QDir::isRelativePath(home)) {
+        if (const auto account = currentAccount()) {
+            home = QFile::decodeName(account->home.c_str());
+        }
     }
 #endif
     return QDir::isRelativePath(home) ? QDir::homePath() : QDir::cleanPath(home);

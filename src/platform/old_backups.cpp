@@ -18,6 +18,11 @@ struct Stamp {
     qint64 day = 0;
     int second = 0;
     auto operator<=>(const Stamp&) const = default;
+
+    static Stamp of(const QDate& date, const QTime& time) {
+        return {date.toJulianDay(), time.msecsSinceStartOfDay() / 1000};
+    }
+    Stamp plusDays(int days) const { return {day + days, second}; }
 };
 
 std::optional<Stamp> savedAt(const QString& name) {
@@ -33,13 +38,13 @@ std::optional<Stamp> savedAt(const QString& name) {
     if (!date.isValid() || !time.isValid()) {
         return std::nullopt;
     }
-    return Stamp{date.toJulianDay(), time.msecsSinceStartOfDay() / 1000};
+    return Stamp::of(date, time);
 }
 
 } // namespace
 
 int removeOldBackups(const QString& folder, const QDateTime& now) {
-    const Stamp today{now.date().toJulianDay(), now.time().msecsSinceStartOfDay() / 1000};
+    const Stamp today = Stamp::of(now.date(), now.time());
     // A backup's name starts with its time, so the names sort by it.
     QStringList names = QDir(folder).entryList({QStringLiteral("*.img")},
                                                QDir::Files | QDir::NoSymLinks, QDir::Unsorted);
@@ -57,9 +62,8 @@ int removeOldBackups(const QString& folder, const QDateTime& now) {
         if (!saved) {
             continue;
         }
-        if (!later || Stamp{saved->day + 365, saved->second} < *later) {
-            const Stamp newest = std::min(today, *saved);
-            limit = {newest.day - 365, newest.second};
+        if (!later || saved->plusDays(365) < *later) {
+            limit = std::min(today, *saved).plusDays(-365);
         }
         later = saved;
         if (*saved < limit && QFile::remove(folder + QLatin1Char('/') + *name)) {

@@ -9,9 +9,10 @@
 #include <future>
 
 #ifndef Q_OS_WIN
+#include "platform/account.h"
+
 #include <fcntl.h>
 #include <grp.h>
-#include <pwd.h>
 #include <unistd.h>
 #endif
 
@@ -73,19 +74,15 @@ bool joinedSinceLogin(gid_t group) {
     std::vector<gid_t> session(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
     session.resize(static_cast<std::size_t>(
         std::max(::getgroups(static_cast<int>(session.size()), session.data()), 0)));
-    passwd entry{};
-    passwd* account = nullptr;
-    char buffer[4096];
-    ::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &account); // port threads at once
-    if (account == nullptr || ::getegid() == group ||
-        std::ranges::find(session, group) != session.end()) {
+    const auto account = currentAccount();
+    if (!account || ::getegid() == group || std::ranges::find(session, group) != session.end()) {
         return false;
     }
     // Asked first for the number of the account's groups, then for them.
     int count = 0;
-    ::getgrouplist(account->pw_name, account->pw_gid, nullptr, &count);
+    ::getgrouplist(account->name.c_str(), account->group, nullptr, &count);
     std::vector<gid_t> listed(static_cast<std::size_t>(count));
-    if (::getgrouplist(account->pw_name, account->pw_gid, listed.data(), &count) < 0) {
+    if (::getgrouplist(account->name.c_str(), account->group, listed.data(), &count) < 0) {
         return false;
     }
     return std::ranges::find(listed, group) != listed.end();

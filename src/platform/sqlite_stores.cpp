@@ -98,29 +98,25 @@ SqliteTable::SqliteTable(const QString& path, const QString& table, int fieldCou
         // Look at an existing file read-only first, so that a file we cannot
         // use is never touched.
         const QString readOnly = QStringLiteral("QSQLITE_OPEN_READONLY;") + working;
-        db.setConnectOptions(readOnly);
-        if (!db.open()) {
-            failOn(db.lastError(), QStringLiteral("无法打开"));
-        }
+        const auto reopen = [&](const QString& options) {
+            db.close();
+            db.setConnectOptions(options);
+            if (!db.open()) {
+                failOn(db.lastError(), QStringLiteral("无法打开"));
+            }
+        };
+        reopen(readOnly);
         // A save cut off by a crash or a power cut left its journal beside
         // the file (SQLITE_READONLY_ROLLBACK): SQLite puts back the file as it
         // was before that save, which a read-only connection cannot do.
         const QString look = QStringLiteral("SELECT count(*) FROM sqlite_master");
         if (QSqlQuery query(db);
             !query.exec(look) && query.lastError().nativeErrorCode().toInt() == 776) {
-            db.close();
-            db.setConnectOptions(working);
-            if (!db.open()) {
-                failOn(db.lastError(), QStringLiteral("无法打开"));
-            }
+            reopen(working);
             if (QSqlQuery rollBack(db); !rollBack.exec(look)) {
                 failOn(rollBack.lastError(), QStringLiteral("无法打开"));
             }
-            db.close();
-            db.setConnectOptions(readOnly);
-            if (!db.open()) {
-                failOn(db.lastError(), QStringLiteral("无法打开"));
-            }
+            reopen(readOnly);
         }
         load();
         db.close();
