@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QFocusEvent>
 #include <QHeaderView>
+#include <QPainter>
 #include <QProxyStyle>
 #include <QScopedValueRollback>
 
@@ -48,6 +49,8 @@ public:
     }
 };
 
+const QString kSelector = QStringLiteral("▶");
+
 // Both headers of the grid have a fixed size: the caption row its height, the
 // record selector its width. QHeaderView's own size hint measures every
 // caption in a bold face that is never shown, which only costs start-up time.
@@ -58,6 +61,33 @@ public:
         setSectionsClickable(true);
     }
     QSize sizeHint() const override { return minimumSize(); }
+
+protected:
+    // The grid's face has no ▶: drawn as text, it would take a fallback face,
+    // looked for among all installed fonts at start-up. The selector draws
+    // the triangle itself, as large as that face's sign.
+    void initStyleOptionForIndex(QStyleOptionHeader* option, int section) const override {
+        QHeaderView::initStyleOptionForIndex(option, section);
+        if (option->text == kSelector) {
+            option->text.clear();
+        }
+    }
+    void paintSection(QPainter* painter, const QRect& rect, int section) const override {
+        // The style leaves the painter clipped to the caption's (empty) text.
+        painter->save();
+        QHeaderView::paintSection(painter, rect, section);
+        painter->restore();
+        if (model()->headerData(section, orientation()) != kSelector) {
+            return;
+        }
+        const qreal side = rect.height() * 0.55;
+        const QPointF corner = QRectF(rect).center() - QPointF(side / 2, side / 2);
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(palette().buttonText());
+        painter->drawPolygon(
+            QPolygonF({corner, corner + QPointF(0, side), corner + QPointF(side, side / 2)}));
+    }
 };
 
 bool isTypedColumn(int column) {
@@ -120,7 +150,7 @@ QVariant ChannelGridModel::headerData(int section, Qt::Orientation orientation, 
         return caption(section);
     }
     // The record selector marks the current row.
-    return section == table_.currentRow() ? QStringLiteral("▶") : QString();
+    return section == table_.currentRow() ? kSelector : QString();
 }
 
 Qt::ItemFlags ChannelGridModel::flags(const QModelIndex& index) const {

@@ -31,6 +31,7 @@
 #include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPainterPath>
@@ -244,7 +245,17 @@ void StartWindow::buildControls() {
     combo8_ = new QComboBox(client);
     combo8_->setObjectName(QStringLiteral("Combo8"));
     combo8_->setGeometry(twipsRect(2400, 1440, 855, 405));
-    combo8_->setEditable(true);
+    {
+        // setEditable would also build the list's pop-up, which waits for a
+        // click. A new line edit lays its empty text out once in the
+        // application's face before it takes the box's: for that moment the
+        // application's face is the window's, drawn anyway, rather than one
+        // loaded for nothing.
+        const QFont applicationFont = QGuiApplication::font();
+        QGuiApplication::setFont(font());
+        combo8_->setLineEdit(new QLineEdit(combo8_));
+        QGuiApplication::setFont(applicationFont);
+    }
     combo8_->setInsertPolicy(QComboBox::NoInsert);
     for (int level = 0; level <= 9; ++level) {
         combo8_->addItem(QString::number(level));
@@ -257,7 +268,8 @@ void StartWindow::buildControls() {
     label5->setObjectName(QStringLiteral("Label5"));
     label5->setGeometry(twipsRect(7440, 1560, 2055, 255));
     platform::setTextColor(label5, platform::kRed);
-    label5->setCursor(handPointer());
+    // The pointer reaches the label only once the window is up.
+    platform::afterFirstFrame(this, [label5] { label5->setCursor(handPointer()); });
 
     grid_ = new ChannelGrid(*channels_, client);
     grid_->setObjectName(QStringLiteral("DataGrid1"));
@@ -311,9 +323,13 @@ void StartWindow::buildPickers(QWidget* client) {
         // first frame: setting it builds each list's pop-up at once.
         platform::afterFirstFrame(this, [combo] { combo->setFont(platform::songFont(10.5)); });
         platform::setTextColor(combo, platform::kRed);
+        // In one insertion: item by item, the list is told of each entry.
+        QStringList entries;
+        entries.reserve(static_cast<qsizetype>(place.entries.size()));
         for (const std::string& entry : place.entries) {
-            combo->addItem(QString::fromStdString(entry));
+            entries << QString::fromStdString(entry);
         }
+        combo->addItems(entries);
         combo->setCurrentIndex(-1);
         combo->raise();
         // The wheel would otherwise pick, and so write into the row, at
