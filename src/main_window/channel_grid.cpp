@@ -73,7 +73,7 @@ protected:
         }
     }
     void paintSection(QPainter* painter, const QRect& rect, int section) const override {
-        // The style leaves the painter clipped to the caption's (empty) text.
+        // QHeaderView leaves the painter clipped to the (empty) caption.
         painter->save();
         QHeaderView::paintSection(painter, rect, section);
         painter->restore();
