@@ -260,7 +260,7 @@ void StartWindow::buildControls() {
     for (int level = 0; level <= 9; ++level) {
         combo8_->addItem(QString::number(level));
     }
-    combo8_->setEditText(QStringLiteral(" 3"));
+    showSquelch(QStringLiteral(" 3"));
     platform::setTextColor(combo8_, platform::kRed);
     platform::takeWheelOnlyWithFocus(combo8_);
 
@@ -738,7 +738,7 @@ void StartWindow::LoadChannelFile() {
         showDataError(QString::fromStdString(error.what()));
         return;
     }
-    combo8_->setEditText(QString::fromLocal8Bit(load.contents->squelch));
+    showSquelch(QString::fromLocal8Bit(load.contents->squelch));
 }
 
 bool StartWindow::chooseCsvFile(bool save) {
@@ -842,7 +842,14 @@ std::string StartWindow::squelchText() const {
 }
 
 void StartWindow::setSquelchText(const std::string& text) {
-    combo8_->setEditText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    showSquelch(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+// The box keeps the text as given (" 3"); its list opens on that level, and
+// the wheel and arrow keys step from it, not from the list's first entry.
+void StartWindow::showSquelch(const QString& text) {
+    combo8_->setCurrentIndex(combo8_->findText(text.trimmed()));
+    combo8_->setEditText(text);
 }
 
 // Keys typed and clicks made while the read kept the thread were meant for

@@ -90,6 +90,7 @@ private:
     void buildMenus();
     void buildPickers(QWidget* client);
     void showDataError(const QString& reason);
+    void showSquelch(const QString& text);
     void closeSecondaryWindows();
     // Puts text still open in a cell into the channel, as leaving the cell
     // would; false when the range check refused it as a typo or out of range

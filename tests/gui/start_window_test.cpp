@@ -47,9 +47,9 @@ TEST_F(StartWindowTest, OneSessionFromStartUpToClose) {
             EXPECT_EQ(child<QLabel>(name)->text(), QString::fromUtf8(text)) << name;
         }
         auto* combo8 = child<QComboBox>("Combo8");
-        EXPECT_EQ(std::tuple(combo8->currentText(), combo8->isEditable(), combo8->count(),
-                             combo8->itemText(9)),
-                  std::tuple(" 3", true, 10, "9"));
+        EXPECT_EQ(std::tuple(combo8->currentText(), combo8->currentIndex(), combo8->isEditable(),
+                             combo8->count(), combo8->itemText(9)),
+                  std::tuple(" 3", 3, true, 10, "9")); // its list opens on 3
         EXPECT_EQ(window->dcsCodes().entry(1), "023");
         EXPECT_EQ(window->serialPort().portNumber(), 1);
         EXPECT_TRUE(window->serialPort().isOpen());
