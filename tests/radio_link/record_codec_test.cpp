@@ -141,7 +141,7 @@ TEST(RecordCodec, DecodesFieldsAndRecords) {
 
     EXPECT_EQ(DecodeEmergencyRecord("00070050494000003000000000460000").fields[2], "off");
     EXPECT_EQ(DecodeEmergencyRecord("000A").squelch, "A");
-    EXPECT_EQ(DecodeEmergencyRecord("").squelch, "0");
+    EXPECT_EQ(DecodeEmergencyRecord("000").squelch, "0");
     EXPECT_EQ(DecodeEmergencyRecord("").fields, (EmergencyFields{"", "", "off"}));
 }
 
