@@ -26,6 +26,24 @@ int exitStatus(int code) {
     return signal != 0 ? 128 + signal : code;
 }
 
+// Qt ends the program when it cannot reach the display it was given (a
+// `sudo`, an ssh session that is gone), advising to reinstall the program.
+// Until the application is made, that end says what is wrong instead.
+QtMessageHandler qtMessages = nullptr;
+
+void endWithoutDisplay(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type != QtFatalMsg) {
+        qtMessages(type, context, text);
+        return;
+    }
+    const char* variable = qEnvironmentVariableIsEmpty("DISPLAY") ? "WAYLAND_DISPLAY" : "DISPLAY";
+    std::fprintf(stderr,
+                 "kr4720: 无法连接图形界面（%s=%s），无法打开窗口；"
+                 "请在桌面中启动本软件，或使用 kr4720-cli\n",
+                 variable, qgetenv(variable).constData());
+    std::_Exit(1);
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -45,10 +63,18 @@ int main(int argc, char* argv[]) {
                    stderr);
         return 1;
     }
+    if (!platformNamed) {
+        qtMessages = qInstallMessageHandler(endWithoutDisplay);
+    }
 #endif
     kr4720::platform::catchStopSignals();
     kr4720::platform::lookUpPortsAhead();
     QApplication app(argc, argv);
+#ifdef Q_OS_LINUX
+    if (!platformNamed) {
+        qInstallMessageHandler(qtMessages);
+    }
+#endif
     QApplication::setApplicationName(QStringLiteral("KR4720"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kr4720"));
     QApplication::setWindowIcon(kr4720::aux_windows::programIcon());

@@ -480,3 +480,21 @@ TEST(WindowProgram, StartedWithItsOutputClosedRunsUntilStopped) {
     program.terminate();
     EXPECT_TRUE(program.waitForFinished(20000) && program.exitCode() == 128 + SIGTERM);
 }
+
+// Without a display, or with one that cannot be reached (a `sudo`, an ssh
+// session that is gone), the program says so and ends.
+TEST(WindowProgram, WithoutAReachableDisplaySaysWhyAndEnds) {
+    for (const auto& [display, text] : {std::pair{"", "没有设置 DISPLAY"},
+                                        std::pair{":4719", "无法连接图形界面（DISPLAY=:4719）"}}) {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("QT_QPA_PLATFORM");
+        environment.remove("WAYLAND_DISPLAY");
+        environment.insert("DISPLAY", display);
+        program.setProcessEnvironment(environment);
+        program.start(KR4720_APP, {});
+        ASSERT_TRUE(program.waitForFinished(20000));
+        EXPECT_EQ(program.exitCode(), 1);
+        EXPECT_TRUE(QString::fromUtf8(program.readAllStandardError()).contains(text)) << display;
+    }
+}
