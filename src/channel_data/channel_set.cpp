@@ -86,4 +86,12 @@ std::array<ChannelRow, kChannelCount> CollectChannelRows(ChannelCursor& cursor) 
     return rows;
 }
 
+std::array<ChannelRow, kChannelCount> ShownChannelRows(const ChannelCursor& cursor) {
+    std::array<ChannelRow, kChannelCount> rows;
+    for (int index = 0; index < kChannelCount; ++index) {
+        rows[static_cast<std::size_t>(index)] = cursor.row(index);
+    }
+    return rows;
+}
+
 } // namespace kr4720

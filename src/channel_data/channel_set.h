@@ -70,4 +70,8 @@ private:
 // cursor is left after row 16. Throws DataError.
 std::array<ChannelRow, kChannelCount> CollectChannelRows(ChannelCursor& cursor);
 
+// The 16 rows as the grid shows them, read without moving: the current row
+// with its pending change, which a database that stopped storing refused.
+std::array<ChannelRow, kChannelCount> ShownChannelRows(const ChannelCursor& cursor);
+
 } // namespace kr4720

@@ -1,5 +1,6 @@
 #include "channel_files/channel_file.h"
 
+#include "channel_data/channel_set.h"
 #include "channel_files/file_value_reader.h"
 #include "text/number_text.h"
 
@@ -234,6 +235,16 @@ ChannelFileContents CollectChannelFile(ChannelCursor& cursor, std::string_view s
     // Like the transfers and a load, a save ends on row 1: past row 16 there
     // is no current record for the next pick.
     cursor.MoveFirst();
+    return contents;
+}
+
+ChannelFileContents ShownChannelFile(const ChannelCursor& cursor, std::string_view squelch) {
+    ChannelFileContents contents;
+    contents.squelch = squelch;
+    const auto rows = ShownChannelRows(cursor);
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        std::copy(rows[index].begin() + 1, rows[index].end(), contents.rows[index].begin() + 1);
+    }
     return contents;
 }
 

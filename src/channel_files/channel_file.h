@@ -96,6 +96,10 @@ void ApplyChannelFile(const ChannelFileContents& contents, ChannelCursor& cursor
 // row 1. Throws DataError when the table has fewer than 16 rows.
 ChannelFileContents CollectChannelFile(ChannelCursor& cursor, std::string_view squelch);
 
+// The file of the rows as the grid shows them (ShownChannelRows), without
+// moving: what a save writes when the database refuses the row being edited.
+ChannelFileContents ShownChannelFile(const ChannelCursor& cursor, std::string_view squelch);
+
 // CollectChannelFile followed by ChannelFileText: the text a save writes.
 // Throws DataError or ChannelFileValueError as those do.
 std::string SaveText(ChannelCursor& cursor, std::string_view squelch);

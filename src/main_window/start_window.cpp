@@ -663,7 +663,12 @@ bool StartWindow::chooseChannelFile(bool save) {
         channels_->MoveFirst();
     } catch (const DataError& error) {
         showDataError(QString::fromStdString(error.what()));
-        return false;
+        // A save goes on with the set the grid shows: the way out of a
+        // database that has stopped storing (a full disk, a folder made
+        // read-only). A load would have nowhere to put its rows.
+        if (!save) {
+            return false;
+        }
     }
     commonDialog1_.setFilter(kChannelFileFilter);
     return save ? commonDialog1_.ShowSave(this) : commonDialog1_.ShowOpen(this);
@@ -675,8 +680,15 @@ void StartWindow::SaveChannelFile() {
     }
     QString failure;
     try {
-        const std::string text =
-            channel_files::SaveText(*channels_, combo8_->currentText().toLocal8Bit().toStdString());
+        const std::string squelch = combo8_->currentText().toLocal8Bit().toStdString();
+        std::string text;
+        try {
+            text = channel_files::SaveText(*channels_, squelch);
+        } catch (const DataError&) {
+            // The row being edited was refused, and that told, as the save began.
+            text = channel_files::ChannelFileText(
+                channel_files::ShownChannelFile(*channels_, squelch));
+        }
         failure = saveChosenFile(commonDialog1_.fileName(), text);
     } catch (const DataError& error) {
         showDataError(QString::fromStdString(error.what()));
@@ -811,8 +823,10 @@ void StartWindow::ExportChirpCsv() {
         set.rows = CollectChannelRows(*channels_);
         channels_->MoveFirst();
     } catch (const DataError& error) {
+        // The row being edited was refused: the file gets the set the grid
+        // shows, as a save does.
         showDataError(QString::fromStdString(error.what()));
-        return;
+        set.rows = ShownChannelRows(*channels_);
     }
     const std::string text = channel_files::ChirpCsvText(set);
     const QString failure = saveChosenFile(csvDialog_.fileName(), text);

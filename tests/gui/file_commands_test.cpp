@@ -251,6 +251,20 @@ TEST_F(FileCommands, AFailedSaveOrExportSaysSoAndLeavesWhatWasThere) {
     EXPECT_EQ(messages.messages.value(4).informativeText,
               "第 1 个值（静噪级别）里的双引号无法写入信道文件");
     EXPECT_EQ(folder.read("set.doc"), saved);
+
+    // A database that has stopped storing refuses the row being edited: the
+    // save and the export still write the set as the grid shows it.
+    ASSERT_TRUE(lockChannelTable(folder.file("tw8810.mdb")));
+    window->channelCursor().moveTo(2);
+    window->channelCursor().setField(1, "438.50000");
+    child<QComboBox>("Combo8")->setEditText(" 3");
+    messages.messages.clear();
+    for (const QString name : {"rescue.doc", "rescue.csv"}) {
+        answer = folder.file(name);
+        name.endsWith(".doc") ? window->SaveChannelFile() : exportCsv();
+        EXPECT_TRUE(folder.read(name).contains("438.5")) << name.toStdString();
+    }
+    EXPECT_EQ(messages.texts(), (QStringList{"数据库操作失败", "数据库操作失败"}));
 }
 
 // The file size limit stands in for a full disk: the save's write fails half
