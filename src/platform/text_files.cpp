@@ -55,9 +55,24 @@ QString openWholeFile(QSaveFile& file) {
 } // namespace
 
 QString makeFolder(const QString& path) {
+    namespace fs = std::filesystem;
     std::error_code made;
-    std::filesystem::create_directories(QFile::encodeName(path).toStdString(), made);
-    return made ? QString::fromLocal8Bit(made.message()) : QString();
+    const fs::path folder = QFile::encodeName(path).toStdString();
+    fs::create_directories(folder, made);
+    if (!made) {
+        return {};
+    }
+    // A link to a folder on a stick that is not plugged in: the system only
+    // says that the name exists.
+    for (fs::path part = folder; part.has_relative_path(); part = part.parent_path()) {
+        std::error_code ignored;
+        if (fs::is_symlink(part, ignored) && !fs::exists(part, ignored)) {
+            return QStringLiteral("%1 是一个符号链接，它指向的 %2 不存在")
+                .arg(QFile::decodeName(part.c_str()),
+                     QFile::decodeName(fs::read_symlink(part, ignored).c_str()));
+        }
+    }
+    return QString::fromLocal8Bit(made.message());
 }
 
 bool isDatabaseFile(const QString& path) {
