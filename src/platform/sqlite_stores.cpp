@@ -38,10 +38,22 @@ QString nextConnectionName() {
     return QStringLiteral("kr4720-store-%1").arg(++counter);
 }
 
-// A store the database refused: the file's name and the reason.
+// A store the database refused: the file's name and the reason. A file
+// moved or deleted under the window (its folder renamed, say) is said to be
+// so: SQLite takes it for a read-only database.
 DataError refusal(const QString& path, const QString& reason) {
-    return DataError(
-        QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), reason).toStdString());
+    QString why = reason;
+    if (!QFileInfo::exists(path)) {
+        why = reason.isEmpty() ? QStringLiteral("文件已被移动或删除")
+                               : QStringLiteral("文件已被移动或删除（%1）").arg(reason);
+    }
+    return DataError(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), why).toStdString());
+}
+
+// SQLite's own words; Qt's (such as "无法获取行" for a refused change) only
+// when SQLite gave none.
+QString reasonOf(const QSqlError& error) {
+    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
 }
 
 QStringList namesOf(auto const& names) {
@@ -148,12 +160,12 @@ void SqliteTable::failOn(const QSqlError& error, const QString& problem) const {
     // SQLite's primary result codes: SQLITE_BUSY, SQLITE_LOCKED, SQLITE_CORRUPT.
     const int code = error.nativeErrorCode().toInt() & 0xFF;
     if (code == 5 || code == 6) {
-        fail(QStringLiteral("正被其它程序使用"), StoreOpenError::Kind::Busy, error.text());
+        fail(QStringLiteral("正被其它程序使用"), StoreOpenError::Kind::Busy, reasonOf(error));
     }
     if (code == 11) {
-        fail(QStringLiteral("文件已损坏"), StoreOpenError::Kind::Damaged, error.text());
+        fail(QStringLiteral("文件已损坏"), StoreOpenError::Kind::Damaged, reasonOf(error));
     }
-    fail(problem, StoreOpenError::Kind::Unusable, error.text());
+    fail(problem, StoreOpenError::Kind::Unusable, reasonOf(error));
 }
 
 void SqliteTable::createWithDefaults(const std::vector<std::vector<QVariant>>& defaultRows) {
@@ -164,7 +176,7 @@ void SqliteTable::createWithDefaults(const std::vector<std::vector<QVariant>>& d
         fail(QStringLiteral("无法创建"), StoreOpenError::Kind::Unusable, detail);
     };
     if (!db.open() || !db.transaction()) {
-        abandon(db.lastError().text());
+        abandon(reasonOf(db.lastError()));
     }
     const QStringList names = fieldCount_ == kChannelFieldCount ? namesOf(kChannelFieldNames)
                                                                 : namesOf(kEmergencyFieldNames);
@@ -177,7 +189,7 @@ void SqliteTable::createWithDefaults(const std::vector<std::vector<QVariant>>& d
     QSqlQuery query(db);
     if (!query.exec(
             QStringLiteral("CREATE TABLE %1 (%2)").arg(quoted(table_), definitions.join(", ")))) {
-        abandon(query.lastError().text());
+        abandon(reasonOf(query.lastError()));
     }
     query.prepare(
         QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(quoted(table_), placeholders.join(", ")));
@@ -186,11 +198,11 @@ void SqliteTable::createWithDefaults(const std::vector<std::vector<QVariant>>& d
             query.addBindValue(value);
         }
         if (!query.exec()) {
-            abandon(query.lastError().text());
+            abandon(reasonOf(query.lastError()));
         }
     }
     if (!db.commit()) {
-        abandon(db.lastError().text());
+        abandon(reasonOf(db.lastError()));
     }
     load();
 }
@@ -275,14 +287,14 @@ QString SqliteTable::update(const QSqlDatabase& db, const QString& schema, int r
     // A locked or vanished table fails already here, with the reason to show.
     if (!query.prepare(QStringLiteral("UPDATE %1.%2 SET %3 WHERE rowid = ?")
                            .arg(quoted(schema), quoted(table_), assignments.join(", ")))) {
-        return query.lastError().text();
+        return reasonOf(query.lastError());
     }
     for (const FieldValue& field : fields) {
         query.addBindValue(toVariant(field));
     }
     query.addBindValue(rowIds_.at(static_cast<std::size_t>(row)));
     if (!query.exec()) {
-        return query.lastError().text();
+        return reasonOf(query.lastError());
     }
     if (query.numRowsAffected() != 1) {
         // Another program deleted the row.
@@ -310,13 +322,13 @@ void SqliteTable::storeRowsWith(const std::vector<std::vector<FieldValue>>& rows
     if (!partnerAttached_) {
         // ATTACH would make an empty database of a file that has gone.
         if (!QFileInfo(partner.path_).isFile()) {
-            throw refusal(partner.path_, QStringLiteral("文件不存在"));
+            throw refusal(partner.path_, QString());
         }
         QSqlQuery attach(QSqlDatabase::database(connection_, false));
         attach.prepare(QStringLiteral("ATTACH DATABASE ? AS partner"));
         attach.addBindValue(partner.path_);
         if (!attach.exec()) {
-            throw refusal(partner.path_, attach.lastError().text());
+            throw refusal(partner.path_, reasonOf(attach.lastError()));
         }
         partnerAttached_ = true;
     }
@@ -328,7 +340,7 @@ void SqliteTable::storeInOneTransaction(const std::vector<std::vector<FieldValue
                                         const std::vector<FieldValue>& partnerFields) {
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (!db.transaction()) {
-        throw refusal(path_, db.lastError().text());
+        throw refusal(path_, reasonOf(db.lastError()));
     }
     QString failure;
     QString failedPath = path_;
@@ -340,7 +352,7 @@ void SqliteTable::storeInOneTransaction(const std::vector<std::vector<FieldValue
         failedPath = partner->path_;
     }
     if (failure.isEmpty() && !db.commit()) {
-        failure = db.lastError().text();
+        failure = reasonOf(db.lastError());
         failedPath = path_;
     }
     if (!failure.isEmpty()) {

@@ -211,6 +211,15 @@ TEST(EmergencyStore, CreatedWithDefaultsAndChangedThroughEditAndSaveRecord) {
 
     SqliteEmergencyTable reopened(path);
     EXPECT_EQ(reopened.field(0), "450.5");
+    // A file whose folder was moved away under the window is named so, not
+    // by SQLite's words for it (a read-only database).
+    ASSERT_TRUE(runSql(path, {"CREATE TRIGGER busy BEFORE UPDATE ON 紧急信道 BEGIN "
+                              "SELECT RAISE(ABORT, 'busy'); END"}));
+    ASSERT_TRUE(QDir().rename(folder.path(), folder.path() + "-moved"));
+    reopened.Edit();
+    EXPECT_THAT([&] { reopened.saveRecord(); }, testing::ThrowsMessage<DataError>(testing::StrEq(
+                                                    "tw8810X.mdb: 文件已被移动或删除（busy）")));
+    ASSERT_TRUE(QDir().rename(folder.path() + "-moved", folder.path()));
 }
 
 // A read's channels and emergency row reach their two files together: when
