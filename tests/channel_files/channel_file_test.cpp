@@ -200,6 +200,9 @@ TEST(ChannelFile, WalksSixteenRowsOnly) {
     const std::string text = SaveText(table, "5");
     EXPECT_EQ(table.current, 0); // a save ends on row 1, where a pick finds a record
     EXPECT_EQ(std::count(text.begin(), text.end(), ','), kChannelFileValueCount);
+    // Read in place, a change pending in row 1 is read as the walk reads it.
+    table.setField(channel_field::kScan, "del");
+    EXPECT_EQ(ShownChannelFile(table, "5"), CollectChannelFile(table, "5"));
 
     MemoryChannelCursor shortTable(kChannelCount - 1);
     EXPECT_THROW(CollectChannelFile(shortTable, "5"), DataError);
