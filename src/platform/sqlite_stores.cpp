@@ -90,10 +90,12 @@ Message storeOpenMessage(const StoreOpenError& error) {
 
 SqliteTable::SqliteTable(const QString& path, const QString& table, int fieldCount, int minimumRows,
                          int maximumRows, const std::vector<std::vector<QVariant>>& defaultRows)
-    : path_(path), table_(table), fieldCount_(fieldCount), minimumRows_(minimumRows),
-      maximumRows_(maximumRows), connection_(nextConnectionName()) {
+    // Named where it was opened: the window's folder renamed under it (the
+    // current folder when started from a terminal) keeps no file there.
+    : path_(QFileInfo(path).absoluteFilePath()), table_(table), fieldCount_(fieldCount),
+      minimumRows_(minimumRows), maximumRows_(maximumRows), connection_(nextConnectionName()) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
-    db.setDatabaseName(path);
+    db.setDatabaseName(path_);
     // A lock held by another program is not going away while the window
     // waits without a word: a second is plenty (Qt's default is five).
     const QString working = QStringLiteral("QSQLITE_BUSY_TIMEOUT=1000");

@@ -209,7 +209,9 @@ TEST(EmergencyStore, CreatedWithDefaultsAndChangedThroughEditAndSaveRecord) {
     EXPECT_TRUE(storedValue(path, "SELECT 拍频 FROM 紧急信道").isNull());
     EXPECT_THROW(emergency.saveRecord(), DataError);
 
-    SqliteEmergencyTable reopened(path);
+    const QString started = QDir::currentPath();
+    QDir::setCurrent(folder.path()); // opened by its name in the current folder
+    SqliteEmergencyTable reopened("tw8810X.mdb");
     EXPECT_EQ(reopened.field(0), "450.5");
     // A file whose folder was moved away under the window is named so, not
     // by SQLite's words for it (a read-only database).
@@ -220,6 +222,7 @@ TEST(EmergencyStore, CreatedWithDefaultsAndChangedThroughEditAndSaveRecord) {
     EXPECT_THAT([&] { reopened.saveRecord(); }, testing::ThrowsMessage<DataError>(testing::StrEq(
                                                     "tw8810X.mdb: 文件已被移动或删除（busy）")));
     ASSERT_TRUE(QDir().rename(folder.path() + "-moved", folder.path()));
+    QDir::setCurrent(started);
 }
 
 // A read's channels and emergency row reach their two files together: when
