@@ -44,6 +44,23 @@ void endWithoutDisplay(QtMsgType type, const QMessageLogContext& context, const 
     std::_Exit(1);
 }
 
+// Whether Qt is to show the window on a display: no platform named, or only
+// X11 or Wayland (`QT_QPA_PLATFORM=xcb`, as some desktops set).
+bool onDisplay(int argc, char* argv[]) {
+    QByteArray named = qgetenv("QT_QPA_PLATFORM");
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (const std::string_view argument = argv[i];
+            argument == "-platform" || argument == "--platform") {
+            named = argv[i + 1];
+        }
+    }
+    const QList<QByteArray> platforms = named.split(';');
+    return std::all_of(platforms.begin(), platforms.end(), [](const QByteArray& platform) {
+        const QByteArray name = platform.split(':').first();
+        return name.isEmpty() || name == "xcb" || name.startsWith("wayland");
+    });
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -52,18 +69,15 @@ int main(int argc, char* argv[]) {
     std::signal(SIGPIPE, SIG_IGN);
 #ifdef Q_OS_LINUX
     // Without a display Qt aborts with advice to reinstall the program.
-    const bool platformNamed = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") ||
-                               std::any_of(argv, argv + argc, [](const char* argument) {
-                                   return std::string_view(argument) == "-platform";
-                               });
-    if (!platformNamed && qEnvironmentVariableIsEmpty("DISPLAY") &&
+    const bool display = onDisplay(argc, argv);
+    if (display && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
         std::fputs("kr4720: 没有图形界面（没有设置 DISPLAY），无法打开窗口；"
                    "请在桌面中启动本软件，或使用 kr4720-cli\n",
                    stderr);
         return 1;
     }
-    if (!platformNamed) {
+    if (display) {
         qtMessages = qInstallMessageHandler(endWithoutDisplay);
     }
 #endif
@@ -71,7 +85,7 @@ int main(int argc, char* argv[]) {
     kr4720::platform::lookUpPortsAhead();
     QApplication app(argc, argv);
 #ifdef Q_OS_LINUX
-    if (!platformNamed) {
+    if (display) {
         qInstallMessageHandler(qtMessages);
     }
 #endif

@@ -484,11 +484,12 @@ TEST(WindowProgram, StartedWithItsOutputClosedRunsUntilStopped) {
 // Without a display, or with one that cannot be reached (a `sudo`, an ssh
 // session that is gone), the program says so and ends.
 TEST(WindowProgram, WithoutAReachableDisplaySaysWhyAndEnds) {
-    for (const auto& [display, text] : {std::pair{"", "没有设置 DISPLAY"},
-                                        std::pair{":4719", "无法连接图形界面（DISPLAY=:4719）"}}) {
+    for (const auto& [display, platform, text] :
+         {std::tuple{"", "", "没有设置 DISPLAY"},
+          std::tuple{":4719", "xcb", "无法连接图形界面（DISPLAY=:4719）"}}) {
         QProcess program;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove("QT_QPA_PLATFORM");
+        environment.insert("QT_QPA_PLATFORM", platform);
         environment.remove("WAYLAND_DISPLAY");
         environment.insert("DISPLAY", display);
         program.setProcessEnvironment(environment);
