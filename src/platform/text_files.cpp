@@ -62,14 +62,17 @@ QString makeFolder(const QString& path) {
     if (!made) {
         return {};
     }
-    // A link to a folder on a stick that is not plugged in: the system only
-    // says that the name exists.
+    // A link to a folder on a stick that is not plugged in, or one that leads
+    // back to itself: the system only says that the name exists.
     for (fs::path part = folder; part.has_relative_path(); part = part.parent_path()) {
         std::error_code ignored;
-        if (fs::is_symlink(part, ignored) && !fs::exists(part, ignored)) {
-            return QStringLiteral("%1 是一个符号链接，它指向的 %2 不存在")
-                .arg(QFile::decodeName(part.c_str()),
-                     QFile::decodeName(fs::read_symlink(part, ignored).c_str()));
+        std::error_code loop;
+        if (fs::is_symlink(part, ignored) && !fs::exists(part, loop)) {
+            const QString link = QFile::decodeName(part.c_str());
+            return loop.value() == ELOOP
+                       ? QStringLiteral("%1 是一个循环的符号链接").arg(link)
+                       : QStringLiteral("%1 是一个符号链接，它指向的 %2 不存在")
+                             .arg(link, QFile::decodeName(fs::read_symlink(part, ignored).c_str()));
         }
     }
     return QString::fromLocal8Bit(made.message());

@@ -211,10 +211,12 @@ TEST_F(StartWindowTest, AnUnusableDatabaseOrASecondWindowOnItStopsTheWindowFromB
     EXPECT_TRUE(QFile::exists(folder.file("made/here/tw8810X.mdb")));
     folder.write("made/here/.kr4720.lock", "12345\nkr4720\notherpc\n");
     ASSERT_TRUE(QFile::link(folder.file("no stick/kr4720"), folder.file("stick")));
+    ASSERT_TRUE(QFile::link(folder.file("loop"), folder.file("loop")));
     const std::pair<QString, QString> refusals[] = {
         {folder.file("tw8810X.mdb/x"), "无法创建文件夹 " + folder.file("tw8810X.mdb/x")},
         {folder.file("stick/x"),
          "stick 是一个符号链接，它指向的 " + folder.file("no stick/kr4720")},
+        {folder.file("loop/x"), folder.file("loop") + " 是一个循环的符号链接"},
         {folder.file("made/here"), "电脑 otherpc 上使用这个文件夹（进程 12345）；那台电脑上的本软件"
                                    "已经关闭时，请删除文件 " +
                                        folder.file("made/here/.kr4720.lock")}};
