@@ -324,7 +324,9 @@ void SqliteTable::storeRowsWith(const std::vector<std::vector<FieldValue>>& rows
     if (!partnerAttached_) {
         // ATTACH would make an empty database of a file that has gone.
         if (!QFileInfo(partner.path_).isFile()) {
-            throw refusal(partner.path_, QString());
+            throw refusal(partner.path_, QFileInfo::exists(partner.path_)
+                                             ? QStringLiteral("不是普通文件")
+                                             : QString());
         }
         QSqlQuery attach(QSqlDatabase::database(connection_, false));
         attach.prepare(QStringLiteral("ATTACH DATABASE ? AS partner"));
