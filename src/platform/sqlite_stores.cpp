@@ -94,6 +94,12 @@ SqliteTable::SqliteTable(const QString& path, const QString& table, int fieldCou
     // current folder when started from a terminal) keeps no file there.
     : path_(QFileInfo(path).absoluteFilePath()), table_(table), fieldCount_(fieldCount),
       minimumRows_(minimumRows), maximumRows_(maximumRows), connection_(nextConnectionName()) {
+    // SQLite takes names of up to 512 bytes, its journal's ("-journal" added)
+    // too; a deeper folder would only get "unable to open database file".
+    if (const qsizetype bytes = QFile::encodeName(path_).size(); bytes > 504) {
+        fail(QStringLiteral("文件夹路径太长"), StoreOpenError::Kind::Unusable,
+             QStringLiteral("%1 字节，最多 504 字节：%2").arg(bytes).arg(path_));
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db.setDatabaseName(path_);
     // A lock held by another program is not going away while the window

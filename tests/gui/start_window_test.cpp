@@ -217,6 +217,7 @@ TEST_F(StartWindowTest, AnUnusableDatabaseOrASecondWindowOnItStopsTheWindowFromB
         {folder.file("stick/x"),
          "stick 是一个符号链接，它指向的 " + folder.file("no stick/kr4720")},
         {folder.file("loop/x"), folder.file("loop") + " 是一个循环的符号链接"},
+        {folder.file(QString(250, 'd') + '/' + QString(250, 'd')), "文件夹路径太长"},
         {folder.file("made/here"), "电脑 otherpc 上使用这个文件夹（进程 12345）；那台电脑上的本软件"
                                    "已经关闭时，请删除文件 " +
                                        folder.file("made/here/.kr4720.lock")}};
