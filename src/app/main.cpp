@@ -26,6 +26,7 @@ int exitStatus(int code) {
     return signal != 0 ? 128 + signal : code;
 }
 
+#ifdef Q_OS_LINUX
 // Qt ends the program when it cannot reach the display it was given (a
 // `sudo`, an ssh session that is gone), advising to reinstall the program.
 // Until the application is made, that end says what is wrong instead.
@@ -60,6 +61,7 @@ bool onDisplay(int argc, char* argv[]) {
         return name.isEmpty() || name == "xcb" || name.startsWith("wayland");
     });
 }
+#endif
 
 } // namespace
 

@@ -681,14 +681,12 @@ void StartWindow::SaveChannelFile() {
     QString failure;
     try {
         const std::string squelch = combo8_->currentText().toLocal8Bit().toStdString();
-        std::string text;
-        try {
-            text = channel_files::SaveText(*channels_, squelch);
-        } catch (const DataError&) {
-            // The row being edited was refused, and that told, as the save began.
-            text = channel_files::ChannelFileText(
-                channel_files::ShownChannelFile(*channels_, squelch));
-        }
+        // Off row 1, the move that began the save could not store the row
+        // being edited (and said so): the file gets the set the grid shows.
+        const std::string text = channels_->currentRow() == 0
+                                     ? channel_files::SaveText(*channels_, squelch)
+                                     : channel_files::ChannelFileText(
+                                           channel_files::ShownChannelFile(*channels_, squelch));
         failure = saveChosenFile(commonDialog1_.fileName(), text);
     } catch (const DataError& error) {
         showDataError(QString::fromStdString(error.what()));
