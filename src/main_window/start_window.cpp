@@ -215,8 +215,9 @@ void StartWindow::buildControls() {
     frame2->setObjectName(QStringLiteral("Frame2"));
     frame2->setGeometry(twipsRect(600, 480, 2175, 735));
     platform::setTextColor(frame2, platform::kYellow);
-    // A caption small enough that the date below it stays clear of the border.
-    frame2->setFont(platform::kaiFont(10.5));
+    // The grid's size: small enough that the date stays clear of the border,
+    // and no font engine of its own before the first frame.
+    frame2->setFont(platform::kaiFont(12));
     label8_ = placeLabel(frame2, QStringLiteral("Label8"), QString(),
                          twipsRect(240, 240, 1695, 255), platform::kRed);
 
