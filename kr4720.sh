@@ -14,7 +14,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite qt6-qpa-plugins qt6-translations-l10n
     libgtest-dev libgmock-dev
-    fonts-arphic-ukai fonts-arphic-uming
+    libfontconfig-dev fonts-arphic-ukai fonts-arphic-uming
     xvfb xauth
     dpkg-dev file
 )

@@ -85,6 +85,7 @@ int main(int argc, char* argv[]) {
 #endif
     kr4720::platform::catchStopSignals();
     kr4720::platform::lookUpPortsAhead();
+    kr4720::platform::readFontConfigAhead();
     QApplication app(argc, argv);
 #ifdef Q_OS_LINUX
     if (display) {

@@ -9,6 +9,12 @@
 #include <QProxyStyle>
 #include <QWidget>
 
+#include <future>
+
+#ifdef KR4720_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
+
 namespace kr4720::platform {
 namespace {
 
@@ -74,6 +80,19 @@ public:
     }
 };
 
+std::shared_future<void>& fontConfigAhead() {
+    static std::shared_future<void> loaded;
+    return loaded;
+}
+
+// Qt's font list would start fontconfig a second time while the first start
+// is still under way on its own thread.
+void waitForFontConfig() {
+    if (const std::shared_future<void> loaded = fontConfigAhead(); loaded.valid()) {
+        loaded.wait();
+    }
+}
+
 // The first installed face among a family and its substitutes, spelled as
 // the font list spells it; the family itself when none is installed. A font
 // asked for by an uninstalled name makes Qt sort every installed font for a
@@ -82,6 +101,7 @@ public:
 QString installedFace(const QString& family) {
     QStringList names = QFont::substitutes(family);
     names.prepend(family);
+    waitForFontConfig();
     const QStringList installed = QFontDatabase::families();
     for (const QString& name : names) {
         for (const QString& face : installed) {
@@ -109,8 +129,17 @@ void installFontSubstitutions() {
                                              "Noto Serif CJK SC", "WenQuanYi Zen Hei"});
 }
 
+void readFontConfigAhead() {
+#ifdef KR4720_FONTCONFIG
+    fontConfigAhead() = std::async(std::launch::async, [] { FcInit(); }).share();
+#endif
+}
+
 std::jthread readFontListAhead() {
-    return std::jthread([] { QFontDatabase::families(); });
+    return std::jthread([] {
+        waitForFontConfig();
+        QFontDatabase::families();
+    });
 }
 
 QFont kaiFont(double pointSize) {

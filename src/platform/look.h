@@ -30,6 +30,11 @@ void installProgramStyle();
 // Maps 楷体_GB2312 and 宋体 onto the installed Kai and Song (Ming) faces.
 void installFontSubstitutions();
 
+// Has fontconfig read its configuration and font cache on a thread of its
+// own, most of what the font list costs, while the application object is
+// made. Called before that object, where Qt reads its fonts through
+// fontconfig; elsewhere it does nothing.
+void readFontConfigAhead();
 // Reads the list of installed fonts on a second thread, so that it is ready
 // by the time the window measures its first text; the caller meanwhile opens
 // the databases. Qt's font database is thread-safe. The thread is joined when
