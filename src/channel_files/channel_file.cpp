@@ -222,16 +222,23 @@ void ApplyChannelFile(const ChannelFileContents& contents, ChannelCursor& cursor
     cursor.replaceRows(contents.rows);
 }
 
-ChannelFileContents CollectChannelFile(ChannelCursor& cursor, std::string_view squelch) {
+namespace {
+
+// A file keeps fields 1 to 9 of each row; a row's channel number is its place.
+ChannelFileContents FileOfRows(const std::array<ChannelRow, kChannelCount>& rows,
+                               std::string_view squelch) {
     ChannelFileContents contents;
     contents.squelch = squelch;
-    cursor.MoveFirst();
-    for (ChannelFileRow& row : contents.rows) {
-        for (int field = 1; field < kChannelFieldCount; ++field) {
-            row[static_cast<std::size_t>(field)] = cursor.field(field);
-        }
-        cursor.MoveNext();
+    for (std::size_t index = 0; index < rows.size(); ++index) {
+        std::copy(rows[index].begin() + 1, rows[index].end(), contents.rows[index].begin() + 1);
     }
+    return contents;
+}
+
+} // namespace
+
+ChannelFileContents CollectChannelFile(ChannelCursor& cursor, std::string_view squelch) {
+    ChannelFileContents contents = FileOfRows(CollectChannelRows(cursor), squelch);
     // Like the transfers and a load, a save ends on row 1: past row 16 there
     // is no current record for the next pick.
     cursor.MoveFirst();
@@ -239,13 +246,7 @@ ChannelFileContents CollectChannelFile(ChannelCursor& cursor, std::string_view s
 }
 
 ChannelFileContents ShownChannelFile(const ChannelCursor& cursor, std::string_view squelch) {
-    ChannelFileContents contents;
-    contents.squelch = squelch;
-    const auto rows = ShownChannelRows(cursor);
-    for (std::size_t index = 0; index < rows.size(); ++index) {
-        std::copy(rows[index].begin() + 1, rows[index].end(), contents.rows[index].begin() + 1);
-    }
-    return contents;
+    return FileOfRows(ShownChannelRows(cursor), squelch);
 }
 
 std::string SaveText(ChannelCursor& cursor, std::string_view squelch) {
