@@ -409,6 +409,18 @@ void StartWindow::startUp() {
     dcsCodes_.fill();
     label8_->setText(formatDate(options_.today()));
     channels_->MoveFirst();
+    // The port, and what is said about it, wait for the first frame: its open
+    // is not drawn, and a message comes over the window, not before it.
+    platform::afterFirstFrame(this, [this] {
+        if (!traceFailure_.isEmpty()) {
+            platform::showMessage(this, {QStringLiteral("无法写入线路记录文件 %1")
+                                             .arg(qEnvironmentVariable("KR4720_TRACE")),
+                                         platform::dataErrorTitle(),
+                                         platform::MessageIcon::Information, traceFailure_});
+        }
+        openSerialPort();
+        timer3_.start();
+    });
     // A year of backups is thousands of files: the window is up first.
     platform::afterFirstFrame(this, [] { platform::removeOldBackups(platform::backupsFolder()); });
     // Without a Chinese face every caption is a row of boxes; the command on
@@ -422,14 +434,6 @@ void StartWindow::startUp() {
                  QStringLiteral("sudo apt-get install fonts-arphic-ukai fonts-arphic-uming")});
         }
     });
-    if (!traceFailure_.isEmpty()) {
-        platform::showMessage(
-            this,
-            {QStringLiteral("无法写入线路记录文件 %1").arg(qEnvironmentVariable("KR4720_TRACE")),
-             platform::dataErrorTitle(), platform::MessageIcon::Information, traceFailure_});
-    }
-    openSerialPort();
-    timer3_.start();
     timer1_.stop();
     timer2_.stop();
 }

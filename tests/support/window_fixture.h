@@ -2,6 +2,7 @@
 
 #include "main_window/channel_grid.h"
 #include "main_window/start_window.h"
+#include "platform/first_frame.h"
 #include "support/channel_rows.h"
 #include "support/message_recorder.h"
 #include "support/pseudo_terminal.h"
@@ -9,6 +10,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QTest>
@@ -40,6 +42,13 @@ protected:
         window = std::make_unique<kr4720::main_window::StartWindow>(
             kr4720::main_window::StartWindowOptions{folder.path(), [today] { return today; }});
         window->startUp();
+        // The port opens once the window has painted.
+        bool up = false;
+        kr4720::platform::afterFirstFrame(window.get(), [&up] { up = true; });
+        for (QDeadlineTimer deadline(10000); !up && !deadline.hasExpired();) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        ASSERT_TRUE(up);
     }
     template <typename T = QWidget> T* child(const char* name) const {
         return window->findChild<T*>(QString::fromUtf8(name));
