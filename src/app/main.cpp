@@ -84,6 +84,15 @@ int main(int argc, char* argv[]) {
     }
 #endif
     kr4720::platform::catchStopSignals();
+    kr4720::main_window::StartWindowOptions options;
+    // Started from the desktop menu: the databases live in the user's data
+    // folder, while the file dialogs start in the folder the menu starts the
+    // program in (the home folder).
+    if (std::any_of(argv + 1, argv + argc,
+                    [](const char* argument) { return std::string_view(argument) == "--menu"; })) {
+        options.databaseFolder = kr4720::platform::menuDatabaseFolder();
+    }
+    options.folderLock = kr4720::main_window::lockFolderAhead(options.databaseFolder);
     kr4720::platform::lookUpPortsAhead();
     kr4720::platform::readFontConfigAhead();
     QApplication app(argc, argv);
@@ -100,13 +109,6 @@ int main(int argc, char* argv[]) {
     const std::jthread fontList = kr4720::platform::readFontListAhead();
     kr4720::platform::installQtTranslations();
     try {
-        kr4720::main_window::StartWindowOptions options;
-        // Started from the desktop menu: the databases live in the user's data
-        // folder, while the file dialogs start in the folder the menu starts
-        // the program in (the home folder).
-        if (QCoreApplication::arguments().contains(QStringLiteral("--menu"))) {
-            options.databaseFolder = kr4720::platform::menuDatabaseFolder();
-        }
         kr4720::main_window::StartWindow window(std::move(options));
         kr4720::platform::quitAfterFirstFrameIfAsked(&window);
         // Ctrl+C or SIGTERM closes the window as its close box does, also one

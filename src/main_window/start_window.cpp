@@ -52,6 +52,22 @@ QString databasePath(const QString& folder, std::string_view file) {
     return folder.isEmpty() ? name : QDir(folder).filePath(name);
 }
 
+FolderLock lockFolder(const QString& databaseFolder) {
+    FolderLock folder;
+    // A folder named for the databases (the desktop menu's) is made on the
+    // first start.
+    if (!databaseFolder.isEmpty()) {
+        folder.folderFailure = platform::makeFolder(databaseFolder);
+        if (!folder.folderFailure.isEmpty()) {
+            return folder;
+        }
+    }
+    folder.lock = std::make_unique<QLockFile>(databasePath(databaseFolder, ".kr4720.lock"));
+    folder.lock->setStaleLockTime(0); // gone only with the program that held it
+    folder.lock->tryLock(0);
+    return folder;
+}
+
 // The pointer shown over "设置紧急信道": a hand whose finger tip (12, 1) is
 // the hot spot.
 QCursor handPointer() {
@@ -89,25 +105,25 @@ QLabel* placeLabel(QWidget* parent, const QString& name, const QString& text, co
 }
 
 } // namespace
+
+std::future<FolderLock> lockFolderAhead(const QString& databaseFolder) {
+    return std::async(std::launch::async, lockFolder, databaseFolder);
+}
+
 StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
     : QMainWindow(parent), options_(std::move(options)) {
     setObjectName(QStringLiteral("启动窗体"));
     const QString channelFile = databasePath(options_.databaseFolder, kChannelDatabaseFile);
-    // A folder named for the databases (the desktop menu's) is made on the
-    // first start.
-    if (!options_.databaseFolder.isEmpty()) {
-        if (const QString reason = platform::makeFolder(options_.databaseFolder);
-            !reason.isEmpty()) {
-            throw platform::StoreOpenError(
-                channelFile, QStringLiteral("无法创建文件夹 %1").arg(options_.databaseFolder),
-                platform::StoreOpenError::Kind::Unusable, reason);
-        }
+    FolderLock folder = options_.folderLock.valid() ? options_.folderLock.get()
+                                                    : lockFolder(options_.databaseFolder);
+    if (!folder.folderFailure.isEmpty()) {
+        throw platform::StoreOpenError(
+            channelFile, QStringLiteral("无法创建文件夹 %1").arg(options_.databaseFolder),
+            platform::StoreOpenError::Kind::Unusable, folder.folderFailure);
     }
-    const QString lockPath = databasePath(options_.databaseFolder, ".kr4720.lock");
-    folderLock_ = std::make_unique<QLockFile>(lockPath);
-    folderLock_->setStaleLockTime(0); // gone only with the program that held it
+    folderLock_ = std::move(folder.lock);
     // A folder where no lock can be made (read-only) is left to the databases.
-    if (!folderLock_->tryLock(0) && folderLock_->error() == QLockFile::LockFailedError) {
+    if (!folderLock_->isLocked() && folderLock_->error() == QLockFile::LockFailedError) {
         qint64 holder = 0;
         QString host;
         folderLock_->getLockInfo(&holder, &host, nullptr);
@@ -121,7 +137,8 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
                                  "那台电脑上的本软件已经关闭时，请删除文件 %3 后再启动")
                       .arg(host)
                       .arg(holder)
-                      .arg(QDir::toNativeSeparators(QFileInfo(lockPath).absoluteFilePath())));
+                      .arg(QDir::toNativeSeparators(
+                          QFileInfo(folderLock_->fileName()).absoluteFilePath())));
     }
     channels_ = std::make_unique<platform::SqliteChannelTable>(channelFile);
     emergency_ = std::make_unique<platform::SqliteEmergencyTable>(

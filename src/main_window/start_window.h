@@ -19,6 +19,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -38,12 +39,27 @@ namespace kr4720::main_window {
 
 class ChannelGrid;
 
+// The database folder made (when named) and locked against a second copy of
+// the program: the lock when it could be tried, else why the folder could
+// not be made.
+struct FolderLock {
+    std::unique_ptr<QLockFile> lock;
+    QString folderFailure;
+};
+
 struct StartWindowOptions {
     // Folder of tw8810.mdb and tw8810X.mdb; the working directory when empty.
     QString databaseFolder;
     // Today's date for the date display.
     std::function<QDate()> today = [] { return QDate::currentDate(); };
+    // The folder's lock from lockFolderAhead; the window takes it itself when
+    // there is none.
+    std::future<FolderLock> folderLock = {};
 };
+
+// Makes and locks a database folder on a thread of its own: the lock's write
+// waits for the disk, which the start-up need not do on its main thread.
+std::future<FolderLock> lockFolderAhead(const QString& databaseFolder);
 
 // 启动窗体: the main window. It owns the channel and emergency cursors, the
 // grid, the serial port, the four timers and every control the commands act

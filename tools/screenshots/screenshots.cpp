@@ -163,7 +163,7 @@ int run(const QDir& out, const QDate& date) {
     main_window::StartWindowOptions windowOptions;
     windowOptions.databaseFolder = folder.path();
     windowOptions.today = [date] { return date; };
-    main_window::StartWindow window(windowOptions);
+    main_window::StartWindow window(std::move(windowOptions));
     window.move(0, 0);
     window.startUp();
     auto* status = child<QLabel>(&window, "Label2");
