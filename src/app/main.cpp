@@ -4,7 +4,6 @@
 #include "platform/first_frame.h"
 #include "platform/look.h"
 #include "platform/message_box.h"
-#include "platform/port_names.h"
 #include "platform/qt_translations.h"
 #include "platform/sqlite_stores.h"
 #include "platform/stop_signals.h"
@@ -93,7 +92,6 @@ int main(int argc, char* argv[]) {
         options.databaseFolder = kr4720::platform::menuDatabaseFolder();
     }
     options.folderLock = kr4720::main_window::lockFolderAhead(options.databaseFolder);
-    kr4720::platform::lookUpPortsAhead();
     kr4720::platform::readFontConfigAhead();
     QApplication app(argc, argv);
 #ifdef Q_OS_LINUX

@@ -18,6 +18,7 @@
 #include "platform/look.h"
 #include "platform/message_box.h"
 #include "platform/old_backups.h"
+#include "platform/port_names.h"
 #include "platform/serial_port.h"
 #include "platform/sqlite_stores.h"
 #include "platform/stop_signals.h"
@@ -191,6 +192,10 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
     connect(port_.get(), &platform::SerialPort::lineLost, this, &StartWindow::onLineLost);
 
     setWindowTitle(QStringLiteral("KR-4720"));
+    // Port 1 is looked up among the serial devices while the work that waits
+    // for the first frame is done, not beside the start-up, whose cores it
+    // would share.
+    platform::afterFirstFrame(this, platform::lookUpPortsAhead);
     setFont(platform::kaiFont(14.25));
     buildControls();
     buildMenus();

@@ -29,8 +29,8 @@ QHash<QString, QString> byPathNames(const QString& folder);
 // The serial devices present now, with their /dev/serial/by-path names.
 QList<PortEntry> availablePortEntries();
 // Starts the lookup of the serial devices on a thread of its own when port 1
-// will need it (KR4720_COM1 unset): asking udev about every tty takes a fifth
-// of the window's start. The next availablePortEntries() takes its result.
+// will need it (KR4720_COM1 unset): asking udev about every tty takes a core
+// for some milliseconds. The next availablePortEntries() takes its result.
 void lookUpPortsAhead();
 
 // The device behind port n. The environment variable KR4720_COM<n> wins when
