@@ -190,6 +190,22 @@ TEST_F(StartWindowTest, StartUpTellsOfAPortOrTraceFileItCannotOpenAndComesUpAllT
     messages.expectOne("无法写入线路记录文件 " + folder.file("tw8810X.mdb"), "错误警告 ",
                        platform::MessageIcon::Information, "记录文件不能是本软件的数据库文件");
     EXPECT_TRUE(folder.read("tw8810X.mdb").startsWith("SQLite format 3"));
+
+    // Closed in the moment after its first frame, the window opens no port
+    // and says nothing.
+    messages.messages.clear();
+    window.reset();
+    window =
+        std::make_unique<main_window::StartWindow>(main_window::StartWindowOptions{folder.path()});
+    qputenv("KR4720_COM1", "/nonexistent/ttyS0");
+    platform::afterFirstFrame(window.get(), [this] { window->close(); });
+    window->startUp();
+    for (QDeadlineTimer deadline(10000); window->isVisible() && !deadline.hasExpired();) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    ASSERT_FALSE(window->isVisible());
+    EXPECT_TRUE(messages.messages.isEmpty()) << messages.texts().join('|').toStdString();
+    EXPECT_FALSE(window->serialPort().isOpen());
 }
 
 TEST_F(StartWindowTest, AnUnusableDatabaseOrASecondWindowOnItStopsTheWindowFromBeingMade) {
