@@ -66,8 +66,8 @@ struct StartRun {
 };
 
 // Starts a program and waits for its "first frame" line. Without a port the
-// program looks port 1 up among the system's serial devices, as it does when
-// started from the menu.
+// program is started as from the menu, and looks port 1 up among the
+// system's serial devices once its window is up.
 StartRun timeStart(const std::string& program, const std::string& folder, const std::string& port) {
     int out[2];
     if (pipe(out) != 0) {
@@ -152,7 +152,7 @@ void startUpBenchmark(const std::string& program, const std::string& bare, const
            ratio <= 1.3, "<= 1.30x");
     std::printf("%-28s bare Qt window, no text, %.0f ms; medians of %zu starts\n", "  for scale",
                 median(bareTimes), programTimes.size());
-    std::printf("%-28s kr4720 %.0f ms: %.2fx, port 1 looked up among the serial devices\n",
+    std::printf("%-28s kr4720 %.0f ms: %.2fx, port 1 to be looked up among the serial devices\n",
                 "  without KR4720_COM1", median(lookUpTimes),
                 median(lookUpTimes) / median(textTimes));
     report("peak resident memory", format("kr4720 %.1f MB", peak), peak <= 45.0, "<= 45 MB");
