@@ -20,8 +20,8 @@ inline bool endingAfterFirstFrame = false;
 // paint, in the order it was asked for: what the first frame does not show
 // waits until the user sees the window. A window closed in the moment between
 // (its close box, a stop signal) does none of it: a message would come with
-// no window under it. Header-only, so the benchmark's
-// reference windows use the very same measure without linking the program.
+// no window under it. Header-only, so the benchmark's reference windows use
+// the very same measure without linking the program.
 inline void afterFirstFrame(QWidget* window, std::function<void()> work,
                             bool beforeTheRest = false) {
     class Watcher : public QObject {
@@ -36,9 +36,9 @@ inline void afterFirstFrame(QWidget* window, std::function<void()> work,
                 QTimer::singleShot(0, this, [this] {
                     ran = true;
                     const auto steps = std::exchange(work, {});
-                    const auto* window = static_cast<QWidget*>(parent());
+                    const auto* shown = static_cast<QWidget*>(parent());
                     for (const auto& step : steps) {
-                        if (endingAfterFirstFrame || !window->isVisible()) {
+                        if (endingAfterFirstFrame || !shown->isVisible()) {
                             break;
                         }
                         step();
