@@ -200,10 +200,7 @@ TEST_F(StartWindowTest, StartUpTellsOfAPortOrTraceFileItCannotOpenAndComesUpAllT
     qputenv("KR4720_COM1", "/nonexistent/ttyS0");
     platform::afterFirstFrame(window.get(), [this] { window->close(); });
     window->startUp();
-    for (QDeadlineTimer deadline(10000); window->isVisible() && !deadline.hasExpired();) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    ASSERT_FALSE(window->isVisible());
+    ASSERT_TRUE(pumpUntil([this] { return !window->isVisible(); }));
     EXPECT_TRUE(messages.messages.isEmpty()) << messages.texts().join('|').toStdString();
     EXPECT_FALSE(window->serialPort().isOpen());
 }

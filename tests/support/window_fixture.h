@@ -10,7 +10,6 @@
 
 #include <QApplication>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QTest>
@@ -45,10 +44,7 @@ protected:
         // The port opens once the window has painted.
         bool up = false;
         kr4720::platform::afterFirstFrame(window.get(), [&up] { up = true; });
-        for (QDeadlineTimer deadline(10000); !up && !deadline.hasExpired();) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        }
-        ASSERT_TRUE(up);
+        ASSERT_TRUE(pumpUntil([&up] { return up; }, 10000));
     }
     template <typename T = QWidget> T* child(const char* name) const {
         return window->findChild<T*>(QString::fromUtf8(name));
