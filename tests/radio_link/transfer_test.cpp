@@ -386,6 +386,8 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
         {"one lower-case digit", reply.substr(0, reply.size() - 1) + "a", BadReply, 0},
         {"hex letter in a frequency", garbled, BadReply, 0},
         {"hex letter in a tone", garbledTone, BadReply, 0},
+        {"hex letter in channel 16's tone", std::string(reply).replace(32 * 16 + 13, 1, "B"),
+         BadReply, 0},
         {"hex letter in the flags", std::string(reply).replace(32 + 16, 1, "C"), BadReply, 0},
         {"hex letter in the squelch level", garbledSquelch, BadReply, 0},
         {"code index past the 83", garbledCode, BadReply, 0},
