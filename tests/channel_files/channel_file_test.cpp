@@ -179,13 +179,14 @@ TEST(ChannelFile, TextsThatAreNoChannelFilesAreRefused) {
             << c.what << ": " << load.errorText();
     }
 
-    // What the program writes, even for an all-empty table, and text with an
-    // end-of-file mark, tabs or 8-bit (GBK) characters still loads.
+    // What the program writes, even for an all-empty table, text with an
+    // end-of-file mark, tabs or 8-bit (GBK) characters, and a squelch level
+    // followed by nothing but line breaks still load.
     ChannelFileContents empty;
     empty.squelch = "\xB5\xB5";
     values[4] = "400.125";
-    for (const std::string& text :
-         {ChannelFileText(empty), good + "\x1A", "\t" + joined(values, ",\t")}) {
+    for (const std::string& text : {ChannelFileText(empty), good + "\x1A",
+                                    "\t" + joined(values, ",\t"), "7" + std::string(1000, '\n')}) {
         EXPECT_TRUE(ParseChannelFile(text).ok()) << text.substr(0, 40);
     }
 }
