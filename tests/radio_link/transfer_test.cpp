@@ -436,14 +436,18 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
 }
 
 // A store that refuses is told once, and a whole reply is kept whole or not at
-// all: an emergency table that refuses puts the channels back.
+// all: an emergency table that refuses puts the channels back. A read that
+// ends before a whole channel has come stores nothing.
 TEST(ReadSequence, AStoreThatRefusesSaysSoOnceAndKeepsNothingOfTheReply) {
     struct RefusingEmergency : ChannelSetEmergencyCursor {
         using ChannelSetEmergencyCursor::ChannelSetEmergencyCursor;
         void saveRecord() override { throw DataError("database is locked"); }
     };
-    for (const auto& [records, channelsRefused] :
-         {std::pair{std::size_t{18}, true}, {std::size_t{4}, true}, {std::size_t{18}, false}}) {
+    for (const auto& [records, channelsRefused, message] :
+         {std::tuple{std::size_t{18}, true, DataFailure},
+          {std::size_t{4}, true, DataFailure},
+          {std::size_t{18}, false, DataFailure},
+          {std::size_t{1}, true, ReadTimeout}}) {
         SCOPED_TRACE(std::to_string(records) + (channelsRefused ? " channels" : " emergency"));
         Rig rig;
         MemoryChannelCursor table;
@@ -454,7 +458,7 @@ TEST(ReadSequence, AStoreThatRefusesSaysSoOnceAndKeepsNothingOfTheReply) {
         rig.link.reply = zeroRecords(records);
         ReadSequence({rig.link, table, emergency, rig.codes, rig.display, rig.timer3, rig.link})
             .run();
-        EXPECT_EQ(rig.display.messages, Messages{DataFailure});
+        EXPECT_EQ(rig.display.messages, Messages{message});
         EXPECT_EQ(table.at(2, 1), "999");
         EXPECT_EQ(rig.set.emergency, ChannelSet().emergency);
         EXPECT_EQ(rig.display.squelch, " 3");
