@@ -78,11 +78,6 @@ double characterValue(char c) {
     return leadingNumberValue(std::string_view(&c, 1));
 }
 
-std::string frequencyText(double megahertz) {
-    // A frequency of 0 is "not set" everywhere else, so it is stored that way.
-    return megahertz == 0 ? std::string() : shortestNumberText(megahertz);
-}
-
 } // namespace
 
 std::string ReverseDigitPairs(std::string_view eightCharacters) {
@@ -287,12 +282,13 @@ EncodedRecord EncodeEmergencyRecord(const EmergencyRow& row, std::string_view sq
 
 std::string DecodeFrequencyField(std::string_view eightCharacters, bool receive) {
     const double n = leadingNumberValue(ReverseDigitPairs(eightCharacters));
+    // A frequency of 0 is "not set" everywhere else, so it is stored that way.
     if (n == 0) {
         return {};
     }
     const double megahertz = n / 100000;
-    return frequencyText(receive ? megahertz + static_cast<double>(ReceiveOffset) / 100000
-                                 : megahertz);
+    return shortestNumberText(receive ? megahertz + static_cast<double>(ReceiveOffset) / 100000
+                                      : megahertz);
 }
 
 ToneFields DecodeToneField(std::string_view fourCharacters, const DcsCodes& codes) {
