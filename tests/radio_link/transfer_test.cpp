@@ -391,8 +391,12 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
         {"hex letter in the flags", std::string(reply).replace(32 + 16, 1, "C"), BadReply, 0},
         {"hex letter in the squelch level", garbledSquelch, BadReply, 0},
         {"code index past the 83", garbledCode, BadReply, 0},
+        {"receive code index past the 83", std::string(reply).replace(64 + 12, 1, "9"), BadReply,
+         0},
         {"hex letter in channel 3, then a time-out",
          reply.substr(0, 32 * 4 + 5).replace(32 * 3 + 6, 1, "E"), ReadTimeout, 2},
+        {"channel 1 out of place, then a time-out",
+         reply.substr(0, 32 * 4 + 5).replace(32 + 2, 1, "7"), ReadTimeout, 0},
         // A character lost in a channel's transmit fields shows only in the
         // channel number after it, or in the emergency record's zeros.
         {"lost in channel 1", reply.substr(0, 32 * 4).erase(32 + 25, 1), LineLost, 0},
