@@ -290,11 +290,12 @@ TEST(ChirpCsv, AnExportNamesTheChannelsItsLinesCannotBringBack) {
         row({"145.5", "", "", "", "", "", "", "X"}),
         row({"145.5", "abc"}),
         row({"145,5"}),
-        row({"0", "88.5"})}; // empty, as in the radio
+        row({"0", "88.5"}),       // empty, as in the radio
+        row({"145.5", "1e300"})}; // a tone no line can hold, from a file
     ChannelSet set;
     std::copy(channels.begin(), channels.end(), set.rows.begin());
     set.rows[15] = row({"520"}); // the last channel too
     EXPECT_EQ(CsvExportNote(set, filledDcsCodes()),
-              "注意：CSV 文件不能照原样保存信道 1、3、4、5、6、7、8、9、10、16 "
+              "注意：CSV 文件不能照原样保存信道 1、3、4、5、6、7、8、9、10、12、16 "
               "的设置，导入时它们会被跳过或改变");
 }
