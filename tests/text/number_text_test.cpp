@@ -69,8 +69,8 @@ TEST(VisibleText, WhatShowsAsNothingOrABlankIsSpelledOut) {
         {"4\xC2\xA0"
          "38 .5\xE3\x80\x80",
          "4<U+00A0>38 .5<U+3000>"},
-        {"\xE2\x80\x8B\xE2\x80\x8F\xE2\x80\xA8\xE2\x80\xAF\xE2\x81\x9F",
-         "<U+200B><U+200F><U+2028><U+202F><U+205F>"},
+        {"\xE2\x80\x80\xE2\x80\x8F\xE2\x80\xA8\xE2\x80\xAF\xE2\x81\x9F\xE2\x81\xAF",
+         "<U+2000><U+200F><U+2028><U+202F><U+205F><U+206F>"},
         {"１４５。５ 信道", "１４５。５ 信道"},
         {std::string("ऄ😀\0", 8), "ऄ😀<U+0000>"}, // the first three- and four-byte leads
         {"\xFF"
