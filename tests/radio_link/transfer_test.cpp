@@ -364,7 +364,7 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
     // Hex letters where the radio keeps decimal digits: a frequency, a tone,
     // the squelch level.
     std::string garbled = reply;
-    garbled[32 + 6] = 'F';
+    garbled[32 + 4] = 'F';
     std::string garbledTone = reply;
     garbledTone[32 + 13] = 'B';
     std::string garbledCode = reply; // index 0x5A: no code
