@@ -302,6 +302,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"convert", folder.file("t.img"), folder.file(QString(245, 'a') + ".doc")},
          2,
          "文件名太长"},
+        {{"convert", folder.file("t.img"), folder.file(QString(244, 'a') + ".doc")}, 0, ""},
         {{"convert", folder.file("t.img"), folder.file("loop.doc")}, 2, "这是一个循环的符号链接"},
         {{"show", "--json", "-q",
           file("skip.csv", kCsv + "3,,50,,0,,88.5,88.5,023,NN,023,,FM,5,,,,,,,\n" +
