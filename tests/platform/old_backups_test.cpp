@@ -15,8 +15,10 @@ TEST(OldBackups, OnlyBackupsOlderThanAYearGoAndNothingElseIsTouched) {
         // name, kept
         {"2025-12-05_23-59-59-read.img", false}, // a year and a day old
         {"2025-12-05_10-00-00-ttyUSB0-before-write.img", false},
-        {"2025-12-06_12-00-01-write.img", true}, // not yet a year
-        {"2026-12-06_11-00-00-read.img", true},
+        // A year back from the newest backup, to the second.
+        {"2025-12-06_11-00-29-write.img", false},
+        {"2025-12-06_11-00-30-write.img", true},
+        {"2026-12-06_11-00-30-read.img", true},
         {"2020-01-01_00-00-00-read.txt", true}, // not a backup's name
         {"notes-2020-01-01_00-00-00-read.img", true},
         {"2020-01-01_00-00-00.img", true},
@@ -25,7 +27,7 @@ TEST(OldBackups, OnlyBackupsOlderThanAYearGoAndNothingElseIsTouched) {
     for (const auto& [name, kept] : cases) {
         folder.write(name, "x");
     }
-    EXPECT_EQ(removeOldBackups(folder.path(), QDateTime(QDate(2026, 12, 6), QTime(12, 0))), 2);
+    EXPECT_EQ(removeOldBackups(folder.path(), QDateTime(QDate(2026, 12, 6), QTime(12, 0))), 3);
     for (const auto& [name, kept] : cases) {
         EXPECT_EQ(QFile::exists(folder.file(name)), kept) << name;
     }
