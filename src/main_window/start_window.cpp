@@ -48,6 +48,9 @@ namespace {
 
 using platform::twipsRect;
 
+// Beside the databases: held while a copy of the program uses them.
+constexpr std::string_view kLockFile = ".kr4720.lock";
+
 QString databasePath(const QString& folder, std::string_view file) {
     const QString name = QString::fromUtf8(file.data(), static_cast<qsizetype>(file.size()));
     return folder.isEmpty() ? name : QDir(folder).filePath(name);
@@ -63,7 +66,7 @@ FolderLock lockFolder(const QString& databaseFolder) {
             return folder;
         }
     }
-    folder.lock = std::make_unique<QLockFile>(databasePath(databaseFolder, ".kr4720.lock"));
+    folder.lock = std::make_unique<QLockFile>(databasePath(databaseFolder, kLockFile));
     folder.lock->setStaleLockTime(0); // gone only with the program that held it
     folder.lock->tryLock(0);
     return folder;
@@ -149,7 +152,7 @@ StartWindow::StartWindow(StartWindowOptions options, QWidget* parent)
         trace_ = std::make_unique<platform::LineTrace>();
         // The trace's lines would spoil a file the window keeps.
         const std::string_view ownFiles[] = {kChannelDatabaseFile, kEmergencyDatabaseFile,
-                                             ".kr4720.lock"};
+                                             kLockFile};
         const bool ownFile = std::ranges::any_of(ownFiles, [&](std::string_view name) {
             return platform::sameFile(traceFile, databasePath(options_.databaseFolder, name));
         });
