@@ -27,7 +27,7 @@ RadioImageLoad refused(int line, std::string problem) {
 
 } // namespace
 
-RadioImageLoad ParseRadioImage(std::string_view text) {
+RadioImageLoad ParseRadioImage(std::string_view text, const DcsCodes& codes) {
     // An editor may put a UTF-8 byte-order mark before the first line.
     if (text.starts_with("\xEF\xBB\xBF")) {
         text.remove_prefix(3);
@@ -57,9 +57,20 @@ RadioImageLoad ParseRadioImage(std::string_view text) {
         // A letter where the radio keeps decimal digits would decode into a
         // value nobody set (8A as a tone reads 8.8): a damaged file, as the
         // read refuses such a reply.
-        if (!DigitsInPlace(line, count == kChannelCount)) {
-            return refused(number, "第 " + std::to_string(number) +
-                                       " 行不是对讲机的记录：频率、哑音、标志或静噪级别中有字母");
+        // The image is held to what the read takes from a whole reply.
+        const bool emergency = count == kChannelCount;
+        const auto notARecord = [number](std::string_view why) {
+            return refused(number, "第 " + std::to_string(number) + " 行不是对讲机的记录：" +
+                                       std::string(why));
+        };
+        if (!DigitsInPlace(line, emergency)) {
+            return notARecord("频率、哑音、标志或静噪级别中有字母");
+        }
+        if (!emergency && !CodesKnown(line, codes)) {
+            return notARecord("数字哑音不是 83 个代码之一");
+        }
+        if (!ZerosInPlace(line, emergency)) {
+            return notARecord("应为 0 的位置上不是 0");
         }
         image[static_cast<std::size_t>(count++)] = std::string(line);
     }

@@ -26,7 +26,8 @@ struct RadioImageLoad {
     bool ok() const { return image.has_value(); }
 };
 
-RadioImageLoad ParseRadioImage(std::string_view text);
+// Lines are held to what a read takes from a whole reply.
+RadioImageLoad ParseRadioImage(std::string_view text, const DcsCodes& codes);
 std::string RadioImageText(const RadioImage& image);
 
 // What a write of the set would send, channel numbers being the positions

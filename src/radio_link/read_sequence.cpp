@@ -24,33 +24,24 @@ bool isRecord(std::string_view text, std::size_t index, const DcsCodes& codes) {
     if (index > kChannelCount) {
         return DigitsInPlace(text, true);
     }
-    const auto knownCode = [&](std::size_t at) {
-        return text.substr(at + 2, 2) != DcsMarker ||
-               !DecodeToneField(text.substr(at, 4), codes).dcs.empty();
-    };
-    return DigitsInPlace(text, false) && knownCode(12) && knownCode(28);
+    return DigitsInPlace(text, false) && CodesKnown(text, codes);
 }
 
 // Whether the fixed places of reply record `index` (1 to 16 a channel, 17
 // the emergency record) that have come hold what they must: a channel's
-// number (or "00" when it is empty) and the "00" after it and before the
-// transmit frequency; the emergency record's zeros. A character lost or
-// added on the line shifts every record after it, and hex digits still
-// come: these places show it.
+// number (or "00" when it is empty) and the zeros. A whole reply is not held
+// to the numbers: the radio keeps whatever number the table held.
 bool laidOut(std::string_view record, std::size_t index) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    const std::string number = index <= kChannelCount
-                                   ? std::string{kHex[index / 16], kHex[index % 16]}
-                                   : std::string("00");
-    const auto holds = [&record](std::size_t position, std::string_view expected) {
-        const std::string_view there =
-            record.substr(std::min(position, record.size()), expected.size());
-        return expected.substr(0, there.size()) == there;
-    };
     if (index > kChannelCount) {
-        return holds(0, "000") && holds(12, "0000") && holds(17, "000") && holds(28, "0000");
+        return ZerosInPlace(record, true);
     }
-    return (holds(0, number) || holds(0, "00")) && holds(2, "00") && holds(18, "00");
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    const std::string_view number = record.substr(0, 2);
+    const auto holds = [number](std::string_view expected) {
+        return expected.substr(0, number.size()) == number;
+    };
+    return (holds(std::string{kHex[index / 16], kHex[index % 16]}) || holds("00")) &&
+           ZerosInPlace(record, false);
 }
 
 } // namespace
@@ -119,7 +110,11 @@ void ReadSequence::run() {
         ++sound;
     }
     if (records.size() == kReplyRecords) {
-        if (sound < records.size() || p_.link.waitForInput(kQuietAfterReply)) {
+        bool zerosInPlace = true;
+        for (std::size_t index = 1; index < records.size(); ++index) {
+            zerosInPlace = zerosInPlace && ZerosInPlace(records[index], index > kChannelCount);
+        }
+        if (sound < records.size() || !zerosInPlace || p_.link.waitForInput(kQuietAfterReply)) {
             p_.display.showMessage(TransferMessage::BadReply, {});
         } else {
             store(records);

@@ -361,6 +361,25 @@ bool DigitsInPlace(std::string_view record, bool emergency) {
     return digits(4, 12) && tone(12) && digits(16, 18) && digits(20, 28) && tone(28);
 }
 
+bool CodesKnown(std::string_view record, const DcsCodes& codes) {
+    const auto known = [&](std::size_t at) {
+        return record.substr(at + 2, 2) != DcsMarker ||
+               !DecodeToneField(record.substr(at, 4), codes).dcs.empty();
+    };
+    return known(12) && known(28);
+}
+
+bool ZerosInPlace(std::string_view record, bool emergency) {
+    const auto zeros = [record](std::size_t from, std::size_t to) {
+        const std::string_view places = record.substr(std::min(from, record.size()), to - from);
+        return places.find_first_not_of('0') == std::string_view::npos;
+    };
+    if (emergency) {
+        return zeros(0, 3) && zeros(12, 16) && zeros(17, 20) && zeros(28, 32);
+    }
+    return zeros(2, 4) && zeros(18, 20);
+}
+
 DecodedEmergency DecodeEmergencyRecord(std::string_view record) {
     namespace f = emergency_field;
     DecodedEmergency decoded;

@@ -76,6 +76,15 @@ DecodedChannel DecodeChannelRecord(std::string_view record, const DcsCodes& code
 // letter there is a character garbled on the line.
 bool DigitsInPlace(std::string_view record, bool emergency);
 
+// Whether each DCS code of a channel record is one of the 83.
+bool CodesKnown(std::string_view record, const DcsCodes& codes);
+
+// Whether the places a write always fills with zeros hold them, in a record
+// or the part of one that came: the "00" after a channel's number and before
+// its transmit frequency; the emergency record's zeros. A character lost or
+// added on the line shifts every record after it, and these places show it.
+bool ZerosInPlace(std::string_view record, bool emergency);
+
 struct DecodedEmergency {
     std::string squelch; // the one character at position 4
     std::array<std::string, kEmergencyFieldCount> fields;

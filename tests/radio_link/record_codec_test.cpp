@@ -240,7 +240,9 @@ TEST(RecordCodec, FieldsAndRecordsRoundTripOverTheRaster) {
 std::string imageText(const std::string& lineEnd = "\n", int records = kImageRecordCount) {
     std::string text;
     for (int i = 0; i < records; ++i) {
-        text += (i < 10 ? "0" : "1") + std::string(1, "0123456789ABCDEF"[i % 16]) +
+        // Channels 01 to 10 (hex), then the emergency record's "00".
+        const int number = i < kChannelCount ? i + 1 : 0;
+        text += std::string{"0123456789ABCDEF"[number / 16], "0123456789ABCDEF"[number % 16]} +
                 std::string(30, '0');
         text += lineEnd;
     }
@@ -248,14 +250,14 @@ std::string imageText(const std::string& lineEnd = "\n", int records = kImageRec
 }
 
 TEST(RadioImage, TextIsSeventeenLinesReadBackWithAnyLineEndOrRefusedNamingTheLine) {
-    const RadioImageLoad load = ParseRadioImage(imageText());
+    const RadioImageLoad load = ParseRadioImage(imageText(), codes);
     ASSERT_TRUE(load.ok()) << load.problem;
     EXPECT_EQ(RadioImageText(*load.image), imageText());
     // CRLF, an empty line at the end, no line end after the last record, a
     // byte-order mark.
     for (std::string text : {imageText("\r\n"), imageText() + "\n",
                              imageText("\n").erase(33 * 17 - 1), "\xEF\xBB\xBF" + imageText()}) {
-        EXPECT_EQ(ParseRadioImage(text).image, load.image);
+        EXPECT_EQ(ParseRadioImage(text, codes).image, load.image);
     }
     const std::vector<std::tuple<std::string, int, std::string>> refused = {
         {imageText().replace(33 * 2 + 31, 1, "a"), 3, "第 3 行不是 32 个十六进制字符"},
@@ -264,13 +266,17 @@ TEST(RadioImage, TextIsSeventeenLinesReadBackWithAnyLineEndOrRefusedNamingTheLin
          "第 2 行不是对讲机的记录：频率、哑音、标志或静噪级别中有字母"},
         {imageText().replace(33 * 16 + 3, 1, "A"), 17,
          "第 17 行不是对讲机的记录：频率、哑音、标志或静噪级别中有字母"},
+        {imageText().replace(33 + 12, 4, "5455"), 2,
+         "第 2 行不是对讲机的记录：数字哑音不是 83 个代码之一"},
+        {imageText().replace(33 * 16 + 29, 1, "F"), 17,
+         "第 17 行不是对讲机的记录：应为 0 的位置上不是 0"},
         {imageText("\n", 16), 17, "文件只有 16 行，应有 17 行"},
         {"", 1, "文件只有 0 行，应有 17 行"},
         {imageText("\n", 18), 18, "第 18 行多余：图像文件只有 17 行"},
         {imageText().replace(0, 1, 1, '\0'), 1, "第 1 行不是 32 个十六进制字符"},
     };
     for (const auto& [text, line, problem] : refused) {
-        const RadioImageLoad refusal = ParseRadioImage(text);
+        const RadioImageLoad refusal = ParseRadioImage(text, codes);
         EXPECT_FALSE(refusal.ok());
         EXPECT_EQ(std::pair(refusal.line, refusal.problem), std::pair(line, problem));
     }

@@ -399,7 +399,12 @@ TEST(ReadSequence, AFailedReadKeepsOnlyTheSoundChannelsBeforeTheFailure) {
         // A character lost in a channel's transmit fields shows only in the
         // channel number after it, or in the emergency record's zeros.
         {"lost in channel 1", reply.substr(0, 32 * 4).erase(32 + 25, 1), LineLost, 0},
-        {"lost in channel 2", std::string(reply).erase(64 + 25, 1), ReadTimeout, 0}};
+        {"lost in channel 2", std::string(reply).erase(64 + 25, 1), ReadTimeout, 0},
+        // A character added and one lost keep the reply's length.
+        {"added in channel 2, lost at the end", std::string(reply).insert(64 + 5, "5").erase(576),
+         BadReply, 0},
+        {"a channel record as the emergency record",
+         std::string(reply).replace(32 * 17, 32, reply.substr(32, 32)), BadReply, 0}};
     for (int received = 0; received < 18; ++received) {
         cases.push_back({"time-out after " + std::to_string(received),
                          reply.substr(0, 32 * static_cast<std::size_t>(received) + 5), ReadTimeout,

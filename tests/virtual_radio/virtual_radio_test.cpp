@@ -93,9 +93,11 @@ std::string readReply(const VirtualRadio::Memory& memory) {
 VirtualRadio::Memory testMemory(char seed) {
     const char* hex = "0123456789ABCDEF";
     VirtualRadio::Memory memory;
-    for (std::size_t i = 0; i < memory.size(); ++i) {
-        memory[i] = std::string{hex[i / 16], hex[i % 16]} + std::string(30, seed);
+    const std::string s(14, seed);
+    for (std::size_t i = 0; i < 16; ++i) {
+        memory[i] = std::string{hex[i / 16], hex[i % 16]} + "00" + s + "00" + s.substr(2);
     }
+    memory[16] = "000" + s.substr(5) + "0000" + seed + "000" + s.substr(6) + "0000";
     return memory;
 }
 

@@ -101,7 +101,9 @@ VirtualRadio::Memory VirtualRadio::loadMemoryFile(const std::string& path) {
     }
     const std::string text{std::istreambuf_iterator<char>(in), {}};
     // The memory file is a radio image, read by the program's own reader.
-    const radio_link::RadioImageLoad load = radio_link::ParseRadioImage(text);
+    DcsCodes codes;
+    codes.fill();
+    const radio_link::RadioImageLoad load = radio_link::ParseRadioImage(text, codes);
     if (!load.ok()) {
         throw std::runtime_error("memory file " + path + " is not a radio image: " + load.problem);
     }
