@@ -38,11 +38,33 @@ QString nextConnectionName() {
     return QStringLiteral("kr4720-store-%1").arg(++counter);
 }
 
+// SQLite's words for the usual reasons a file cannot be used, with the
+// reason in Chinese in front: "磁盘已满（database or disk is full）".
+QString explained(const QString& words) {
+    static const std::pair<QLatin1StringView, const char*> kReasons[] = {
+        {QLatin1StringView("database or disk is full"), "磁盘已满"},
+        {QLatin1StringView("database is locked"), "正被其它程序使用"},
+        {QLatin1StringView("database table is locked"), "正被其它程序使用"},
+        {QLatin1StringView("attempt to write a readonly database"), "文件不能写入"},
+        {QLatin1StringView("access permission denied"), "没有使用权限"},
+        {QLatin1StringView("disk I/O error"), "读写磁盘出错"},
+        {QLatin1StringView("database disk image is malformed"), "文件已损坏"},
+        {QLatin1StringView("unable to open database file"), "无法打开文件"},
+        {QLatin1StringView("file is not a database"), "不是数据库文件"},
+    };
+    for (const auto& [english, chinese] : kReasons) {
+        if (words.startsWith(english)) {
+            return QStringLiteral("%1（%2）").arg(QString::fromUtf8(chinese), words);
+        }
+    }
+    return words;
+}
+
 // A store the database refused: the file's name and the reason. A file
 // moved or deleted under the window (its folder renamed, say) is said to be
 // so: SQLite takes it for a read-only database.
 DataError refusal(const QString& path, const QString& reason) {
-    QString why = reason;
+    QString why = explained(reason);
     if (!QFileInfo::exists(path)) {
         why = reason.isEmpty() ? QStringLiteral("文件已被移动或删除")
                                : QStringLiteral("文件已被移动或删除（%1）").arg(reason);
@@ -181,7 +203,7 @@ void SqliteTable::createWithDefaults(const std::vector<std::vector<QVariant>>& d
     const auto abandon = [&](const QString& detail) {
         db.close();
         QFile::remove(path_);
-        fail(QStringLiteral("无法创建"), StoreOpenError::Kind::Unusable, detail);
+        fail(QStringLiteral("无法创建"), StoreOpenError::Kind::Unusable, explained(detail));
     };
     if (!db.open() || !db.transaction()) {
         abandon(reasonOf(db.lastError()));

@@ -211,7 +211,7 @@ TEST_F(FileCommands, ACancelOrARefusedLoadOrImportChangesNothing) {
     answer = folder.file("set.doc");
     window->LoadChannelFile();
     messages.expectOne("数据库操作失败", "错误警告 ", platform::MessageIcon::Information,
-                       "database is locked");
+                       "tw8810.mdb: 正被其它程序使用（database is locked）");
     window->channelCursor().moveTo(5); // row 1 read as held, not as the cursor had it
     EXPECT_EQ(allRows(), before);
     EXPECT_EQ(storedChannelField(folder.file("tw8810.mdb"), 1, 1).toString(), "145.00000");
