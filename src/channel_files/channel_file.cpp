@@ -3,6 +3,7 @@
 #include "channel_data/channel_set.h"
 #include "channel_files/file_value_reader.h"
 #include "text/number_text.h"
+#include "text/visible_text.h"
 
 #include <variant>
 
@@ -89,6 +90,19 @@ std::size_t firstNonTextByte(std::string_view text) {
     return std::string_view::npos;
 }
 
+// The line, from 1, that the text after `text` starts on: CR, LF and CRLF
+// each end one.
+int lineAfter(std::string_view text) {
+    int line = 1;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool crBeforeLf = text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
+        if ((text[i] == '\n' || text[i] == '\r') && !crBeforeLf) {
+            ++line;
+        }
+    }
+    return line;
+}
+
 bool isBlankText(std::string_view text) {
     return text.find_first_not_of(" \r\n") == std::string_view::npos;
 }
@@ -151,7 +165,8 @@ std::string ChannelFileLoad::errorText() const {
     case ChannelFileProblem::Blank:
         return "不是信道文件：文件里只有空格和空行";
     case ChannelFileProblem::NotFrequency:
-        return "不是信道文件：" + valueName(badValue) + "不是数字";
+        return "不是信道文件：第 " + std::to_string(badLine) + " 行的" + valueName(badValue) +
+               "“" + text::visibleText(badText, text::kQuotedValueLength) + "”不是数字";
     }
     return {};
 }
@@ -193,6 +208,7 @@ ChannelFileLoad ParseChannelFile(std::string_view fileText) {
     contents.squelch = std::get<std::string>(*squelch);
     for (ChannelFileRow& row : contents.rows) {
         for (int field = 1; field < kChannelFieldCount; ++field) {
+            const std::size_t start = reader.position;
             const std::optional<FileValue> value = NextFileValue(reader);
             if (!value) {
                 return fail();
@@ -202,6 +218,8 @@ ChannelFileLoad ParseChannelFile(std::string_view fileText) {
                 !isFrequencyValue(*value)) {
                 load.problem = ChannelFileProblem::NotFrequency;
                 load.badValue = reader.valuesRead;
+                load.badText = std::get<std::string>(*value);
+                load.badLine = lineAfter(fileText.substr(0, start));
                 load.charactersUsed = reader.position;
                 return load;
             }

@@ -51,11 +51,14 @@ struct ChannelFileLoad {
     ChannelFileProblem problem = ChannelFileProblem::None;
     int missingValue = 0;           // 1 to 145 for Incomplete
     int badValue = 0;               // the value (1 to 145) for NotFrequency
+    int badLine = 0;                // its line, from 1
+    std::string badText;            // and its text
     std::size_t badByte = 0;        // the byte's offset for NotText
     std::size_t charactersUsed = 0; // how far the text was read
 
     bool ok() const { return contents.has_value(); }
-    // What is wrong, in Chinese, e.g. "文件不完整：缺少第 37 个值（应有 145 个值）".
+    // What is wrong, in Chinese, e.g. "文件不完整：缺少第 37 个值（应有 145 个值）" or
+    // "不是信道文件：第 3 行的第 20 个值（信道 3 的接收频率）“on”不是数字".
     std::string errorText() const;
 };
 

@@ -148,10 +148,10 @@ TEST(ChannelFile, TextsThatAreNoChannelFilesAreRefused) {
     std::string withNul = good;
     withNul[0] = '\0';
     values[19] = "abc"; // channel 3, receive frequency
-    const std::string badReceive = joined(values, ",");
+    const std::string badReceive = joined(values, ",\r\n");
     values[19] = "402.125";
     values[4] = "\"x146\""; // channel 1, transmit frequency
-    const std::string badTransmit = joined(values, ",");
+    const std::string badTransmit = joined(values, "\r");
 
     struct Case {
         const char* what;
@@ -167,9 +167,9 @@ TEST(ChannelFile, TextsThatAreNoChannelFilesAreRefused) {
         {"blanks and line breaks", joined(std::vector<std::string>(200, "  "), "\r\n"),
          ChannelFileProblem::Blank, "空行"},
         {"text as a receive frequency", badReceive, ChannelFileProblem::NotFrequency,
-         "第 20 个值（信道 3 的接收频率）"},
+         "第 20 行的第 20 个值（信道 3 的接收频率）“abc”不是数字"},
         {"quoted text as a transmit frequency", badTransmit, ChannelFileProblem::NotFrequency,
-         "第 5 个值（信道 1 的发送频率）"},
+         "第 5 行的第 5 个值（信道 1 的发送频率）“x146”不是数字"},
     };
     for (const Case& c : refused) {
         const ChannelFileLoad load = ParseChannelFile(c.text);
