@@ -52,7 +52,9 @@ Options parseOptions(const QStringList& arguments) {
             options.given.push_back({QString::fromLatin1(name), argument});
         };
         if (argument == QLatin1String("-p") || argument == QLatin1String("--port")) {
-            if (const auto v = value()) {
+            if (const auto v = value(); v && v->isEmpty()) {
+                options.error = QStringLiteral("选项 %1 缺少值").arg(argument);
+            } else if (v) {
                 options.ports << *v;
                 options.given.push_back({QStringLiteral("port"), argument});
             }

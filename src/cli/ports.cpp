@@ -44,7 +44,10 @@ PortName resolvePort(const QString& text) {
         device = platform::portDeviceName(upper.back().digitValue());
     }
 #ifndef Q_OS_WIN
-    else if (!text.contains(QLatin1Char('/'))) {
+    // A name is looked for in /dev, as the serial port opens it: "pts/3" is
+    // /dev/pts/3 unless the current folder has such a path.
+    else if (!text.contains(QLatin1Char('/')) ||
+             (!text.startsWith(QLatin1Char('/')) && !QFileInfo::exists(text))) {
         device = QStringLiteral("/dev/") + text;
     }
 #endif

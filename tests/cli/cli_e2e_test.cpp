@@ -278,6 +278,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
         {{"--json"}, 2, "没有给出命令"},
         {{"show", folder.file("plan.csv"), "--format", "xyz"}, 2, "--format：xyz 不是文件格式"},
         {{"read", "-p"}, 2, "选项 -p 缺少值"},
+        {{"read", "-p", ""}, 2, "选项 -p 缺少值"},
         {{"show", "--json=no", "x.csv"}, 2, "选项 --json 不带值"},
         {{"show", "x.csv", "-p", "y"}, 2, "命令 show 没有选项 -p"},
         {{"show", "--", "-x.csv"}, 2, "无法读取文件 -x.csv"},
@@ -463,9 +464,10 @@ TEST_F(CliEndToEnd, RadiosAreWrittenAtOnceAndAFailingOneDoesNotStopTheOthers) {
     EXPECT_EQ(failed["errors"][0].toString().section("：", 1), "对讲机没有应答");
 
     // The silent port is left out, and the live one, named again through a
-    // link, is written once.
+    // link and by its name in /dev, is written once.
     QFile::link(port(live), folder.file("c"));
-    const auto write = cli({"write", "-p", "auto", "-p", folder.file("c"), file("plan.csv", kCsv)});
+    const auto write = cli({"write", "-p", "auto", "-p", folder.file("c"), "-p", port(live).mid(5),
+                            file("plan.csv", kCsv)});
     EXPECT_EQ(write.code, 0) << write.err;
     EXPECT_THAT(write.err, Not(HasSubstr("没有"))); // "对讲机没有应答", "没有找到应答的对讲机"
     EXPECT_EQ(live.completeWrites(), 2);
