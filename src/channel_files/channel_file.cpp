@@ -165,8 +165,8 @@ std::string ChannelFileLoad::errorText() const {
     case ChannelFileProblem::Blank:
         return "不是信道文件：文件里只有空格和空行";
     case ChannelFileProblem::NotFrequency:
-        return "不是信道文件：第 " + std::to_string(badLine) + " 行的" + valueName(badValue) +
-               "“" + text::visibleText(badText, text::kQuotedValueLength) + "”不是数字";
+        return "不是信道文件：第 " + std::to_string(badLine) + " 行的" + valueName(badValue) + "“" +
+               text::visibleText(badText, text::kQuotedValueLength) + "”不是数字";
     }
     return {};
 }

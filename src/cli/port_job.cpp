@@ -58,9 +58,11 @@ public:
         }
         message_ = message;
         if (message == radio_link::TransferMessage::OutOfRange) {
-            detail_ = detail.channel > kChannelCount ? detail.field + " " + detail.value
-                                                     : "信道 " + std::to_string(detail.channel) +
-                                                           "：" + detail.field + " " + detail.value;
+            const std::string where = detail.field == radio_link::kSquelchFieldName ? ""
+                                      : detail.channel > kChannelCount
+                                          ? "紧急信道："
+                                          : "信道 " + std::to_string(detail.channel) + "：";
+            detail_ = where + detail.field + " " + detail.value;
         } else if (message == radio_link::TransferMessage::LongSilence) {
             detail_ = "停顿了 " + detail.text + " 秒";
         } else {

@@ -245,6 +245,13 @@ TEST_F(CliEndToEnd, AWriteTakesWhatTheFileAndOptionsHoldAndKeepsTheRestOfTheRadi
     ::close(reader);
     EXPECT_THAT(stalled.err, HasSubstr("记录不完整"));
     EXPECT_EQ(std::pair(stalled.code, r.memory()), std::pair(0, image));
+    // An emergency channel that the radio holds and no record can carry is named.
+    image[16] = "00030504940000000000000000460000";
+    file("odd.img", RadioImageText(image));
+    VirtualRadio& odd =
+        radio([&](auto& o) { o.memoryFile = folder.file("odd.img").toStdString(); });
+    EXPECT_THAT(cli({"write", "--no-backup", "-p", port(odd), folder.file("plan.doc")}).err,
+                HasSubstr(": 紧急信道：收频率 54.45405\n"));
 
     // Where no backup can be kept, nothing is written.
     qputenv("XDG_DATA_HOME", QFile::encodeName(folder.file("plan.csv"))); // a file
