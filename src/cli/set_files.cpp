@@ -76,7 +76,8 @@ LoadedFile loadFile(const QString& path, FileFormat format, const DcsCodes& code
     }
     switch (format) {
     case FileFormat::Image: {
-        const radio_link::RadioImageLoad load = radio_link::ParseRadioImage(viewOf(file.bytes), codes);
+        const radio_link::RadioImageLoad load =
+            radio_link::ParseRadioImage(viewOf(file.bytes), codes);
         if (!load.ok()) {
             return refuse(fromStd(load.problem));
         }

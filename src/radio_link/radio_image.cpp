@@ -54,10 +54,9 @@ RadioImageLoad ParseRadioImage(std::string_view text, const DcsCodes& codes) {
             return refused(number, "第 " + std::to_string(number) + " 行不是 " +
                                        std::to_string(kRecordLength) + " 个十六进制字符");
         }
-        // A letter where the radio keeps decimal digits would decode into a
-        // value nobody set (8A as a tone reads 8.8): a damaged file, as the
-        // read refuses such a reply.
-        // The image is held to what the read takes from a whole reply.
+        // Held to what the read takes from a whole reply: a letter where the
+        // radio keeps decimal digits would decode into a value nobody set (8A
+        // as a tone reads 8.8), a record out of order into another channel.
         const bool emergency = count == kChannelCount;
         const auto notARecord = [number](std::string_view why) {
             return refused(number, "第 " + std::to_string(number) + " 行不是对讲机的记录：" +
