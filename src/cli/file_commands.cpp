@@ -211,7 +211,8 @@ void warnOutsideTheGrid(const ChannelSet& set, const Console& console) {
 
 void warnWhatIsLost(FileFormat target, const ChannelSet& set, bool hasSquelch, bool hasEmergency,
                     const Console& console) {
-    if (target == FileFormat::Image) {
+    // Neither an image nor a CSV line holds a code beside a tone.
+    if (target == FileFormat::Image || target == FileFormat::Csv) {
         warnToneBesideCode(set, console);
     }
     const QString squelch = QStringLiteral("静噪级别");

@@ -151,6 +151,7 @@ TEST(ChannelFile, TextsThatAreNoChannelFilesAreRefused) {
     const std::string badReceive = joined(values, ",\r\n");
     values[19] = "402.125";
     values[4] = "\"x146\""; // channel 1, transmit frequency
+    values[0] = "";         // no squelch level: the file starts with its line break
     const std::string badTransmit = joined(values, "\r");
 
     struct Case {

@@ -339,6 +339,7 @@ TEST_F(CliEndToEnd, EveryCallEndsWithItsStatusAndSaysWhy) {
           folder.file("b.img")},
          0,
          "信道 1 接收同时有哑音和数字哑音"},
+        {{"convert", "--json", folder.file("both.doc"), folder.file("b.csv")}, 0, "同时有哑音"},
         {{"write", "-p", "x", "--trace", file("plan.csv", kCsv)}, 2, "记录文件不能是信道文件"},
         {{"write", "-p", "x", "--trace", file("notes.txt", kCsv)}, 2, "用法：kr4720-cli write"},
         {{"write", "-p", "x", folder.file("notes.txt"), "--format", "csv", "--trace",
