@@ -240,10 +240,11 @@ TEST(RecordCodec, FieldsAndRecordsRoundTripOverTheRaster) {
 std::string imageText(const std::string& lineEnd = "\n", int records = kImageRecordCount) {
     std::string text;
     for (int i = 0; i < records; ++i) {
-        // Channels 01 to 10 (hex), then the emergency record's "00".
+        // Channels 01 to 10 (hex), then the emergency record's "00"; channel 2
+        // sends code index 0A, a letter where other tones have digits.
         const int number = i < kChannelCount ? i + 1 : 0;
         text += std::string{"0123456789ABCDEF"[number / 16], "0123456789ABCDEF"[number % 16]} +
-                std::string(30, '0');
+                std::string(26, '0') + (i == 1 ? "0A55" : "0000");
         text += lineEnd;
     }
     return text;
@@ -268,7 +269,11 @@ TEST(RadioImage, TextIsSeventeenLinesReadBackWithAnyLineEndOrRefusedNamingTheLin
          "第 17 行不是对讲机的记录：频率、哑音、标志或静噪级别中有字母"},
         {imageText().replace(33 + 12, 4, "5455"), 2,
          "第 2 行不是对讲机的记录：数字哑音不是 83 个代码之一"},
-        {imageText().replace(33 * 16 + 29, 1, "F"), 17,
+        {imageText().replace(33 * 16 + 20, 1, "A"), 17,
+         "第 17 行不是对讲机的记录：频率、哑音、标志或静噪级别中有字母"},
+        {imageText().replace(33 * 16 + 28, 1, "F"), 17,
+         "第 17 行不是对讲机的记录：应为 0 的位置上不是 0"},
+        {imageText().replace(33 * 16, 1, "1"), 17,
          "第 17 行不是对讲机的记录：应为 0 的位置上不是 0"},
         {imageText("\n", 16), 17, "文件只有 16 行，应有 17 行"},
         {"", 1, "文件只有 0 行，应有 17 行"},
