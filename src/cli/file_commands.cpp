@@ -118,6 +118,9 @@ std::optional<LoadedFile> loadArgument(const QString& path, const QString& forma
         console.failure(loaded.error);
         return std::nullopt;
     }
+    if (!loaded.warning.isEmpty()) {
+        console.warning(loaded.warning);
+    }
     if (!loaded.report.isEmpty()) {
         console.note(loaded.report);
     }

@@ -28,6 +28,7 @@ struct LoadedFile {
     bool hasEmergency = false;
     QString error;           // Chinese, naming the file, the line and the problem
     QString report;          // what a CSV import took and skipped, when anything was skipped
+    QString warning;         // what the file holds that was not read
     QJsonArray skipped;      // the rows it skipped: line and reason
     QJsonArray moved;        // the rows whose frequency it moved onto the raster
     bool noRowTaken = false; // a CSV none of whose rows this radio can hold
