@@ -233,6 +233,8 @@ ChannelFileLoad ParseChannelFile(std::string_view fileText) {
     }
     load.contents = std::move(contents);
     load.charactersUsed = reader.position;
+    load.moreValues = fileText.substr(reader.position).find_first_not_of(" \t\r\n,\x1A") !=
+                      std::string_view::npos;
     return load;
 }
 

@@ -55,6 +55,10 @@ struct ChannelFileLoad {
     std::string badText;            // and its text
     std::size_t badByte = 0;        // the byte's offset for NotText
     std::size_t charactersUsed = 0; // how far the text was read
+    // Whether values follow the 145th (blanks, line breaks, commas and a
+    // Ctrl-Z end mark aside). They are not read, but mostly mean that an extra
+    // comma, blank or empty line has moved the values before them.
+    bool moreValues = false;
 
     bool ok() const { return contents.has_value(); }
     // What is wrong, in Chinese, e.g. "文件不完整：缺少第 37 个值（应有 145 个值）" or

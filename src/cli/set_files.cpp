@@ -92,10 +92,7 @@ LoadedFile loadFile(const QString& path, FileFormat format, const DcsCodes& code
         if (!load.ok()) {
             return refuse(fromStd(load.errorText()));
         }
-        // Values after the 145th are not read. Any there usually mean that an
-        // extra comma, blank or empty line has moved the values before them.
-        if (viewOf(file.bytes).substr(load.charactersUsed).find_first_not_of(" \t\r\n,\x1A") !=
-            std::string_view::npos) {
+        if (load.moreValues) {
             loaded.warning = QStringLiteral("注意：%1 在第 145 个值之后还有内容，没有读入（多出的"
                                             "逗号、空格或空行会使信道错位，请检查文件）")
                                  .arg(path);

@@ -131,6 +131,8 @@ TEST(ChannelFile, LayoutsLineBreaksAndLengths) {
     ASSERT_TRUE(load.ok());
     EXPECT_EQ(load.charactersUsed, exact.size());
     EXPECT_EQ(*load.contents, commas);
+    EXPECT_TRUE(load.moreValues); // and said to be there, unlike line ends and a Ctrl-Z
+    EXPECT_FALSE(ParseChannelFile(exact + ", \t,\r\n\x1A").moreValues);
 }
 
 TEST(ChannelFile, TextsThatAreNoChannelFilesAreRefused) {
