@@ -355,9 +355,11 @@ private:
         if (sequence.isRunning()) {
             loop.exec();
         }
+        // The file's values and the options were checked before any port was
+        // opened: a value refused here is one the radio itself holds and the
+        // write keeps, so the radio fails, not the file.
         if (const auto message = display.message()) {
-            fail(message == radio_link::TransferMessage::OutOfRange ? kBadUsage : kFailed,
-                 messageText(*message), QString::fromStdString(display.detail()));
+            fail(kFailed, messageText(*message), QString::fromStdString(display.detail()));
             return false;
         }
         if (!port_.drainOutput(2000ms)) {

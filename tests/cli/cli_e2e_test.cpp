@@ -250,8 +250,9 @@ TEST_F(CliEndToEnd, AWriteTakesWhatTheFileAndOptionsHoldAndKeepsTheRestOfTheRadi
     file("odd.img", RadioImageText(image));
     VirtualRadio& odd =
         radio([&](auto& o) { o.memoryFile = folder.file("odd.img").toStdString(); });
-    EXPECT_THAT(cli({"write", "--no-backup", "-p", port(odd), folder.file("plan.doc")}).err,
-                HasSubstr(": 紧急信道：收频率 54.45405\n"));
+    const CliRun kept = cli({"write", "--no-backup", "-p", port(odd), folder.file("plan.doc")});
+    EXPECT_THAT(kept.err, HasSubstr(": 紧急信道：收频率 54.45405\n"));
+    EXPECT_EQ(kept.code, 1); // the radio's value, not the file's
 
     // Where no backup can be kept, nothing is written.
     qputenv("XDG_DATA_HOME", QFile::encodeName(folder.file("plan.csv"))); // a file
