@@ -5,19 +5,6 @@
 namespace kr4720::radio_link {
 namespace {
 
-bool isRecord(std::string_view line) {
-    if (line.size() != kRecordLength) {
-        return false;
-    }
-    for (const char c : line) {
-        // Upper case only: the read takes "a" for something else than "A".
-        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'))) {
-            return false;
-        }
-    }
-    return true;
-}
-
 RadioImageLoad refused(int line, std::string problem) {
     RadioImageLoad load;
     load.line = line;
@@ -50,25 +37,24 @@ RadioImageLoad ParseRadioImage(std::string_view text, const DcsCodes& codes) {
             return refused(number, "第 " + std::to_string(number) + " 行多余：图像文件只有 " +
                                        std::to_string(kImageRecordCount) + " 行");
         }
-        if (!isRecord(line)) {
-            return refused(number, "第 " + std::to_string(number) + " 行不是 " +
-                                       std::to_string(kRecordLength) + " 个十六进制字符");
-        }
         // Held to what the read takes from a whole reply: a letter where the
         // radio keeps decimal digits would decode into a value nobody set (8A
         // as a tone reads 8.8), a record out of order into another channel.
-        const bool emergency = count == kChannelCount;
         const auto notARecord = [number](std::string_view why) {
             return refused(number, "第 " + std::to_string(number) + " 行不是对讲机的记录：" +
                                        std::string(why));
         };
-        if (!DigitsInPlace(line, emergency)) {
+        switch (CheckRecord(line, count == kChannelCount, codes)) {
+        case RecordFault::None:
+            break;
+        case RecordFault::NotHex:
+            return refused(number, "第 " + std::to_string(number) + " 行不是 " +
+                                       std::to_string(kRecordLength) + " 个十六进制字符");
+        case RecordFault::LetterInDigits:
             return notARecord("频率、哑音、标志或静噪级别中有字母");
-        }
-        if (!emergency && !CodesKnown(line, codes)) {
+        case RecordFault::UnknownCode:
             return notARecord("数字哑音不是 83 个代码之一");
-        }
-        if (!ZerosInPlace(line, emergency)) {
+        case RecordFault::ZerosOutOfPlace:
             return notARecord("应为 0 的位置上不是 0");
         }
         image[static_cast<std::size_t>(count++)] = std::string(line);

@@ -12,19 +12,12 @@ namespace kr4720::radio_link {
 namespace {
 
 // Reply record `index` (0 the leading record, 1 to 16 a channel, 17 the
-// emergency record) as the radio can send it: a code is one of the 83.
+// emergency record) as whole characters the radio can send. Its fixed zeros
+// are laidOut's matter; a whole reply is held to them below.
 bool isRecord(std::string_view text, std::size_t index, const DcsCodes& codes) {
-    if (text.size() != kRecordLength ||
-        text.find_first_not_of("0123456789ABCDEF") != std::string_view::npos) {
-        return false;
-    }
-    if (index == 0) {
-        return true;
-    }
-    if (index > kChannelCount) {
-        return DigitsInPlace(text, true);
-    }
-    return DigitsInPlace(text, false) && CodesKnown(text, codes);
+    const RecordFault fault = CheckRecord(text, index > kChannelCount, codes);
+    return index == 0 ? fault != RecordFault::NotHex
+                      : fault == RecordFault::None || fault == RecordFault::ZerosOutOfPlace;
 }
 
 // Whether the fixed places of reply record `index` (1 to 16 a channel, 17
@@ -110,11 +103,12 @@ void ReadSequence::run() {
         ++sound;
     }
     if (records.size() == kReplyRecords) {
-        bool zerosInPlace = true;
-        for (std::size_t index = 1; index < records.size(); ++index) {
-            zerosInPlace = zerosInPlace && ZerosInPlace(records[index], index > kChannelCount);
+        bool whole = sound == records.size();
+        for (std::size_t index = 1; whole && index < records.size(); ++index) {
+            whole =
+                CheckRecord(records[index], index > kChannelCount, p_.codes) == RecordFault::None;
         }
-        if (sound < records.size() || !zerosInPlace || p_.link.waitForInput(kQuietAfterReply)) {
+        if (!whole || p_.link.waitForInput(kQuietAfterReply)) {
             p_.display.showMessage(TransferMessage::BadReply, {});
         } else {
             store(records);

@@ -346,7 +346,21 @@ DecodedChannel DecodeChannelRecord(std::string_view record, const DcsCodes& code
     return decoded;
 }
 
-bool DigitsInPlace(std::string_view record, bool emergency) {
+bool ZerosInPlace(std::string_view record, bool emergency) {
+    const auto zeros = [record](std::size_t from, std::size_t to) {
+        const std::string_view places = record.substr(std::min(from, record.size()), to - from);
+        return places.find_first_not_of('0') == std::string_view::npos;
+    };
+    if (emergency) {
+        return zeros(0, 3) && zeros(12, 16) && zeros(17, 20) && zeros(28, 32);
+    }
+    return zeros(2, 4) && zeros(18, 20);
+}
+
+namespace {
+
+// Whether the places that hold decimal digits do.
+bool digitsInPlace(std::string_view record, bool emergency) {
     const auto digits = [record](std::size_t from, std::size_t to) {
         const std::string_view places = record.substr(from, to - from);
         return places.find_first_not_of("0123456789") == std::string_view::npos;
@@ -361,7 +375,8 @@ bool DigitsInPlace(std::string_view record, bool emergency) {
     return digits(4, 12) && tone(12) && digits(16, 18) && digits(20, 28) && tone(28);
 }
 
-bool CodesKnown(std::string_view record, const DcsCodes& codes) {
+// Whether each DCS code of a channel record is one of the 83.
+bool codesKnown(std::string_view record, const DcsCodes& codes) {
     const auto known = [&](std::size_t at) {
         return record.substr(at + 2, 2) != DcsMarker ||
                !DecodeToneField(record.substr(at, 4), codes).dcs.empty();
@@ -369,15 +384,20 @@ bool CodesKnown(std::string_view record, const DcsCodes& codes) {
     return known(12) && known(28);
 }
 
-bool ZerosInPlace(std::string_view record, bool emergency) {
-    const auto zeros = [record](std::size_t from, std::size_t to) {
-        const std::string_view places = record.substr(std::min(from, record.size()), to - from);
-        return places.find_first_not_of('0') == std::string_view::npos;
-    };
-    if (emergency) {
-        return zeros(0, 3) && zeros(12, 16) && zeros(17, 20) && zeros(28, 32);
+} // namespace
+
+RecordFault CheckRecord(std::string_view record, bool emergency, const DcsCodes& codes) {
+    if (record.size() != kRecordLength ||
+        record.find_first_not_of(kHexDigits) != std::string_view::npos) {
+        return RecordFault::NotHex;
     }
-    return zeros(2, 4) && zeros(18, 20);
+    if (!digitsInPlace(record, emergency)) {
+        return RecordFault::LetterInDigits;
+    }
+    if (!emergency && !codesKnown(record, codes)) {
+        return RecordFault::UnknownCode;
+    }
+    return ZerosInPlace(record, emergency) ? RecordFault::None : RecordFault::ZerosOutOfPlace;
 }
 
 DecodedEmergency DecodeEmergencyRecord(std::string_view record) {

@@ -71,13 +71,17 @@ struct DecodedChannel {
 };
 DecodedChannel DecodeChannelRecord(std::string_view record, const DcsCodes& codes);
 
-// Whether the places of a 32-character channel record (or emergency record)
-// that hold decimal digits do. The radio keeps what it was sent, so a hex
-// letter there is a character garbled on the line.
-bool DigitsInPlace(std::string_view record, bool emergency);
-
-// Whether each DCS code of a channel record is one of the 83.
-bool CodesKnown(std::string_view record, const DcsCodes& codes);
+// What keeps a record from being one the radio sends: the first found, in
+// this order. The radio keeps what it was sent, so each is a character
+// garbled, lost or added on the line, or a damaged file.
+enum class RecordFault {
+    None,
+    NotHex,          // not 32 characters of 0-9 and A-F
+    LetterInDigits,  // a hex letter where the radio keeps decimal digits
+    UnknownCode,     // a channel's DCS code that is not one of the 83
+    ZerosOutOfPlace, // something other than 0 where every write sends 0
+};
+RecordFault CheckRecord(std::string_view record, bool emergency, const DcsCodes& codes);
 
 // Whether the places a write always fills with zeros hold them, in a record
 // or the part of one that came: the "00" after a channel's number and before
