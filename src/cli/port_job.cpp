@@ -58,11 +58,7 @@ public:
         }
         message_ = message;
         if (message == radio_link::TransferMessage::OutOfRange) {
-            const std::string where = detail.field == radio_link::kSquelchFieldName ? ""
-                                      : detail.channel > kChannelCount
-                                          ? "紧急信道："
-                                          : "信道 " + std::to_string(detail.channel) + "：";
-            detail_ = where + detail.field + " " + detail.value;
+            detail_ = radio_link::UnsendableValueText(detail);
         } else if (message == radio_link::TransferMessage::LongSilence) {
             detail_ = "停顿了 " + detail.text + " 秒";
         } else {

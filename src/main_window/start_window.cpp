@@ -915,20 +915,10 @@ void StartWindow::showMessage(radio_link::TransferMessage message,
     case TransferMessage::BadReply:
         box.text = QStringLiteral("读数错误！！");
         break;
-    case TransferMessage::OutOfRange: {
+    case TransferMessage::OutOfRange:
         box.text = QStringLiteral("数据超出范围 ！！");
-        const QString field = QString::fromStdString(detail.field);
-        const QString value = QString::fromStdString(detail.value);
-        if (detail.field == radio_link::kSquelchFieldName) {
-            box.informativeText = QStringLiteral("%1 %2").arg(field, value);
-        } else if (detail.channel > kChannelCount) {
-            box.informativeText = QStringLiteral("紧急信道：%1 %2").arg(field, value);
-        } else {
-            box.informativeText =
-                QStringLiteral("信道 %1：%2 %3").arg(detail.channel).arg(field, value);
-        }
+        box.informativeText = QString::fromStdString(radio_link::UnsendableValueText(detail));
         break;
-    }
     case TransferMessage::SquelchReplaced:
         box.text = QStringLiteral("静噪级别超出范围，已写入原来的静噪级别 %1 ")
                        .arg(QString::fromStdString(detail.text));

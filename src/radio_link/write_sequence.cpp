@@ -29,6 +29,14 @@ MessageDetail unsendable(int channel, const EncodedRecord& record) {
 
 } // namespace
 
+std::string UnsendableValueText(const MessageDetail& detail) {
+    const std::string where = detail.field == kSquelchFieldName ? ""
+                              : detail.channel > kChannelCount
+                                  ? "紧急信道："
+                                  : "信道 " + std::to_string(detail.channel) + "：";
+    return where + detail.field + " " + detail.value;
+}
+
 bool WriteSequence::checkRecords() {
     // Stores a change pending in the row the user was on.
     p_.channels.MoveFirst();

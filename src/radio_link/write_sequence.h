@@ -13,6 +13,10 @@
 
 namespace kr4720::radio_link {
 
+// Where an OutOfRange detail's value sits and what it is, as the messages
+// show it: "信道 5：发哑音 67.05", "紧急信道：收频率 54.45405", "静噪级别 12".
+std::string UnsendableValueText(const MessageDetail& detail);
+
 // Writing the channel set to the radio: "A", a 500 ms pause on Timer4, then
 // one record per Timer1 tick: the 16 channel rows in table order and the
 // emergency record with the squelch level. The window delivers the ticks.
