@@ -2,6 +2,7 @@
 
 #include "channel_data/channel_set.h"
 #include "channel_files/file_value_reader.h"
+#include "channel_files/line_breaks.h"
 #include "text/number_text.h"
 #include "text/visible_text.h"
 
@@ -90,15 +91,13 @@ std::size_t firstNonTextByte(std::string_view text) {
     return std::string_view::npos;
 }
 
-// The line, from 1, that the text after `text` starts on: CR, LF and CRLF
-// each end one.
+// The line, from 1, that the text after `text` starts on.
 int lineAfter(std::string_view text) {
     int line = 1;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool crBeforeLf = text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n';
-        if ((text[i] == '\n' || text[i] == '\r') && !crBeforeLf) {
-            ++line;
-        }
+    char previous = 0;
+    for (const char c : text) {
+        line += breaksLine(c, previous) ? 1 : 0;
+        previous = c;
     }
     return line;
 }

@@ -1,6 +1,7 @@
 #include "channel_files/chirp_csv.h"
 
 #include "channel_data/channel_edits.h"
+#include "channel_files/line_breaks.h"
 #include "text/number_text.h"
 #include "text/visible_text.h"
 
@@ -17,10 +18,6 @@ namespace f = channel_field;
 
 constexpr std::string_view kLineEnd = "\r\n";
 
-// Whether `c` starts a new line: a CR, or an LF that does not end a CR LF.
-bool breaksLine(char c, char previous) {
-    return c == '\r' || (c == '\n' && previous != '\r');
-}
 // The CHIRP columns, in the order of the header.
 enum Column {
     kLocation,
